@@ -1,0 +1,14 @@
+// Entry point: the application, the main window, the message loop.
+#include "Fonts.h"
+#include "template.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    RegisterFonts();
+    TMainForm MainForm;
+    MainForm.showMaximized();
+    return application.exec();
+}

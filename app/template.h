@@ -1,0 +1,34 @@
+// TMainForm: the one main window. Its components come from template.ui and
+// are its public fields under their layout names; its handlers are public
+// slots under the names the layout binds.
+#pragma once
+
+#include "ui_template.h"
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+
+class TTwoJumper;
+class TDipSwitch;
+
+// Module-level state shared by the handlers and the calibration wizard.
+extern std::array<TTwoJumper *, 9> ChannelJumper; // entries 1..8: CH0..CH7
+extern std::array<TDipSwitch *, 2> DACSwitch;     // DACDip0, DACDip1
+extern std::array<uint8_t, 2> DACRange;           // range index per DAC
+extern uint16_t BaseAddress;                      // I/O base of the card in use
+extern int32_t CalibStep;                         // wizard step
+
+// Port read at start-up to tell whether the kernel driver is loaded.
+inline constexpr uint32_t DriverCheckPort = 0x61;
+
+class TMainForm : public QMainWindow, public Ui::TMainForm {
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+
+public slots:
+    void FormCreate();
+    void Exit2Click();
+};

@@ -1,0 +1,195 @@
+#include "SimulatedCard.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace trvsim {
+namespace {
+
+// Where each pot sits on a new card: every trim is off, as on a card that
+// has not been calibrated yet.
+constexpr double FactoryPots[PotCount] = {0.62, 0.41, 0.57, 0.35, 0.66, 0.58, 0.39};
+
+// Pot travel, as full-scale effect of turning the wiper from end to end.
+constexpr double OffsetTravelVolts = 0.2; // RP1, RP2, RP5, RP7
+constexpr double GainTravel = 0.04;       // RP3, RP6, RP8
+
+constexpr double BipolarSpan = 20.0;
+constexpr double UnipolarSpan = 10.0;
+constexpr int Counts = 4096;
+constexpr uint32_t SelectUnipolarBit = 4;
+
+double offsetOf(double position) { return (position - 0.5) * OffsetTravelVolts; }
+double gainOf(double position) { return 1.0 + (position - 0.5) * GainTravel; }
+
+} // namespace
+
+Card::Card(uint32_t deviceId, uint16_t base)
+    : m_deviceId(deviceId), m_base(base), m_random(0x4070u + base)
+{
+    std::copy(std::begin(FactoryPots), std::end(FactoryPots), m_pots);
+}
+
+void Card::setPot(Pot pot, double position)
+{
+    m_pots[static_cast<int>(pot)] = std::clamp(position, 0.0, 1.0);
+}
+
+void Card::setDacRange(int dac, int rangeIndex)
+{
+    m_dacRange[dac & 1] = std::clamp(rangeIndex, 0, 5);
+}
+
+double Card::dacVolts(int dac) const
+{
+    const int range = m_dacRange[dac & 1];
+    const double span = range % 3 == 0 ? 2.5 : range % 3 == 1 ? 5.0 : 10.0;
+    const bool bipolar = range > 2;
+    const double bottom = bipolar ? -span : 0.0;
+    const double full = bipolar ? 2 * span : span;
+    const Pot offsetPot = dac ? Pot::RP7 : Pot::RP5;
+    const Pot gainPot = dac ? Pot::RP8 : Pot::RP6;
+    // The offset trim moves the zero-code output; the gain trim scales from it.
+    return bottom + offsetOf(pot(offsetPot)) + m_dacCode[dac & 1] * full / Counts * gainOf(pot(gainPot));
+}
+
+double Card::pin37Volts() const
+{
+    switch (m_pin37) {
+    case Pin37::Open: return 0.8; // a floating input drifts to a few hundred millivolts
+    case Pin37::Ground: return 0.0;
+    case Pin37::Calibrator: return m_calibratorVolts;
+    case Pin37::Dac0: return dacVolts(0);
+    case Pin37::Dac1: return dacVolts(1);
+    }
+    return 0.0;
+}
+
+double Card::measuredVolts() const
+{
+    const bool unipolar = m_select & SelectUnipolarBit;
+    const double offset = offsetOf(pot(unipolar ? Pot::RP2 : Pot::RP1));
+    return pin37Volts() * gainOf(pot(Pot::RP3)) + offset;
+}
+
+int Card::countsFor(double volts) const
+{
+    const bool unipolar = m_select & SelectUnipolarBit;
+    const double lsb = (unipolar ? UnipolarSpan : BipolarSpan) / Counts;
+    const long counts = std::lround(volts / lsb);
+    return unipolar ? int(std::clamp(counts, 0L, long(Counts - 1)))
+                    : int(std::clamp(counts, long(-Counts / 2), long(Counts / 2 - 1)));
+}
+
+int Card::idealCounts() const
+{
+    return countsFor(pin37Volts());
+}
+
+int Card::trueCounts() const
+{
+    return countsFor(measuredVolts());
+}
+
+uint32_t Card::status()
+{
+    if (m_converting && !m_stuck && --m_pendingReads <= 0)
+        m_converting = false;
+    return (m_converting ? 0u : 0x80u) | (m_control & 0x7Fu);
+}
+
+uint32_t Card::read8(uint32_t offset)
+{
+    if (offset == reg::AdControl)
+        return status();
+    return read16(offset & ~1u) >> (8 * (offset & 1)) & 0xFF;
+}
+
+uint32_t Card::read16(uint32_t offset)
+{
+    switch (offset) {
+    case reg::AdData: return m_result;
+    case reg::AdSelect: return m_select;
+    case reg::AdControl: return status();
+    default: return 0xFFFF;
+    }
+}
+
+void Card::write8(uint32_t offset, uint32_t value)
+{
+    if (offset == reg::AdData) {
+        std::normal_distribution<double> noise(0.0, m_noise);
+        const bool unipolar = m_select & SelectUnipolarBit;
+        const double lsb = (unipolar ? UnipolarSpan : BipolarSpan) / Counts;
+        const double volts = measuredVolts() + (m_noise > 0 ? noise(m_random) * lsb : 0.0);
+        m_result = static_cast<uint16_t>(countsFor(volts) & 0x0FFF);
+        m_converting = true;
+        m_pendingReads = m_conversionReads;
+    } else if (offset == reg::AdControl) {
+        m_control = static_cast<uint8_t>(value);
+    }
+}
+
+void Card::write16(uint32_t offset, uint32_t value)
+{
+    switch (offset) {
+    case reg::AdSelect: m_select = static_cast<uint16_t>(value); break;
+    case reg::Dac0: m_dacCode[0] = static_cast<uint16_t>(value & 0x0FFF); break;
+    case reg::Dac1: m_dacCode[1] = static_cast<uint16_t>(value & 0x0FFF); break;
+    default: write8(offset, value & 0xFF); break;
+    }
+}
+
+Machine &Machine::instance()
+{
+    static Machine machine;
+    return machine;
+}
+
+void Machine::reset()
+{
+    m_driverLoaded = true;
+    m_cards.clear();
+    addCard(DeviceRZ4070, DefaultBase);
+}
+
+Card &Machine::addCard(uint32_t deviceId, uint16_t base)
+{
+    return m_cards.emplace_back(deviceId, base);
+}
+
+Card *Machine::cardAt(uint32_t port)
+{
+    for (Card &c : m_cards)
+        if (c.decodes(port))
+            return &c;
+    return nullptr;
+}
+
+uint32_t Machine::inb(uint32_t port)
+{
+    if (port == SystemControlPort)
+        return 0x20;
+    Card *c = cardAt(port);
+    return c ? c->read8(port - c->base()) : 0xFF;
+}
+
+uint32_t Machine::inw(uint32_t port)
+{
+    Card *c = cardAt(port);
+    return c ? c->read16(port - c->base()) : 0xFFFF;
+}
+
+void Machine::outb(uint32_t port, uint32_t value)
+{
+    if (Card *c = cardAt(port))
+        c->write8(port - c->base(), value & 0xFF);
+}
+
+void Machine::outw(uint32_t port, uint32_t value)
+{
+    if (Card *c = cardAt(port))
+        c->write16(port - c->base(), value & 0xFFFF);
+}
+
+} // namespace trvsim

@@ -1,0 +1,126 @@
+// Register-level model of PCI-RZ4070(A) cards, behind the simulated
+// libtrvwdm.so.1. Tests link the same library and steer the model through
+// this interface: the program, loading the library by name, sees the same
+// state.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace trvsim {
+
+// What connector pin 37 (the A/D input used by calibration) is wired to.
+enum class Pin37 { Open, Ground, Calibrator, Dac0, Dac1 };
+
+// The seven trimmer pots; there is no RP4.
+enum class Pot { RP1, RP2, RP3, RP5, RP6, RP7, RP8 };
+inline constexpr int PotCount = 7;
+
+// Register offsets from the card's base address.
+namespace reg {
+inline constexpr uint32_t AdData = 0;    // w8: start conversion; r16: result
+inline constexpr uint32_t AdSelect = 2;  // w16/r16: input and range code
+inline constexpr uint32_t AdControl = 4; // w8: control; r8/r16: bit 7 = done
+inline constexpr uint32_t Dac0 = 12;     // w16: 12-bit code
+inline constexpr uint32_t Dac1 = 14;
+inline constexpr uint32_t Span = 16;
+} // namespace reg
+
+inline constexpr uint32_t DeviceRZ4070 = 0x6D21;
+inline constexpr uint32_t DeviceRZ4070A = 0x6D22;
+inline constexpr uint16_t DefaultBase = 0xE800;
+inline constexpr uint32_t SystemControlPort = 0x61;
+
+// One card: the A/D converter, two DACs, the pots and the wiring of pin 37.
+class Card {
+public:
+    Card(uint32_t deviceId, uint16_t base);
+
+    uint32_t deviceId() const { return m_deviceId; }
+    uint16_t base() const { return m_base; }
+
+    // Pot wiper position, 0 to 1; 0.5 is the ideal setting.
+    void setPot(Pot pot, double position);
+    double pot(Pot pot) const { return m_pots[static_cast<int>(pot)]; }
+    void setPin37(Pin37 wiring) { m_pin37 = wiring; }
+    Pin37 pin37() const { return m_pin37; }
+    void setCalibratorVolts(double volts) { m_calibratorVolts = volts; }
+    double calibratorVolts() const { return m_calibratorVolts; }
+    // The DIP switches of a DAC, as a range index 0 to 5 (0-2.5V ... ±10V).
+    void setDacRange(int dac, int rangeIndex);
+    int dacRange(int dac) const { return m_dacRange[dac & 1]; }
+    // Noise on each conversion, in A/D counts (standard deviation).
+    void setNoise(double counts) { m_noise = counts; }
+    // A conversion that never reports completion.
+    void setConversionStuck(bool stuck) { m_stuck = stuck; }
+    // Status reads a conversion takes before its done bit sets.
+    void setConversionReads(int reads) { m_conversionReads = reads; }
+
+    uint16_t dacCode(int dac) const { return m_dacCode[dac & 1]; }
+    double dacVolts(int dac) const;
+    double pin37Volts() const;
+    uint16_t selectCode() const { return m_select; }
+    uint8_t controlByte() const { return m_control; }
+    // The reading an ideal card would give for the present input, in the
+    // selected range, before noise.
+    int idealCounts() const;
+    int trueCounts() const;
+
+    bool decodes(uint32_t port) const { return port >= m_base && port < m_base + reg::Span; }
+    uint32_t read8(uint32_t offset);
+    uint32_t read16(uint32_t offset);
+    void write8(uint32_t offset, uint32_t value);
+    void write16(uint32_t offset, uint32_t value);
+
+private:
+    double measuredVolts() const;
+    int countsFor(double volts) const;
+    uint32_t status();
+
+    uint32_t m_deviceId;
+    uint16_t m_base;
+    double m_pots[PotCount];
+    Pin37 m_pin37 = Pin37::Open;
+    double m_calibratorVolts = 0.0;
+    int m_dacRange[2] = {1, 1};
+    uint16_t m_dacCode[2] = {0, 0};
+    uint16_t m_select = 0;
+    uint8_t m_control = 0;
+    uint16_t m_result = 0;
+    int m_pendingReads = 0;
+    bool m_converting = false;
+    int m_conversionReads = 3;
+    bool m_stuck = false;
+    double m_noise = 0.35;
+    std::mt19937 m_random;
+};
+
+// The simulated machine: the installed cards and the kernel driver.
+class Machine {
+public:
+    static Machine &instance();
+
+    // One 0x6D21 card at 0xE800, kernel driver loaded, pots miscalibrated.
+    void reset();
+    void setKernelDriverLoaded(bool loaded) { m_driverLoaded = loaded; }
+    bool kernelDriverLoaded() const { return m_driverLoaded; }
+    void clearCards() { m_cards.clear(); }
+    Card &addCard(uint32_t deviceId, uint16_t base);
+    int cardCount() const { return static_cast<int>(m_cards.size()); }
+    Card &card(int index) { return m_cards.at(index); }
+
+    uint32_t inb(uint32_t port);
+    uint32_t inw(uint32_t port);
+    void outb(uint32_t port, uint32_t value);
+    void outw(uint32_t port, uint32_t value);
+
+private:
+    Machine() { reset(); }
+    Card *cardAt(uint32_t port);
+
+    std::vector<Card> m_cards;
+    bool m_driverLoaded = true;
+};
+
+} // namespace trvsim

@@ -1,0 +1,4 @@
+// The board view: the photograph control and what it carries.
+#pragma once
+
+#include "BoardImage.h"

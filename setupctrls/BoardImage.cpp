@@ -1,0 +1,172 @@
+#include "BoardImage.h"
+
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <cmath>
+
+namespace {
+
+// Truncating integer division, as the layout's arithmetic uses.
+int Div(int a, int b) { return a / b; }
+
+// A parent's outer size: a top-level window counts its frame, caption and
+// menu bar; so does the central widget that stands in for a main window.
+QSize OuterSize(const QWidget *parent)
+{
+    if (parent->isWindow())
+        return parent->frameGeometry().size();
+    if (auto *main = qobject_cast<const QMainWindow *>(parent->parentWidget());
+        main && main->centralWidget() == parent)
+        return main->frameGeometry().size();
+    return parent->size();
+}
+
+} // namespace
+
+TBoardImage::TBoardImage(QWidget *parent) : QWidget(parent)
+{
+    resize(105, 105);
+    if (parent)
+        parent->installEventFilter(this);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+}
+
+QMenuBar *TBoardImage::Menu() const { return FMenu; }
+void TBoardImage::setMenu(QMenuBar *menu) { FMenu = menu; }
+
+void TBoardImage::setScale(bool value)
+{
+    if (value == FScale)
+        return;
+    FScale = value;
+    PictureUpdated();
+}
+
+void TBoardImage::setAutoSize(bool value)
+{
+    if (value == FAutoSize)
+        return;
+    FAutoSize = value;
+    if (FAutoSize && !FPicture.isNull())
+        resize(FPicture.size());
+}
+
+void TBoardImage::setCenter(bool value)
+{
+    if (value == FCenter)
+        return;
+    FCenter = value;
+    PictureUpdated();
+}
+
+void TBoardImage::setStretch(bool value)
+{
+    if (value == FStretch)
+        return;
+    FStretch = value;
+    PictureUpdated();
+}
+
+void TBoardImage::setTransparent(bool value)
+{
+    if (value == FTransparent)
+        return;
+    FTransparent = value;
+    PictureUpdated();
+}
+
+void TBoardImage::setPicture(const QImage &picture)
+{
+    FPicture = picture;
+    PictureUpdated();
+}
+
+QRect TBoardImage::PictureArea() const
+{
+    if (FStretch)
+        return rect();
+    const QSize p = FPicture.size();
+    if (FCenter)
+        return QRect(Div(width() - p.width(), 2), Div(height() - p.height(), 2), p.width(), p.height());
+    return QRect(QPoint(0, 0), p);
+}
+
+bool TBoardImage::CanAutoSize(int &NewWidth, int &NewHeight) const
+{
+    // Only alNone is used here: both axes follow the picture.
+    NewWidth = FPicture.width();
+    NewHeight = FPicture.height();
+    return true;
+}
+
+void TBoardImage::PictureUpdated()
+{
+    const int pw = FPicture.width();
+    const int ph = FPicture.height();
+    if (pw > 0 && ph > 0) {
+        const double aspect = double(ph) / double(pw);
+        FAspect = std::isfinite(aspect) ? aspect : 1.0;
+    }
+    if (FAutoSize && !FPicture.isNull())
+        setGeometry(x(), y(), pw, ph);
+    const bool covers = !FPicture.isNull() && !FTransparent
+                        && (FStretch || (pw >= width() && ph >= height()));
+    setAttribute(Qt::WA_OpaquePaintEvent, covers);
+    if (!FDrawing)
+        update();
+}
+
+bool TBoardImage::centreInParent()
+{
+    const QWidget *parent = parentWidget();
+    if (!FCenterOnForm || !parent)
+        return false;
+    const QSize outer = OuterSize(parent);
+    const QPoint centred(Div(outer.width() - width(), 2), Div(outer.height() - height(), 2));
+    if (centred == pos())
+        return false;
+    move(centred);
+    return true;
+}
+
+bool TBoardImage::eventFilter(QObject *watched, QEvent *event)
+{
+    // The parent's resize does not always repaint the board; centring
+    // happens at paint, so ask for one.
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        update();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TBoardImage::paintEvent(QPaintEvent *)
+{
+    if (!FPaintedOnce) {
+        FDesignLeft = x();
+        FDesignTop = y();
+        FPaintedOnce = true;
+    }
+    if (centreInParent()) {
+        // Moving while painting leaves this paint at the old place: paint
+        // again where the board now stands.
+        update();
+        return;
+    }
+    const bool saved = FDrawing;
+    FDrawing = true;
+    if (!FPicture.isNull()) {
+        QPainter painter(this);
+        painter.drawImage(PictureArea(), FPicture);
+    }
+    FDrawing = saved;
+}
+
+bool TBoardImage::event(QEvent *event)
+{
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    else if (event->type() == QEvent::ParentChange && parentWidget())
+        parentWidget()->installEventFilter(this);
+    return QWidget::event(event);
+}

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything twice, plainly and with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the whole test suite headless on both.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_WERROR=$werror >/dev/null
+cmake --build build
+ctest --test-dir build --output-on-failure -j2
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSETUP_SANITIZE=ON -DSETUP_WERROR=$werror >/dev/null
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j2

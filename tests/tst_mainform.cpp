@@ -1,0 +1,193 @@
+// The main window: the kernel-driver check, its components, texts and
+// initial states, and File, Exit.
+#include "Fonts.h"
+#include "LLTRVWDM.h"
+#include "ModalBoxes.h"
+#include "Panel.h"
+#include "Shape.h"
+#include "template.h"
+#include "trvwdm/sim/SimulatedCard.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QtTest>
+
+using trvsim::Machine;
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { RegisterFonts(); }
+    void init()
+    {
+        Machine::instance().reset();
+        LLTRVWDM::LoadDriverLibrary();
+    }
+
+    void driverPresentShowsNoWarning()
+    {
+        ModalBoxes boxes(QMessageBox::Ok);
+        TMainForm form;
+        QVERIFY(boxes.seen.isEmpty());
+    }
+
+    void driverAbsentWarnsAndStartsAnyway_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("OK") << int(QMessageBox::Ok);
+        QTest::newRow("Cancel") << int(QMessageBox::Cancel);
+    }
+
+    void driverAbsentWarnsAndStartsAnyway()
+    {
+        QFETCH(int, answer);
+        Machine::instance().setKernelDriverLoaded(false);
+        ModalBoxes boxes{QMessageBox::StandardButton(answer)};
+        TMainForm form;
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].caption, QStringLiteral("Warning"));
+        QCOMPARE(boxes.seen[0].text,
+                 QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
+                                "[NT]/system32/drivers and re-run this setup program."));
+        QCOMPARE(boxes.seen[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+    }
+
+    void missingLibraryWarns()
+    {
+        LLTRVWDM::LoadDriverLibrary(QStringLiteral("libtrvwdm-not-installed.so.1"));
+        ModalBoxes boxes(QMessageBox::Ok);
+        TMainForm form;
+        QCOMPARE(boxes.seen.size(), 1);
+    }
+
+    void windowAndMenus()
+    {
+        TMainForm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Setup"));
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(form.font().pointSize(), 8);
+        QCOMPARE(form.menuBar(), form.MainMenu1);
+        const QList<QAction *> top = form.MainMenu1->actions();
+        QCOMPARE(top.size(), 2);
+        QCOMPARE(top[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
+        QCOMPARE(form.File1->actions(), QList<QAction *>{form.Exit2});
+        QCOMPARE(form.Exit2->text(), QStringLiteral("&Exit"));
+        QCOMPARE(form.Help1->actions(), (QList<QAction *>{form.Howtousethisprogram1, form.TechnicalSupport1}));
+        QCOMPARE(form.Howtousethisprogram1->text(), QStringLiteral("H&ow to use this program"));
+        QCOMPARE(form.TechnicalSupport1->text(), QStringLiteral("&Technical Support"));
+    }
+
+    void boardImage()
+    {
+        TMainForm form;
+        QCOMPARE(form.BoardImage1->geometry(), QRect(166, 210, 600, 317));
+        QVERIFY(!form.BoardImage1->AutoSize());
+        QVERIFY(form.BoardImage1->Stretch());
+        QCOMPARE(form.BoardImage1->Picture().size(), QSize(600, 317));
+        QCOMPARE(form.BoardImage1->Menu(), form.MainMenu1);
+        form.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_VERIFY(form.BoardImage1->FPaintedOnce);
+        QCOMPARE(form.BoardImage1->FDesignLeft, 166);
+        QCOMPARE(form.BoardImage1->FDesignTop, 210);
+        const QSize outer = form.frameGeometry().size();
+        QTRY_COMPARE(form.BoardImage1->pos(), QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2));
+    }
+
+    void panelsAndLabels()
+    {
+        TMainForm form;
+        struct Expect { QWidget *w; QRect bounds; };
+        const Expect panels[] = {
+            {form.ChannelPanel, {248, 480, 169, 177}}, {form.BufferPanel, {608, 528, 169, 97}},
+            {form.CalibPanel, {390, 46, 193, 171}}, {form.OutputPanel, {304, 24, 177, 81}},
+            {form.InstPanel, {8, 8, 241, 369}}, {form.DACPanel, {592, 24, 209, 105}}};
+        form.show();
+        for (const Expect &e : panels) {
+            QCOMPARE(e.w->geometry(), e.bounds);
+            QVERIFY2(!e.w->isVisible(), qPrintable(e.w->objectName()));
+        }
+        QCOMPARE(form.OutputPanel->BevelOuter(), TPanel::bvRaised);
+
+        QCOMPARE(form.Label5->text(), QStringLiteral("C H 0"));
+        QVERIFY(form.Label5->wordWrap() && form.Label5->font().bold());
+        QCOMPARE(form.Label7->text(), QStringLiteral("6  5  4"));
+        QCOMPARE(form.Label8->text(), QStringLiteral("3  2  1"));
+        QCOMPARE(form.Label1->text(), QStringLiteral("BEN"));
+        QCOMPARE(form.Label2->text(), QStringLiteral("BST"));
+        QVERIFY(form.Label2->alignment() & Qt::AlignRight);
+        QCOMPARE(form.Label4->font().pointSize(), 10);
+        QCOMPARE(form.Label3->text(), QStringLiteral("Before calibrating, make sure you've set the range for the DACs in this program to match the actual card."));
+        QCOMPARE(form.CalibButton->text(), QStringLiteral("Begin Calibration"));
+        QCOMPARE(form.CalibButton->geometry(), QRect(48, 128, 99, 25));
+        QCOMPARE(form.Label9->text(), QStringLiteral("COUNTS"));
+        QCOMPARE(form.Label11->text(), QStringLiteral("VOLTS"));
+        QVERIFY(form.ReadCount->text().isEmpty() && form.ReadVolt->text().isEmpty());
+        QCOMPARE(form.ReadVolt->minimumSize(), QSize(60, 25));
+        QCOMPARE(form.CBody2->minimumSize(), QSize(145, 65));
+        QCOMPARE(form.Image1->geometry(), QRect(8, 240, 225, 60));
+        QCOMPARE(form.Image1->pixmap().size(), QSize(225, 60));
+        QCOMPARE(form.PotMark->geometry(), QRect(83, 240, 24, 65));
+        QCOMPARE(form.PotMark->PenColor(), QColor(Qt::red));
+        QCOMPARE(form.PotMark->PenWidth(), 3);
+        QVERIFY(form.PotMark->isHidden());
+        QCOMPARE(form.Next->text(), QStringLiteral("Next"));
+        QCOMPARE(form.Prev->geometry(), QRect(8, 336, 48, 25));
+        QCOMPARE(form.Quit->geometry(), QRect(184, 336, 48, 25));
+    }
+
+    void listsStartWithNoSelection()
+    {
+        TMainForm form;
+        QCOMPARE(form.ChannelBox->count(), 9);
+        QCOMPARE(form.ChannelBox->itemText(0), QStringLiteral("None"));
+        QCOMPARE(form.ChannelBox->itemText(8), QStringLiteral("CH7"));
+        QVERIFY(form.ChannelBox->isEditable());
+        QCOMPARE(form.BufferBox->itemText(1), QStringLiteral("Software Tristated"));
+        QVERIFY(!form.DACBox0->isEditable());
+        QCOMPARE(form.DACBox0->itemText(3), QStringLiteral("DAC 0: ±2.5V"));
+        QCOMPARE(form.DACBox1->itemText(5), QStringLiteral("DAC 1: ±10V"));
+        for (QComboBox *box : {form.ChannelBox, form.BufferBox, form.DACBox0, form.DACBox1})
+            QCOMPARE(box->currentIndex(), -1);
+        QVERIFY(form.ChannelBox->currentText().isEmpty());
+    }
+
+    void tabOrder()
+    {
+        TMainForm form;
+        QWidget *chain[] = {form.ChannelBox, form.BufferBox, form.CalibButton, form.Next,
+                            form.Prev, form.Quit, form.DACBox0, form.DACBox1};
+        for (size_t i = 0; i + 1 < std::size(chain); ++i) {
+            QWidget *next = chain[i]->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus || qobject_cast<QComboBox *>(next->parentWidget()))
+                next = next->nextInFocusChain();
+            QCOMPARE(next, chain[i + 1]);
+        }
+    }
+
+    void moduleStateStartsEmpty()
+    {
+        TMainForm form;
+        QCOMPARE(DACRange[0], uint8_t(0));
+        QCOMPARE(DACRange[1], uint8_t(0));
+        QCOMPARE(BaseAddress, uint16_t(0));
+        QCOMPARE(CalibStep, 0);
+    }
+
+    void exitClosesTheWindow()
+    {
+        TMainForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Exit2->trigger();
+        QVERIFY(!form.isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
