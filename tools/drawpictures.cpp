@@ -68,6 +68,8 @@ void AddGrainAndLight(QImage &image, int grain, double light)
     for (int y = 0; y < image.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
+            if (row[x] == qRgb(255, 255, 255))
+                continue; // the white paper behind the board stays white
             const double shade = 1.0 + light * (0.5 - std::hypot(x - cx, y - cy) / reach);
             const int n = Jitter(grain);
             auto channel = [&](int v) { return std::clamp(int(v * shade) + n, 0, 255); };
