@@ -19,11 +19,19 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     Image1->setPixmap(QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pots.jpg"))));
     Image1->resize(Image1->pixmap().size());
     BoardImage1->setMenu(MainMenu1);
+    BoardImage1->setFirst(ChannelHighlight);
+    ChannelHighlight->setRadioPanel(ChannelPanel);
+    ClampHighlight->setRadioPanel(BufferPanel);
+    CalibrationHighlight0->setRadioPanel(CalibPanel);
+    CalibrationHighlight1->setRadioPanel(CalibPanel);
+    DACHighlight->setRadioPanel(DACPanel);
     FormCreate();
 }
 
 void TMainForm::FormCreate()
 {
+    ChannelJumper = {nullptr, CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7};
+    DACSwitch = {DACDip0, DACDip1};
     if ((LLTRVWDM::InPortB(DriverCheckPort) & 0xFFFF) == 0xAA55) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
                         QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
@@ -36,4 +44,62 @@ void TMainForm::FormCreate()
 void TMainForm::Exit2Click()
 {
     close();
+}
+
+void TMainForm::ChannelClick(QObject *Sender)
+{
+    const auto *clicked = qobject_cast<TTwoJumper *>(Sender);
+    if (!clicked)
+        return;
+    for (int k = 1; k <= 8; ++k)
+        ChannelJumper[k]->setClosed(false);
+    const int tag = clicked->Tag();
+    if (tag >= 1 && tag <= 8)
+        ChannelJumper[tag]->setClosed(true);
+    ChannelBox->setCurrentIndex(tag);
+}
+
+void TMainForm::ChannelBoxChange()
+{
+    for (int k = 1; k <= 8; ++k)
+        ChannelJumper[k]->setClosed(k == ChannelBox->currentIndex());
+}
+
+void TMainForm::BufferJumperClick()
+{
+    BufferBox->setCurrentIndex(BufferJumper->JumperState() == TThreeJumper::jsLeft ? 1 : 0);
+}
+
+void TMainForm::BufferBoxChange()
+{
+    BufferJumper->setJumperState(BufferBox->currentIndex() == 1 ? TThreeJumper::jsLeft : TThreeJumper::jsRight);
+}
+
+void TMainForm::BufferPanelEnter()
+{
+    BufferBox->setCurrentIndex(0);
+}
+
+void TMainForm::DACBoxChange()
+{
+    DACRange[0] = uint8_t(DACBox0->currentIndex());
+    DACRange[1] = uint8_t(DACBox1->currentIndex());
+    for (int n = 0; n < 2; ++n) {
+        // First switch: bipolar; second: 10 V span; third: 2.5 V span.
+        QString pattern = QStringLiteral("000");
+        const int range = DACRange[n];
+        if (range > 2)
+            pattern[0] = u'1';
+        if (range % 3 == 0)
+            pattern[2] = u'1';
+        else if (range % 3 == 2)
+            pattern[1] = u'1';
+        DACSwitch[n]->setBinaryValueStr(pattern);
+    }
+}
+
+void TMainForm::DACPanelEnter()
+{
+    DACBox0->setCurrentIndex(1);
+    DACBox1->setCurrentIndex(1);
 }

@@ -31,4 +31,13 @@ public:
 public slots:
     void FormCreate();
     void Exit2Click();
+
+    // Card options: jumpers and switches kept in step with their lists.
+    void ChannelClick(QObject *Sender);
+    void ChannelBoxChange();
+    void BufferJumperClick();
+    void BufferBoxChange();
+    void BufferPanelEnter();
+    void DACBoxChange();
+    void DACPanelEnter();
 };

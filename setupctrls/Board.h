@@ -1,4 +1,7 @@
-// The board view: the photograph control and what it carries.
+// The board view: the photograph control, its highlight circles and their
+// popup windows.
 #pragma once
 
+#include "BoardHighlight.h"
 #include "BoardImage.h"
+#include "PopupForm.h"

@@ -1,5 +1,7 @@
 #include "BoardImage.h"
 
+#include "BoardHighlight.h"
+
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
@@ -33,6 +35,8 @@ TBoardImage::TBoardImage(QWidget *parent) : QWidget(parent)
     setBackgroundRole(QPalette::Button);
 }
 
+TBoardHighlight *TBoardImage::First() const { return FFirst; }
+void TBoardImage::setFirst(TBoardHighlight *highlight) { FFirst = highlight; }
 QMenuBar *TBoardImage::Menu() const { return FMenu; }
 void TBoardImage::setMenu(QMenuBar *menu) { FMenu = menu; }
 
@@ -101,6 +105,18 @@ bool TBoardImage::CanAutoSize(int &NewWidth, int &NewHeight) const
     return true;
 }
 
+QImage TBoardImage::PhotographUnder(const QRect &area) const
+{
+    QImage image(area.size(), QImage::Format_RGB32);
+    image.fill(palette().color(backgroundRole()));
+    if (!FPicture.isNull()) {
+        QPainter painter(&image);
+        painter.translate(-area.topLeft());
+        painter.drawImage(PictureArea(), FPicture);
+    }
+    return image;
+}
+
 void TBoardImage::PictureUpdated()
 {
     const int pw = FPicture.width();
@@ -120,6 +136,7 @@ void TBoardImage::PictureUpdated()
 
 bool TBoardImage::centreInParent()
 {
+    recordDesignPosition();
     const QWidget *parent = parentWidget();
     if (!FCenterOnForm || !parent)
         return false;
@@ -133,24 +150,28 @@ bool TBoardImage::centreInParent()
 
 bool TBoardImage::eventFilter(QObject *watched, QEvent *event)
 {
-    // The parent's resize does not always repaint the board; centring
-    // happens at paint, so ask for one.
+    // Centre as the parent changes size, before anything paints there.
     if (watched == parentWidget() && event->type() == QEvent::Resize)
-        update();
+        centreInParent();
     return QWidget::eventFilter(watched, event);
+}
+
+void TBoardImage::recordDesignPosition()
+{
+    if (FPaintedOnce)
+        return;
+    FDesignLeft = x();
+    FDesignTop = y();
+    FPaintedOnce = true;
 }
 
 void TBoardImage::paintEvent(QPaintEvent *)
 {
-    if (!FPaintedOnce) {
-        FDesignLeft = x();
-        FDesignTop = y();
-        FPaintedOnce = true;
-    }
+    recordDesignPosition();
     if (centreInParent()) {
-        // Moving while painting leaves this paint at the old place: paint
-        // again where the board now stands.
-        update();
+        // Moving while painting leaves this paint, and the highlights', at
+        // the old place: paint everything again where the board now stands.
+        parentWidget()->update();
         return;
     }
     const bool saved = FDrawing;
@@ -164,7 +185,20 @@ void TBoardImage::paintEvent(QPaintEvent *)
 
 bool TBoardImage::event(QEvent *event)
 {
-    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+    if (event->type() == WM_SHOWFIRSTHIGHLIGHT) {
+        // Let the first highlight behave as if entered, clicked and left.
+        if (FFirst) {
+            const auto *start = dynamic_cast<TShowFirstHighlightEvent *>(event);
+            const bool fromGroup = start && start->WParam == 1;
+            FFirst->PointerEnter(fromGroup);
+            FFirst->Click();
+            FFirst->PointerLeave(fromGroup);
+        }
+        return true;
+    }
+    if (event->type() == QEvent::Show)
+        centreInParent();
+    else if (event->type() == QEvent::ParentAboutToChange && parentWidget())
         parentWidget()->removeEventFilter(this);
     else if (event->type() == QEvent::ParentChange && parentWidget())
         parentWidget()->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class QMenuBar;
+class TBoardHighlight;
 
 // Private message asking a board to open its first highlight.
 inline constexpr QEvent::Type WM_SHOWFIRSTHIGHLIGHT = QEvent::Type(0x4A2);
@@ -24,6 +25,8 @@ public:
 class TBoardImage : public QWidget {
     Q_OBJECT
     Q_MOC_INCLUDE(<QMenuBar>)
+    Q_MOC_INCLUDE("BoardHighlight.h")
+    Q_PROPERTY(TBoardHighlight *First READ First WRITE setFirst)
     Q_PROPERTY(QMenuBar *Menu READ Menu WRITE setMenu)
     Q_PROPERTY(bool CenterOnForm READ CenterOnForm WRITE setCenterOnForm)
     Q_PROPERTY(bool Scale READ Scale WRITE setScale)
@@ -36,6 +39,8 @@ class TBoardImage : public QWidget {
 public:
     explicit TBoardImage(QWidget *parent = nullptr);
 
+    TBoardHighlight *First() const;
+    void setFirst(TBoardHighlight *highlight);
     QMenuBar *Menu() const;
     void setMenu(QMenuBar *menu);
     bool CenterOnForm() const { return FCenterOnForm; }
@@ -59,13 +64,15 @@ public:
     // Proposes the picture's size for the axes the alignment leaves free;
     // resizing is always allowed.
     bool CanAutoSize(int &NewWidth, int &NewHeight) const;
+    // The photograph as this control paints it, inside `area`.
+    QImage PhotographUnder(const QRect &area) const;
     // The picture's change notification.
     void PictureUpdated();
 
     double FAspect = 1.0;   // picture height / width
     bool FDrawing = false;  // True only while the picture is drawn
-    bool FPaintedOnce = false;
-    int FDesignLeft = 0;    // Left and Top at the first paint, before any centring
+    bool FPaintedOnce = false; // set at the first paint or centring, whichever comes first
+    int FDesignLeft = 0;    // Left and Top before the first centring
     int FDesignTop = 0;
 
 protected:
@@ -74,6 +81,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Takes Left and Top as the design position, once, before any centring.
+    void recordDesignPosition();
     // Moves the board to the centre of its parent's outer size; true when
     // it moved.
     bool centreInParent();
@@ -85,5 +94,6 @@ private:
     bool FScale = true;
     QPointer<QMenuBar> FMenu;
     bool FCenterOnForm = true;
+    QPointer<TBoardHighlight> FFirst;
     bool FAutoSize = true;
 };

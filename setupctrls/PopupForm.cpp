@@ -1,0 +1,158 @@
+#include "PopupForm.h"
+
+#include "BoardHighlight.h"
+#include "BoardImage.h"
+#include "ExactClass.h"
+#include "RadioPanel.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int MinimumWidth = 194;
+constexpr int MinimumHeight = 122;
+constexpr int NoPanelWidth = 194;
+constexpr int NoPanelHeight = 141;
+constexpr int NoPanelMemoHeight = 58;
+constexpr int ButtonWidth = 58;
+constexpr int ButtonHeight = 25;
+constexpr int StatusHeight = 19;
+
+} // namespace
+
+TPopupForm::TPopupForm(TBoardHighlight *owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint), FHighlight(owner)
+{
+    m_panel = owner->RadioPanel();
+    // The frame's extra size, where the window system already told it.
+    const QSize frame = frameGeometry().size() - size();
+    int memoHeight = NoPanelMemoHeight;
+    QPoint panelLayout(0, 0);
+    if (m_panel) {
+        memoHeight = m_panel->MemoHeight();
+        panelLayout = m_panel->pos();
+        resize(m_panel->width(), m_panel->height() + 32 + memoHeight + StatusHeight);
+    } else {
+        resize(NoPanelWidth - frame.width(), NoPanelHeight - frame.height());
+    }
+    setWindowTitle(owner->FCaptionText);
+    resize(std::max(MinimumWidth - frame.width(), width()), std::max(MinimumHeight - frame.height(), height()));
+    setMinimumSize(size());
+    FTag = int(owner->HighlightType());
+
+    // Placed where the layout put the panel, shifted as far as the board
+    // has moved since; the board's coordinates serve as screen coordinates.
+    QWidget *board = owner->parentWidget();
+    QPoint shift(0, 0);
+    if (auto *b = AsExactly<TBoardImage>(board))
+        shift = QPoint(b->FDesignLeft, b->FDesignTop) - panelLayout;
+    if (!m_panel)
+        shift = QPoint(0, -((board ? board->height() : 0) + 38));
+    move((board ? board->pos() : QPoint()) - shift);
+
+    m_layoutSize = size();
+    const int CW = width(), CH = height();
+    if (m_panel) {
+        m_panel->Host(this);
+        m_anchors.append({m_panel, m_panel->geometry(), m_panel->Anchors()});
+    }
+    PopupStatus = new QStatusBar(this);
+    PopupStatus->setSizeGripEnabled(false);
+    place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
+    PreviousButton = new QPushButton(QStringLiteral("Previous"), this);
+    PreviousButton->setObjectName(QStringLiteral("PreviousButton"));
+    place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
+    NextButton = new QPushButton(QStringLiteral("Next"), this);
+    NextButton->setObjectName(QStringLiteral("NextButton"));
+    place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
+    DoneButton = new QPushButton(QStringLiteral("Done"), this);
+    DoneButton->setObjectName(QStringLiteral("DoneButton"));
+    place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
+    StatusMemo = new QPlainTextEdit(this);
+    StatusMemo->setObjectName(QStringLiteral("StatusMemo"));
+    StatusMemo->setReadOnly(true);
+    StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    if (m_panel)
+        StatusMemo->setPlainText(m_panel->Lines().join(u'\n'));
+    place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
+    PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
+
+    connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
+    connect(NextButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupNextClick);
+    connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
+    holdOnScreen();
+}
+
+void TPopupForm::place(QWidget *widget, const QRect &box, TAnchors anchors)
+{
+    widget->setGeometry(box);
+    m_anchors.append({widget, box, anchors});
+}
+
+void TPopupForm::holdOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize area = screen->size();
+    const QSize outer = frameGeometry().size();
+    QPoint p = frameGeometry().topLeft();
+    if (p.x() < 0)
+        p.setX(0);
+    else if (p.x() + outer.width() > area.width())
+        p.setX(area.width() - outer.width());
+    if (p.y() < 0)
+        p.setY(0);
+    else if (p.y() + outer.height() > area.height())
+        p.setY(area.height() - outer.height());
+    move(p);
+}
+
+void TPopupForm::FocusFirst()
+{
+    if (m_panel)
+        m_panel->setFocus();
+    else
+        DoneButton->setFocus();
+}
+
+void TPopupForm::closeEvent(QCloseEvent *event)
+{
+    FHighlight->PopupClosed();
+    event->accept(); // hides; the window lives as long as its highlight
+}
+
+void TPopupForm::leaveEvent(QEvent *event)
+{
+    if (FCloseOnLeave && !frameGeometry().contains(QCursor::pos()))
+        close();
+    QWidget::leaveEvent(event);
+}
+
+void TPopupForm::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange) {
+        const bool active = isActiveWindow();
+        FHighlight->SetActiveLook(active, true);
+        if (m_panel) {
+            if (active)
+                emit m_panel->OnActivate(this);
+            else
+                emit m_panel->OnDeactivate(this);
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+void TPopupForm::resizeEvent(QResizeEvent *event)
+{
+    for (const Anchor &a : std::as_const(m_anchors))
+        a.widget->setGeometry(Anchored(a.start, m_layoutSize, size(), a.widget == m_panel ? m_panel->Anchors() : a.anchors));
+    QWidget::resizeEvent(event);
+}

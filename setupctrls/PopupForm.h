@@ -1,0 +1,58 @@
+// TPopupForm: the floating window a highlight group opens. From top to
+// bottom: the group's radio panel, moved in from the main window for good;
+// a read-only text box with the panel's Lines; Previous, Next and Done; an
+// empty status bar. It stays on top, cannot shrink below its first size,
+// and hides instead of closing.
+#pragma once
+
+#include "Anchors.h"
+
+#include <QList>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class TBoardHighlight;
+class TRadioPanel;
+
+class TPopupForm : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int Tag READ Tag)
+
+public:
+    // Builds, sizes and places the popup of `owner`'s group; not shown yet.
+    explicit TPopupForm(TBoardHighlight *owner);
+
+    int Tag() const { return FTag; }
+    // Gives the input focus to the radio panel, or to Done without one.
+    void FocusFirst();
+
+    QStatusBar *PopupStatus = nullptr;
+    QPushButton *PreviousButton = nullptr;
+    QPushButton *NextButton = nullptr;
+    QPushButton *DoneButton = nullptr;
+    QPlainTextEdit *StatusMemo = nullptr;
+    TBoardHighlight *FHighlight;
+    bool FCloseOnLeave = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    struct Anchor {
+        QWidget *widget;
+        QRect start;
+        TAnchors anchors;
+    };
+    void place(QWidget *widget, const QRect &box, TAnchors anchors);
+    void holdOnScreen();
+
+    TRadioPanel *m_panel = nullptr;
+    int FTag = 0;
+    QSize m_layoutSize;
+    QList<Anchor> m_anchors;
+};

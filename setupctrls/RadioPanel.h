@@ -1,0 +1,60 @@
+// TRadioPanel: the container a highlight's popup window shows. It carries
+// the explanatory text for the popup (Lines), the height of the text box
+// (MemoHeight) and the anchors it takes once hosted (FinalAnchors). With
+// RadioEnabled its two-pin jumpers behave like radio buttons.
+#pragma once
+
+#include "Anchors.h"
+#include "Panel.h"
+
+#include <QStringList>
+
+class TTwoJumper;
+
+class TRadioPanel : public TPanel {
+    Q_OBJECT
+    Q_PROPERTY(bool RadioEnabled READ RadioEnabled WRITE setRadioEnabled)
+    Q_PROPERTY(QStringList Lines READ Lines WRITE setLines)
+    Q_PROPERTY(int MemoHeight READ MemoHeight WRITE setMemoHeight)
+    Q_PROPERTY(Anchoring::TAnchors FinalAnchors READ FinalAnchors WRITE setFinalAnchors)
+
+public:
+    explicit TRadioPanel(QWidget *parent = nullptr);
+
+    bool RadioEnabled() const { return FRadioEnabled; }
+    void setRadioEnabled(bool value) { FRadioEnabled = value; }
+    const QStringList &Lines() const { return FLines; }
+    void setLines(const QStringList &lines) { FLines = lines; }
+    int MemoHeight() const { return FMemoHeight; }
+    void setMemoHeight(int height) { FMemoHeight = height; }
+    TAnchors FinalAnchors() const { return FFinalAnchors; }
+    // Before hosting only the stored value changes; after, the anchors too.
+    void setFinalAnchors(TAnchors anchors);
+    TAnchors Anchors() const { return FAnchors; }
+
+    // Closes J and opens every other two-pin jumper on the panel; raises
+    // OnRadioChange when a jumper changed.
+    void SelectJumper(TTwoJumper *J);
+    // Moves the panel into a popup window for good: at (0, 0), visible,
+    // anchored as FinalAnchors say.
+    void Host(QWidget *popup);
+    bool Hosted() const { return FHosted; }
+
+signals:
+    void OnRadioChange(QObject *Sender);
+    void OnActivate(QObject *Sender);
+    void OnDeactivate(QObject *Sender);
+    // The keyboard focus moved into the panel from outside it.
+    void OnEnter(QObject *Sender);
+
+private:
+    void focusMoved(QWidget *from, QWidget *to);
+    bool holds(const QWidget *w) const { return w && (w == this || isAncestorOf(w)); }
+
+    bool FRadioEnabled = false;
+    QStringList FLines;
+    int FMemoHeight = 58;
+    TAnchors FFinalAnchors = akLeft | akTop;
+    TAnchors FAnchors = akLeft | akTop;
+    bool FHosted = false;
+};
