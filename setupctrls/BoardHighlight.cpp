@@ -280,6 +280,7 @@ void TBoardHighlight::ShowPopup()
     FPinned = false;
     FPopup = new TPopupForm(this);
     FPopup->show();
+    FPopup->HoldOnScreen(); // with its frame, known once shown
     FPopup->activateWindow();
     FPopup->FocusFirst();
 }

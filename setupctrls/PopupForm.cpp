@@ -30,8 +30,6 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint), FHighlight(owner)
 {
     m_panel = owner->RadioPanel();
-    // The frame's extra size, where the window system already told it.
-    const QSize frame = frameGeometry().size() - size();
     int memoHeight = NoPanelMemoHeight;
     QPoint panelLayout(0, 0);
     if (m_panel) {
@@ -39,10 +37,11 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
         panelLayout = m_panel->pos();
         resize(m_panel->width(), m_panel->height() + 32 + memoHeight + StatusHeight);
     } else {
-        resize(NoPanelWidth - frame.width(), NoPanelHeight - frame.height());
+        resize(NoPanelWidth, NoPanelHeight);
     }
     setWindowTitle(owner->FCaptionText);
-    resize(std::max(MinimumWidth - frame.width(), width()), std::max(MinimumHeight - frame.height(), height()));
+    // The window system adds its frame only once the window is mapped.
+    resize(std::max(MinimumWidth, width()), std::max(MinimumHeight, height()));
     setMinimumSize(size());
     FTag = int(owner->HighlightType());
 
@@ -86,7 +85,6 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
     connect(NextButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupNextClick);
     connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
-    holdOnScreen();
 }
 
 void TPopupForm::place(QWidget *widget, const QRect &box, TAnchors anchors)
@@ -95,7 +93,7 @@ void TPopupForm::place(QWidget *widget, const QRect &box, TAnchors anchors)
     m_anchors.append({widget, box, anchors});
 }
 
-void TPopupForm::holdOnScreen()
+void TPopupForm::HoldOnScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)

@@ -25,6 +25,8 @@ public:
     explicit TPopupForm(TBoardHighlight *owner);
 
     int Tag() const { return FTag; }
+    // Moves the window, frame included, fully onto the screen.
+    void HoldOnScreen();
     // Gives the input focus to the radio panel, or to Done without one.
     void FocusFirst();
 
@@ -49,7 +51,6 @@ private:
         TAnchors anchors;
     };
     void place(QWidget *widget, const QRect &box, TAnchors anchors);
-    void holdOnScreen();
 
     TRadioPanel *m_panel = nullptr;
     int FTag = 0;

@@ -1,0 +1,278 @@
+// The board view in the main window: popup windows, the highlight menus,
+// Previous, Next and Done, and the start message.
+#include "Board.h"
+#include "Fonts.h"
+#include "LLTRVWDM.h"
+#include "template.h"
+
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QtTest>
+
+namespace {
+
+QStringList TopCaptions(QMenuBar *bar)
+{
+    QStringList captions;
+    for (QAction *a : bar->actions())
+        captions << a->text();
+    return captions;
+}
+
+struct ShownForm {
+    TMainForm form;
+    ShownForm()
+    {
+        form.showMaximized();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("main window not exposed");
+        QTRY_VERIFY(form.DACHighlight->FPaintedOnce && form.CalibrationHighlight1->FPaintedOnce);
+        QCursor::setPos(QPoint(0, 0));
+    }
+    QAction *entry(const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+};
+
+} // namespace
+
+class TestBoardView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        RegisterFonts();
+        LLTRVWDM::LoadDriverLibrary();
+    }
+
+    void menusAreBuiltInOrderWithUniqueNames()
+    {
+        ShownForm s;
+        QCOMPARE(TopCaptions(s.form.MainMenu1),
+                 (QStringList{"&File", "&Settings", "&Calibration", "&Help"}));
+        auto *settings = s.form.findChild<QMenu *>(QStringLiteral("Settings1"));
+        QVERIFY(settings);
+        QStringList entries;
+        for (QAction *a : settings->actions())
+            entries << a->text() + "/" + a->objectName();
+        QCOMPARE(entries, (QStringList{"&Channels/Channels1", "&Buffer Tristate/BufferTristate1", "&DAC Range/DACRange1"}));
+        auto *calibration = s.form.findChild<QMenu *>(QStringLiteral("Calibration1"));
+        QVERIFY(calibration);
+        QCOMPARE(calibration->actions().size(), 1); // two highlights, one entry
+        QCOMPARE(calibration->actions()[0]->objectName(), QStringLiteral("Calibration2"));
+    }
+
+    void optionsMenuGoesBeforeHelp()
+    {
+        ShownForm s;
+        auto *info = new TBoardHighlight(s.form.BoardImage1);
+        info->setHighlightType(TBoardHighlight::htOptions);
+        info->setTitle(QStringLiteral("&Features"));
+        info->setGeometry(300, 250, 30, 30);
+        info->show();
+        QTRY_VERIFY(info->FPaintedOnce);
+        QCOMPARE(TopCaptions(s.form.MainMenu1),
+                 (QStringList{"&File", "&Settings", "&Calibration", "&Options", "&Help"}));
+        QVERIFY(s.form.findChild<QMenu *>(QStringLiteral("Options1")));
+        QVERIFY(s.entry("Features1"));
+    }
+
+    void popupSizes()
+    {
+        ShownForm s;
+        struct Case { const char *entry; TBoardHighlight *h; QSize client; };
+        const Case cases[] = {
+            {"Channels1", s.form.ChannelHighlight, {194, 286}},
+            {"BufferTristate1", s.form.ClampHighlight, {194, 206}},
+            {"Calibration2", s.form.CalibrationHighlight0, {194, 280}},
+            {"DACRange1", s.form.DACHighlight, {209, 214}},
+        };
+        for (const Case &c : cases) {
+            s.entry(c.entry)->trigger();
+            TPopupForm *popup = c.h->FPopup;
+            QVERIFY2(popup && popup->isVisible(), c.entry);
+            QCOMPARE(popup->size(), c.client);
+            QCOMPARE(popup->minimumSize(), c.client);
+            const int CH = c.client.height(), CW = c.client.width();
+            QCOMPARE(popup->PopupStatus->geometry(), QRect(0, CH - 19, CW, 19));
+            QCOMPARE(popup->PreviousButton->geometry(), QRect(6, CH - 44, 58, 25));
+            QCOMPARE(popup->NextButton->geometry(), QRect((CW - 58) / 2, CH - 44, 58, 25));
+            QCOMPARE(popup->DoneButton->geometry(), QRect(CW - 64, CH - 44, 58, 25));
+            QCOMPARE(popup->StatusMemo->geometry(), QRect(6, CH - 50 - 58, CW - 12, 58));
+            QVERIFY(popup->StatusMemo->isReadOnly());
+            QVERIFY(popup->windowFlags() & Qt::WindowStaysOnTopHint);
+        }
+        QCOMPARE(s.form.BufferPanel->parentWidget(), s.form.ClampHighlight->FPopup);
+        QCOMPARE(s.form.BufferPanel->pos(), QPoint(0, 0));
+        QVERIFY(s.form.BufferPanel->isVisible());
+        QCOMPARE(s.form.ClampHighlight->FPopup->StatusMemo->toPlainText(), s.form.BufferPanel->Lines().join('\n'));
+        QCOMPARE(s.form.ChannelHighlight->FPopup->windowTitle(), QStringLiteral("Channels"));
+
+        // Enlarging moves the buttons with the bottom edge.
+        TPopupForm *dac = s.form.DACHighlight->FPopup;
+        dac->resize(309, 314);
+        QCOMPARE(dac->DoneButton->geometry(), QRect(309 - 64, 314 - 44, 58, 25));
+        QCOMPARE(dac->StatusMemo->geometry(), QRect(6, 214 - 50 - 58, 309 - 12, 58 + 100));
+        QCOMPARE(s.form.DACPanel->geometry(), QRect(0, 0, 209, 105));
+    }
+
+    void popupPlacedFromTheLayout()
+    {
+        ShownForm s;
+        s.entry("DACRange1")->trigger();
+        TPopupForm *popup = s.form.DACHighlight->FPopup;
+        const QPoint board = s.form.BoardImage1->pos();
+        QPoint expected = board - (QPoint(166, 210) - QPoint(592, 24));
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        expected.setX(std::clamp(expected.x(), 0, screen.width() - popup->frameGeometry().width()));
+        expected.setY(std::clamp(expected.y(), 0, screen.height() - popup->frameGeometry().height()));
+        QCOMPARE(popup->frameGeometry().topLeft(), expected);
+    }
+
+    void popupWithoutPanel()
+    {
+        ShownForm s;
+        auto *bare = new TBoardHighlight(s.form.BoardImage1);
+        bare->setTitle(QStringLiteral("&Bare"));
+        bare->setGeometry(10, 10, 20, 20);
+        bare->show();
+        bare->PointerEnter(false);
+        TPopupForm *popup = bare->FPopup;
+        QVERIFY(popup);
+        QCOMPARE(popup->size(), QSize(194, 141));
+        QVERIFY(popup->StatusMemo->toPlainText().isEmpty());
+        QTRY_COMPARE(QApplication::focusWidget(), popup->DoneButton);
+        // Aligned with the board's left edge, 38 pixels below its bottom,
+        // held on the screen.
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        const QPoint want(s.form.BoardImage1->x(),
+                          std::min(s.form.BoardImage1->y() + s.form.BoardImage1->height() + 38, screen.height() - 141));
+        QCOMPARE(popup->pos(), want);
+    }
+
+    void heldOnTheScreen()
+    {
+        ShownForm s;
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        s.form.BoardImage1->setCenterOnForm(false);
+        s.form.BoardImage1->move(-900, screen.height() + 500);
+        s.entry("Channels1")->trigger();
+        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
+        QCOMPARE(popup->frameGeometry().left(), 0);
+        QCOMPARE(popup->frameGeometry().bottom() + 1, screen.height());
+    }
+
+    void checkMarksAndNavigation()
+    {
+        ShownForm s;
+        QAction *channels = s.entry("Channels1"), *buffer = s.entry("BufferTristate1"), *dac = s.entry("DACRange1");
+        channels->trigger();
+        QVERIFY(channels->isChecked());
+        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
+        QVERIFY(s.form.ChannelHighlight->FPinned);
+
+        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(!channels->isChecked());
+        QVERIFY(buffer->isChecked());
+        QVERIFY(s.form.ClampHighlight->FPopup->isVisible());
+        QTest::mouseClick(s.form.ClampHighlight->FPopup->NextButton, Qt::LeftButton);
+        QVERIFY(dac->isChecked());
+        QTest::mouseClick(s.form.DACHighlight->FPopup->NextButton, Qt::LeftButton);
+        QVERIFY(channels->isChecked() && !dac->isChecked());
+        QVERIFY(popup->isVisible());
+        QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
+        QVERIFY(dac->isChecked() && !channels->isChecked());
+
+        // Choosing the checked entry closes; Done closes too.
+        dac->trigger();
+        QVERIFY(!s.form.DACHighlight->FPopup->isVisible());
+        QVERIFY(!dac->isChecked());
+        QVERIFY(!s.form.DACHighlight->FLit);
+        buffer->trigger();
+        QTest::mouseClick(s.form.ClampHighlight->FPopup->DoneButton, Qt::LeftButton);
+        QVERIFY(!s.form.ClampHighlight->FPopup->isVisible());
+        QVERIFY(!buffer->isChecked());
+    }
+
+    void singleEntryMenuReopensItself()
+    {
+        ShownForm s;
+        QAction *calibration = s.entry("Calibration2");
+        calibration->trigger();
+        TPopupForm *popup = s.form.CalibrationHighlight0->FPopup;
+        QVERIFY(popup && popup->isVisible());
+        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QVERIFY(popup->isVisible());
+        QVERIFY(calibration->isChecked());
+        QVERIFY(s.form.CalibrationHighlight0->FPinned);
+        QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
+        QVERIFY(popup->isVisible());
+    }
+
+    void checkedCalibrationEntryClosesTheOtherMembersPopup()
+    {
+        ShownForm s;
+        // The second highlight creates the window; the first made the entry.
+        s.form.CalibrationHighlight1->PointerEnter(false);
+        QVERIFY(s.form.CalibrationHighlight1->FPopup);
+        QVERIFY(!s.form.CalibrationHighlight0->FPopup);
+        s.form.CalibrationHighlight1->PinPopup();
+        QAction *calibration = s.entry("Calibration2");
+        QVERIFY(calibration->isChecked());
+        calibration->trigger();
+        QVERIFY(!s.form.CalibrationHighlight1->FPopup->isVisible());
+        QVERIFY(!s.form.CalibrationHighlight0->FLit && !s.form.CalibrationHighlight1->FLit);
+    }
+
+    void reshowingDoesNotRebuild()
+    {
+        ShownForm s;
+        s.entry("Channels1")->trigger();
+        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
+        popup->resize(260, 320);
+        popup->StatusMemo->setPlainText(QStringLiteral("user text"));
+        popup->close();
+        s.entry("Channels1")->trigger();
+        QCOMPARE(s.form.ChannelHighlight->FPopup, popup);
+        QCOMPARE(popup->size(), QSize(260, 320));
+        QCOMPARE(popup->StatusMemo->toPlainText(), QStringLiteral("user text"));
+    }
+
+    void startMessageOpensAndPinsChannels()
+    {
+        ShownForm s;
+        TShowFirstHighlightEvent start;
+        QApplication::sendEvent(s.form.BoardImage1, &start);
+        QVERIFY(s.form.ChannelHighlight->FPopup && s.form.ChannelHighlight->FPopup->isVisible());
+        QVERIFY(s.form.ChannelHighlight->FPinned);
+        QVERIFY(s.entry("Channels1")->isChecked());
+    }
+
+    void boardWithoutMenu()
+    {
+        QWidget window;
+        window.resize(600, 400);
+        auto *board = new TBoardImage(&window);
+        board->resize(300, 200);
+        auto *h = new TBoardHighlight(board);
+        h->setTitle(QStringLiteral("&Solo"));
+        h->setGeometry(10, 10, 30, 30);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(h->FPaintedOnce);
+        QVERIFY(!h->FMenu);
+        h->PointerEnter(false);
+        h->PinPopup();
+        TPopupForm *popup = h->FPopup;
+        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QVERIFY(popup->isVisible()); // nothing to step through
+        QTest::mouseClick(popup->DoneButton, Qt::LeftButton);
+        QVERIFY(!popup->isVisible());
+    }
+};
+
+QTEST_MAIN(TestBoardView)
+#include "tst_boardview.moc"

@@ -1,0 +1,164 @@
+// The card option handlers: jumpers, switches and lists kept in step
+// through real clicks, list choices and focus moves.
+#include "Fonts.h"
+#include "Jumpers.h"
+#include "LLTRVWDM.h"
+#include "template.h"
+
+#include <QComboBox>
+#include <QtTest>
+
+namespace {
+
+// A user's choice in a list: the index changes and the list says so.
+void Choose(QComboBox *box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+QString Closed(const TMainForm &form)
+{
+    QString s;
+    for (TTwoJumper *j : {form.CH0, form.CH1, form.CH2, form.CH3, form.CH4, form.CH5, form.CH6, form.CH7})
+        s += j->Closed() ? u'1' : u'0';
+    return s;
+}
+
+struct Form {
+    TMainForm form;
+    Form()
+    {
+        DACRange = {0, 0};
+        form.showMaximized();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("not exposed");
+        QTRY_VERIFY(form.DACHighlight->FPaintedOnce);
+    }
+    void open(TBoardHighlight *h)
+    {
+        h->MenuItemClick(h);
+        QTRY_VERIFY(h->FPopup && h->FPopup->isVisible());
+    }
+};
+
+} // namespace
+
+class TestOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        RegisterFonts();
+        LLTRVWDM::LoadDriverLibrary();
+    }
+
+    void startState()
+    {
+        Form f;
+        QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
+        QCOMPARE(f.form.DACDip1->Value(), 0u);
+        QCOMPARE(ChannelJumper[1], f.form.CH0);
+        QCOMPARE(ChannelJumper[8], f.form.CH7);
+        QCOMPARE(DACSwitch[1], f.form.DACDip1);
+        for (int k = 0; k < 8; ++k) {
+            QCOMPARE(ChannelJumper[k + 1]->Tag(), k + 1);
+            QCOMPARE(ChannelJumper[k + 1]->geometry(), QRect(128 - 16 * k, 120, 18, 34));
+            QCOMPARE(ChannelJumper[k + 1]->Orientation(), TOrientedControl::otLeft);
+        }
+        QCOMPARE(f.form.BufferJumper->geometry(), QRect(88, 48, 44, 18));
+        QCOMPARE(f.form.DACDip0->geometry(), QRect(24, 56, 57, 43));
+        QCOMPARE(f.form.DACDip1->Orientation(), TOrientedControl::otDown);
+    }
+
+    void channelJumpersAndList()
+    {
+        Form f;
+        f.open(f.form.ChannelHighlight);
+        QTRY_COMPARE(f.form.CH3->size(), QSize(18, 34)); // laid out sideways, kept so
+        QTest::mouseClick(f.form.CH5, Qt::LeftButton);
+        QCOMPARE(Closed(f.form), QStringLiteral("00000100"));
+        QTest::mouseClick(f.form.CH3, Qt::LeftButton);
+        QCOMPARE(Closed(f.form), QStringLiteral("00010000"));
+        QCOMPARE(f.form.ChannelBox->currentText(), QStringLiteral("CH3"));
+        QTest::mouseClick(f.form.CH3, Qt::LeftButton); // stays installed
+        QCOMPARE(Closed(f.form), QStringLiteral("00010000"));
+        Choose(f.form.ChannelBox, 8);
+        QCOMPARE(Closed(f.form), QStringLiteral("00000001"));
+        Choose(f.form.ChannelBox, 0);
+        QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
+        // Assigning the index from the program is no choice.
+        f.form.ChannelBox->setCurrentIndex(4);
+        QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
+    }
+
+    void bufferJumperAndList()
+    {
+        Form f;
+        f.open(f.form.ClampHighlight);
+        QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0); // entering the panel shows Standard
+        f.form.BufferBox->setCurrentIndex(-1);
+        QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton);
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsOpen);
+        QCOMPARE(f.form.BufferBox->currentText(), QStringLiteral("Standard"));
+        QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton);
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        QCOMPARE(f.form.BufferBox->currentText(), QStringLiteral("Software Tristated"));
+        Choose(f.form.BufferBox, 0);
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
+        Choose(f.form.BufferBox, 1);
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+
+        // Focus moving into the panel shows Standard; the cap stays on BST.
+        f.form.BufferJumper->setFocus();
+        f.form.ClampHighlight->FPopup->DoneButton->setFocus();
+        f.form.BufferBox->setFocus();
+        QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0);
+        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+    }
+
+    void dacListsAndSwitches()
+    {
+        Form f;
+        f.open(f.form.DACHighlight);
+        QTRY_COMPARE(f.form.DACBox0->currentIndex(), 1); // entering the panel shows 0-5V in both
+        QCOMPARE(f.form.DACBox1->currentIndex(), 1);
+        QCOMPARE(DACRange[0], uint8_t(0)); // but records nothing
+        Choose(f.form.DACBox1, 5);
+        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("110"));
+        QCOMPARE(f.form.DACDip1->Value(), 6u);
+        QCOMPARE(DACRange[1], uint8_t(5));
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
+
+        Choose(f.form.DACBox0, 4);
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        QCOMPARE(DACRange[0], uint8_t(4));
+        f.form.DACPanelEnter();
+        QCOMPARE(f.form.DACBox0->currentText(), QStringLiteral("DAC 0: 0-5V"));
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        QCOMPARE(DACRange[0], uint8_t(4));
+    }
+
+    void unselectedListReadsAsBipolarTwoPointFive()
+    {
+        Form f;
+        // DAC 0's list still has no selection when DAC 1 is chosen.
+        f.form.DACBox0->setCurrentIndex(-1);
+        Choose(f.form.DACBox1, 0);
+        QCOMPARE(DACRange[0], uint8_t(255));
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("101"));
+        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("001"));
+        f.form.DACBox0->setCurrentIndex(1);
+        Choose(f.form.DACBox1, 2);
+        QCOMPARE(DACRange[0], uint8_t(1));
+        QCOMPARE(DACRange[1], uint8_t(2));
+        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
+        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
+    }
+};
+
+QTEST_MAIN(TestOptions)
+#include "tst_options.moc"
