@@ -3,6 +3,7 @@
 // slots under the names the layout binds.
 #pragma once
 
+#include "CardIO.h"
 #include "ui_template.h"
 
 #include <QMainWindow>
@@ -40,4 +41,25 @@ public slots:
     void BufferPanelEnter();
     void DACBoxChange();
     void DACPanelEnter();
+
+    // The text describing installed card CardIndex; records its base address.
+    QString SetSupGetCardString(QObject *Sender, int CardIndex);
+
+    // Calibration wizard: runs until Quit or Next after the last step.
+    void CalibButtonClick();
+    void NextClick();
+    void PrevClick();
+    void QuitClick();
+
+    // Takes five A/D samples and shows their average in counts and volts.
+    void ReadAverage(CardIO::TVariant variant);
+
+protected:
+    // Closing the window ends a running calibration, as Quit does.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // One pass of the step numbered CalibStep.
+    void RunStep(int step);
+    void StepComplete();
 };

@@ -93,7 +93,7 @@ int Card::trueCounts() const
 
 uint32_t Card::status()
 {
-    if (m_converting && !m_stuck && --m_pendingReads <= 0)
+    if (m_converting && !m_stuck && !m_stuckOnce && --m_pendingReads <= 0)
         m_converting = false;
     return (m_converting ? 0u : 0x80u) | (m_control & 0x7Fu);
 }
@@ -123,6 +123,14 @@ void Card::write8(uint32_t offset, uint32_t value)
         const double lsb = (unipolar ? UnipolarSpan : BipolarSpan) / Counts;
         const double volts = measuredVolts() + (m_noise > 0 ? noise(m_random) * lsb : 0.0);
         m_result = static_cast<uint16_t>(countsFor(volts) & 0x0FFF);
+        m_stuckOnce = false;
+        if (!m_script.empty()) {
+            const std::optional<uint16_t> word = m_script.front();
+            m_script.pop_front();
+            m_stuckOnce = !word;
+            m_result = word.value_or(0);
+        }
+        ++m_conversions;
         m_converting = true;
         m_pendingReads = m_conversionReads;
     } else if (offset == reg::AdControl) {

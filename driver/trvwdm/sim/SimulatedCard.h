@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -56,6 +58,11 @@ public:
     void setConversionStuck(bool stuck) { m_stuck = stuck; }
     // Status reads a conversion takes before its done bit sets.
     void setConversionReads(int reads) { m_conversionReads = reads; }
+    // The next conversions give these data words instead of a measurement;
+    // an empty entry is a conversion that never completes.
+    void scriptConversions(std::deque<std::optional<uint16_t>> words) { m_script = std::move(words); }
+    // Conversions started so far.
+    uint64_t conversions() const { return m_conversions; }
 
     uint16_t dacCode(int dac) const { return m_dacCode[dac & 1]; }
     double dacVolts(int dac) const;
@@ -92,6 +99,9 @@ private:
     bool m_converting = false;
     int m_conversionReads = 3;
     bool m_stuck = false;
+    bool m_stuckOnce = false;
+    std::deque<std::optional<uint16_t>> m_script;
+    uint64_t m_conversions = 0;
     double m_noise = 0.35;
     std::mt19937 m_random;
 };

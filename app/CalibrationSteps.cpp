@@ -1,0 +1,95 @@
+#include "CalibrationSteps.h"
+
+namespace CalibrationSteps {
+namespace {
+
+QString Pot(int number)
+{
+    return QStringLiteral("RP%1").arg(number);
+}
+
+TMeasureStep DacStep(int dac, uint8_t range, bool gain)
+{
+    const int pot = 2 * dac + (gain ? 6 : 5);
+    const bool bipolar = CardIO::IsBipolarRange(range);
+    const double factor = gain ? (bipolar ? 0.99 : 0.995) : (bipolar ? -0.99 : 0.005);
+    const double target = factor * CardIO::RangeSpan(range);
+    TMeasureStep s;
+    s.Title = QStringLiteral("Adjust DAC %1%2%3").arg(dac).arg(gain ? QStringLiteral(" Gain ") : QStringLiteral(" Offset "), Pot(pot));
+    s.Body = QStringLiteral("Connect pin 37 to pin %1").arg(dac + 14);
+    s.Body2 = QStringLiteral("Adjust pot marked \"%1\" until the value displayed is as close to %2 Volts as possible.")
+                  .arg(Pot(pot), CardIO::FormatGeneral(target));
+    s.Mark = (gain ? 156 : 130) + 52 * dac;
+    s.Dac = dac;
+    s.DacCode = gain ? DacHighCode : DacLowCode;
+    if (gain) {
+        s.Code = CardIO::SelectUnipolar;
+        s.Variant = CardIO::TVariant::Unipolar;
+    } else {
+        s.Code = bipolar ? CardIO::SelectBipolar : CardIO::SelectUnipolar;
+        s.Variant = bipolar ? CardIO::TVariant::BipolarByDac : CardIO::TVariant::UnipolarByDac;
+    }
+    return s;
+}
+
+const QString GroundPin18 = QStringLiteral("Connect pin 37 to pin 18");
+const QString Calibrator = QStringLiteral("Connect a Calibrator's positive lead to pin 37 and negative lead to pin 18. ");
+
+} // namespace
+
+TMeasureStep StepBipolarOffset()
+{
+    return {QStringLiteral("Adjust Bipolar Offset RP1"), GroundPin18,
+            QStringLiteral("Adjust pot marked \"RP1\" until the value displayed equals 0.000 Volts."),
+            9, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw};
+}
+
+TMeasureStep StepUnipolarOffset()
+{
+    return {QStringLiteral("Adjust Unipolar Offset RP2"), GroundPin18,
+            QStringLiteral("Adjust pot marked \"RP2\" until the value displayed flickers between 0.000 and 0.003 Volts."),
+            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::UnipolarPreDivided};
+}
+
+TMeasureStep StepBipolarGain()
+{
+    return {QStringLiteral("Adjust Bipolar Gain RP3"), Calibrator + QStringLiteral("Apply 9.900V"),
+            QStringLiteral("Adjust pot marked \"RP3\" until the value is as close to 9.900V as possible. "
+                           "Confirm that an input of -9.900V displays the proper value."),
+            61, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw};
+}
+
+TMeasureStep StepUnipolarGain()
+{
+    return {QStringLiteral("Adjust Unipolar Gain RP3"), Calibrator + QStringLiteral("Apply a 9.950V"),
+            QStringLiteral("Confirm that the value is within 10mv of 9.950V. If you plan on using Unipolar mode "
+                           "you can fine tune the card with pot \"RP3\"."),
+            61, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar};
+}
+
+TMeasureStep StepDACOffset(int dac, uint8_t range)
+{
+    return DacStep(dac, range, false);
+}
+
+TMeasureStep StepDACGain(int dac, uint8_t range)
+{
+    return DacStep(dac, range, true);
+}
+
+std::optional<TMeasureStep> MeasureStep(int step, const std::array<uint8_t, 2> &ranges)
+{
+    switch (step) {
+    case 1: return StepBipolarOffset();
+    case 2: return StepUnipolarOffset();
+    case 3: return StepBipolarGain();
+    case 4: return StepUnipolarGain();
+    case 5: return StepDACOffset(0, ranges[0]);
+    case 6: return StepDACGain(0, ranges[0]);
+    case 7: return StepDACOffset(1, ranges[1]);
+    case 8: return StepDACGain(1, ranges[1]);
+    default: return std::nullopt;
+    }
+}
+
+} // namespace CalibrationSteps

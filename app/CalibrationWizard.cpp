@@ -1,0 +1,127 @@
+// TMainForm's calibration wizard and card identification.
+#include "CalibrationSteps.h"
+#include "LLTRVWDM.h"
+#include "template.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+
+namespace {
+
+constexpr uint32_t DeviceRZ4070 = 0x6D21;
+constexpr uint32_t DeviceRZ4070A = 0x6D22;
+
+void ProcessPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
+{
+    uint32_t deviceId = 0, base = 0;
+    if (!LLTRVWDM::QueryCardInfo(CardIndex, &deviceId, &base))
+        return QString();
+    QString model;
+    if (deviceId == DeviceRZ4070)
+        model = QStringLiteral("PCI-RZ4070    Analog Input/Output Card");
+    else if (deviceId == DeviceRZ4070A)
+        model = QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)");
+    else
+        return QString(); // another kind of card never becomes the wizard's target
+    BaseAddress = uint16_t(base);
+    return model + QStringLiteral("\r\nBase Address: ") + QStringLiteral("%1").arg(base, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+void TMainForm::CalibButtonClick()
+{
+    if (BaseAddress == 0) {
+        // Without a card the registers would be the machine's ports 0 to 15.
+        QMessageBox::warning(this, QStringLiteral("Calibration"),
+                             QStringLiteral("No PCI-RZ4070(A) card was found, so there is nothing to calibrate.\n\n"
+                                            "Install the card and its driver, then run this program again."));
+        return;
+    }
+    InstPanel->show();
+    OutputPanel->show();
+    CalibStep = 1;
+    do {
+        ProcessPendingEvents();
+        CardIO::WaitMs(50);
+        RunStep(CalibStep);
+    } while (CalibStep <= CalibrationSteps::LastStep);
+    InstPanel->hide();
+    OutputPanel->hide();
+    PotMark->hide();
+}
+
+void TMainForm::NextClick()
+{
+    ++CalibStep;
+}
+
+void TMainForm::PrevClick()
+{
+    if (CalibStep > 1)
+        --CalibStep;
+}
+
+void TMainForm::QuitClick()
+{
+    CalibStep = CalibrationSteps::LastStep + 1;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    QuitClick();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::RunStep(int step)
+{
+    if (step == CalibrationSteps::LastStep) {
+        StepComplete();
+        return;
+    }
+    const std::optional<TMeasureStep> s = CalibrationSteps::MeasureStep(step, DACRange);
+    if (!s)
+        return;
+    CTitle->setText(s->Title);
+    CBody->setText(s->Body);
+    CBody2->setText(s->Body2);
+    PotMark->show();
+    PotMark->move(s->Mark, PotMark->y());
+    if (s->Dac)
+        LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
+    CardIO::SelectADInput(BaseAddress, s->Code);
+    ReadAverage(s->Variant);
+}
+
+void TMainForm::StepComplete()
+{
+    CTitle->clear();
+    CBody->setText(QStringLiteral("Calibration is complete"));
+    CBody2->clear();
+    PotMark->hide();
+}
+
+void TMainForm::ReadAverage(CardIO::TVariant variant)
+{
+    CardIO::TAverage average(variant);
+    for (int i = 0; i < CardIO::SamplesPerReading; ++i) {
+        if (const std::optional<uint16_t> sample = CardIO::TakeSample(BaseAddress, average.WideStatus())) {
+            average.Add(*sample);
+        } else {
+            ReadCount->setText(QStringLiteral("****"));
+            ReadVolt->setText(QStringLiteral("******"));
+            CTitle->setText(QStringLiteral("A/D FAILURE"));
+        }
+        if (average.PumpsPerSample())
+            ProcessPendingEvents();
+    }
+    ReadCount->setText(CardIO::FormatCounts(average.Counts()));
+    ReadVolt->setText(CardIO::FormatVolts(average.Volts()));
+    if (!average.PumpsPerSample())
+        ProcessPendingEvents();
+}

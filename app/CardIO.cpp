@@ -1,0 +1,132 @@
+#include "CardIO.h"
+
+#include "LLTRVWDM.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QLocale>
+#include <QTimer>
+
+namespace CardIO {
+
+void WaitMs(unsigned ms)
+{
+    const QDeadlineTimer deadline(std::chrono::milliseconds(ms), Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+    do {
+        wake.start(int(std::max<qint64>(0, deadline.remainingTime())));
+        // Sleeps until an event or the deadline. If the application is
+        // quitting, exec returns at once and the deadline ends the wait.
+        if (loop.exec() != 0)
+            return;
+    } while (!deadline.hasExpired());
+}
+
+void SelectADInput(uint16_t base, uint16_t code)
+{
+    LLTRVWDM::OutPortB(base + AdControl, ControlByte);
+    LLTRVWDM::OutPort(base + AdSelect, code);
+    LLTRVWDM::OutPort(base + AdSelect, code);
+    LLTRVWDM::InPort(base + AdSelect);
+    WaitMs(50);
+}
+
+std::optional<uint16_t> TakeSample(uint16_t base, bool wideStatus)
+{
+    LLTRVWDM::OutPortB(base + AdData, 0);
+    uint32_t counter = StatusPolls;
+    for (;;) {
+        const uint32_t status = wideStatus ? LLTRVWDM::InPort(base + AdControl) : LLTRVWDM::InPortB(base + AdControl);
+        if ((status & 0x80) || counter == 0)
+            break;
+        --counter;
+    }
+    if (counter == 0)
+        return std::nullopt;
+    return uint16_t(LLTRVWDM::InPort(base + AdData));
+}
+
+bool IsBipolarRange(uint8_t range)
+{
+    return range > 2;
+}
+
+double RangeSpan(uint8_t range)
+{
+    static constexpr double spans[] = {2.5, 5.0, 10.0};
+    return spans[range % 3];
+}
+
+namespace {
+
+int16_t SignExtended(uint16_t word)
+{
+    return int16_t(word & 0x0800 ? word | 0xF000 : word);
+}
+
+constexpr double BipolarVoltsPerCount = 20.0 / 4096;
+constexpr double UnipolarVoltsPerCount = 10.0 / 4096;
+
+} // namespace
+
+void TAverage::Add(uint16_t word)
+{
+    switch (m_variant) {
+    case TVariant::BipolarRaw:
+        m_signed = int16_t(m_signed + SignExtended(word));
+        break;
+    case TVariant::UnipolarPreDivided:
+        m_divided += (word & 0x0FFFu) / SamplesPerReading;
+        break;
+    case TVariant::Unipolar:
+    case TVariant::UnipolarByDac:
+        m_unsigned = uint16_t(m_unsigned + (word & 0x0FFF));
+        break;
+    case TVariant::BipolarByDac:
+        m_signed = int16_t(m_signed + SignExtended(word & 0x0FFF));
+        break;
+    }
+}
+
+int32_t TAverage::Counts() const
+{
+    switch (m_variant) {
+    case TVariant::BipolarRaw:
+    case TVariant::BipolarByDac: return m_signed / SamplesPerReading;
+    case TVariant::UnipolarPreDivided: return int32_t(m_divided);
+    case TVariant::Unipolar:
+    case TVariant::UnipolarByDac: return m_unsigned / SamplesPerReading;
+    }
+    return 0;
+}
+
+double TAverage::Volts() const
+{
+    const bool bipolar = m_variant == TVariant::BipolarRaw || m_variant == TVariant::BipolarByDac;
+    return double(Counts()) * (bipolar ? BipolarVoltsPerCount : UnipolarVoltsPerCount);
+}
+
+QString FormatCounts(int32_t counts)
+{
+    return QString::number(counts);
+}
+
+QString FormatVolts(double volts)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(volts, 'f', 3);
+}
+
+QString FormatGeneral(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 15);
+}
+
+} // namespace CardIO

@@ -1,0 +1,71 @@
+// The card's registers as the calibration uses them: A/D selection,
+// sampling and averaging, the DAC range list, and the texts that show a
+// reading. All port traffic goes through the driver binding.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace CardIO {
+
+// Register offsets from the card's base address.
+inline constexpr uint16_t AdData = 0;
+inline constexpr uint16_t AdSelect = 2;
+inline constexpr uint16_t AdControl = 4;
+inline constexpr uint16_t DacOutput0 = 12; // DAC n at 12 + 2n
+inline constexpr uint8_t ControlByte = 0x48;
+inline constexpr uint16_t SelectBipolar = 0; // pin 37, -10 .. +10 V
+inline constexpr uint16_t SelectUnipolar = 4; // pin 37, 0 .. 10 V
+inline constexpr int SamplesPerReading = 5;
+inline constexpr uint32_t StatusPolls = 65535;
+
+// Waits at least `ms` milliseconds on the monotonic clock while the event
+// loop keeps the interface alive; the thread sleeps between events.
+// Pending events are processed at least once.
+void WaitMs(unsigned ms);
+
+// Selects the A/D input and range, then lets it settle for 50 ms.
+void SelectADInput(uint16_t base, uint16_t code);
+
+// One conversion: the 16-bit data word, or nothing when the status never
+// showed completion within the polling bound.
+std::optional<uint16_t> TakeSample(uint16_t base, bool wideStatus);
+
+// DAC range index 0..5 (and any other byte, by the same rule): above 2 is
+// bipolar; index mod 3 picks the span 2.5, 5 or 10 V.
+bool IsBipolarRange(uint8_t range);
+double RangeSpan(uint8_t range);
+
+// How the five samples of a reading are decoded, summed and scaled.
+enum class TVariant { BipolarRaw, UnipolarPreDivided, Unipolar, BipolarByDac, UnipolarByDac };
+
+// Sums the decoded samples of one reading as the variant says.
+class TAverage {
+public:
+    explicit TAverage(TVariant variant) : m_variant(variant) {}
+    void Add(uint16_t word);
+    // The average, dividing by 5 however many samples were added.
+    int32_t Counts() const;
+    double Volts() const;
+    // Whether the status is read as a 16-bit word.
+    bool WideStatus() const { return m_variant != TVariant::BipolarRaw; }
+    // Whether events are processed after each sample (else once, after
+    // the reading is shown).
+    bool PumpsPerSample() const { return m_variant != TVariant::UnipolarPreDivided; }
+
+private:
+    TVariant m_variant;
+    int16_t m_signed = 0;    // wrapping signed 16-bit sum
+    uint16_t m_unsigned = 0; // wrapping unsigned 16-bit sum
+    uint32_t m_divided = 0;  // sum of pre-divided samples
+};
+
+// Counts as plain decimal digits; volts with three decimals; both with the
+// user's decimal separator and no thousands separator.
+QString FormatCounts(int32_t counts);
+QString FormatVolts(double volts);
+// A number in the general format, up to 15 significant digits.
+QString FormatGeneral(double value);
+
+} // namespace CardIO
