@@ -2,6 +2,8 @@
 
 #include "JpegImage.h"
 #include "LLTRVWDM.h"
+#include "SetupSupporter.h"
+#include "SupportWindows.h"
 
 #include <QMessageBox>
 
@@ -25,6 +27,15 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     CalibrationHighlight0->setRadioPanel(CalibPanel);
     CalibrationHighlight1->setRadioPanel(CalibPanel);
     DACHighlight->setRadioPanel(DACPanel);
+    SetSup = new TSetupSupporter(this);
+    SetSup->setObjectName(QStringLiteral("SetSup"));
+    SetSup->FCompanyName = QStringLiteral("TARVIK");
+    SetSup->FCardNameA = QStringLiteral("PCI-RZ4070(A)");
+    SetSup->FCardNameB = QStringLiteral("PCI-RZX/4070(M)");
+    SetSup->FCallHow = QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142");
+    SetSup->FChannels = 16;
+    SetSup->FChangeButtons = true;
+    SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
     FormCreate();
 }
 
@@ -32,6 +43,7 @@ void TMainForm::FormCreate()
 {
     ChannelJumper = {nullptr, CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7};
     DACSwitch = {DACDip0, DACDip1};
+    SetSup->RegisterApplicationIdle();
     if ((LLTRVWDM::InPortB(DriverCheckPort) & 0xFFFF) == 0xAA55) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
                         QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
@@ -44,6 +56,18 @@ void TMainForm::FormCreate()
 void TMainForm::Exit2Click()
 {
     close();
+}
+
+void TMainForm::Howtousethisprogram1Click()
+{
+    if (SetSup->FHelpForm)
+        SetSup->FHelpForm->show();
+}
+
+void TMainForm::TechnicalSupport1Click()
+{
+    if (SetSup->FTechForm)
+        SetSup->FTechForm->show();
 }
 
 void TMainForm::ChannelClick(QObject *Sender)

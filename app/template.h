@@ -12,6 +12,7 @@
 
 class TTwoJumper;
 class TDipSwitch;
+class TSetupSupporter;
 
 // Module-level state shared by the handlers and the calibration wizard.
 extern std::array<TTwoJumper *, 9> ChannelJumper; // entries 1..8: CH0..CH7
@@ -29,9 +30,14 @@ class TMainForm : public QMainWindow, public Ui::TMainForm {
 public:
     explicit TMainForm(QWidget *parent = nullptr);
 
+    // The non-visual setup-support component.
+    TSetupSupporter *SetSup;
+
 public slots:
     void FormCreate();
     void Exit2Click();
+    void Howtousethisprogram1Click();
+    void TechnicalSupport1Click();
 
     // Card options: jumpers and switches kept in step with their lists.
     void ChannelClick(QObject *Sender);

@@ -1,5 +1,7 @@
 #include "Anchors.h"
 
+#include <QWidget>
+
 namespace {
 
 // One axis: start position and length, growth of the parent.
@@ -21,4 +23,18 @@ QRect Anchored(const QRect &start, const QSize &from, const QSize &to, TAnchors 
     Follow(x, w, to.width() - from.width(), anchors & akLeft, anchors & akRight);
     Follow(y, h, to.height() - from.height(), anchors & akTop, anchors & akBottom);
     return QRect(x, y, w, h);
+}
+
+void TAnchorLayout::Place(QWidget *widget, const QRect &box, TAnchors anchors)
+{
+    widget->setGeometry(box);
+    m_entries.append({widget, box, anchors});
+}
+
+void TAnchorLayout::Apply(const QSize &size) const
+{
+    if (!m_layoutSize.isValid())
+        return;
+    for (const Entry &e : m_entries)
+        e.widget->setGeometry(Anchored(e.start, m_layoutSize, size, e.anchors));
 }

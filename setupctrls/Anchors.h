@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QFlags>
+#include <QList>
 #include <QObject>
 #include <QRect>
+
+class QWidget;
 
 namespace Anchoring {
 Q_NAMESPACE
@@ -23,3 +26,24 @@ using Anchoring::akBottom;
 // `to`. Anchored to both sides of an axis it stretches; to the far side it
 // moves with it; to neither it keeps its place relative to the centre.
 QRect Anchored(const QRect &start, const QSize &from, const QSize &to, TAnchors anchors);
+
+// Children laid out at one parent size that follow the parent's later
+// sizes as their anchors say.
+class TAnchorLayout {
+public:
+    // Places `widget` at `box` for the present layout size and records it.
+    void Place(QWidget *widget, const QRect &box, TAnchors anchors);
+    // The parent's size at which the recorded boxes were laid out.
+    void SetLayoutSize(const QSize &size) { m_layoutSize = size; }
+    // Moves every recorded child for the parent's new size.
+    void Apply(const QSize &size) const;
+
+private:
+    struct Entry {
+        QWidget *widget;
+        QRect start;
+        TAnchors anchors;
+    };
+    QList<Entry> m_entries;
+    QSize m_layoutSize;
+};

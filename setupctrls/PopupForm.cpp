@@ -56,41 +56,36 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     move((board ? board->pos() : QPoint()) - shift);
 
     m_layoutSize = size();
+    m_layout.SetLayoutSize(size());
     const int CW = width(), CH = height();
     if (m_panel) {
         m_panel->Host(this);
-        m_anchors.append({m_panel, m_panel->geometry(), m_panel->Anchors()});
+        m_panelStart = m_panel->geometry();
     }
     PopupStatus = new QStatusBar(this);
     PopupStatus->setSizeGripEnabled(false);
-    place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
+    m_layout.Place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
     PreviousButton = new QPushButton(QStringLiteral("Previous"), this);
     PreviousButton->setObjectName(QStringLiteral("PreviousButton"));
-    place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
+    m_layout.Place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
     NextButton = new QPushButton(QStringLiteral("Next"), this);
     NextButton->setObjectName(QStringLiteral("NextButton"));
-    place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
+    m_layout.Place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
     DoneButton = new QPushButton(QStringLiteral("Done"), this);
     DoneButton->setObjectName(QStringLiteral("DoneButton"));
-    place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
+    m_layout.Place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
     StatusMemo = new QPlainTextEdit(this);
     StatusMemo->setObjectName(QStringLiteral("StatusMemo"));
     StatusMemo->setReadOnly(true);
     StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     if (m_panel)
         StatusMemo->setPlainText(m_panel->Lines().join(u'\n'));
-    place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
+    m_layout.Place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
     PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
 
     connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
     connect(NextButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupNextClick);
     connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
-}
-
-void TPopupForm::place(QWidget *widget, const QRect &box, TAnchors anchors)
-{
-    widget->setGeometry(box);
-    m_anchors.append({widget, box, anchors});
 }
 
 void TPopupForm::HoldOnScreen()
@@ -150,7 +145,9 @@ void TPopupForm::changeEvent(QEvent *event)
 
 void TPopupForm::resizeEvent(QResizeEvent *event)
 {
-    for (const Anchor &a : std::as_const(m_anchors))
-        a.widget->setGeometry(Anchored(a.start, m_layoutSize, size(), a.widget == m_panel ? m_panel->Anchors() : a.anchors));
+    m_layout.Apply(size());
+    // The panel's anchors can change after hosting: read them now.
+    if (m_panel)
+        m_panel->setGeometry(Anchored(m_panelStart, m_layoutSize, size(), m_panel->Anchors()));
     QWidget::resizeEvent(event);
 }

@@ -45,15 +45,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    struct Anchor {
-        QWidget *widget;
-        QRect start;
-        TAnchors anchors;
-    };
-    void place(QWidget *widget, const QRect &box, TAnchors anchors);
-
     TRadioPanel *m_panel = nullptr;
     int FTag = 0;
+    TAnchorLayout m_layout;
     QSize m_layoutSize;
-    QList<Anchor> m_anchors;
+    QRect m_panelStart;
 };

@@ -1,0 +1,184 @@
+#include "SetupSupporter.h"
+
+#include "LLTRVWDM.h"
+#include "SupportWindows.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+namespace {
+
+constexpr int HelpDelayMs = 100;
+
+// Keeps the title label across the full width of its parent's top edge.
+class TTopAligned : public QObject {
+public:
+    TTopAligned(QLabel *label) : QObject(label), m_label(label)
+    {
+        label->parentWidget()->installEventFilter(this);
+        follow();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            follow();
+        return false;
+    }
+
+private:
+    void follow() { m_label->setGeometry(0, 0, m_label->parentWidget()->width(), m_label->sizeHint().height()); }
+    QLabel *m_label;
+};
+
+} // namespace
+
+TSetupSupporter::TSetupSupporter(QWidget *owner) : QObject(owner)
+{
+    FTimer.setInterval(HelpDelayMs);
+    connect(&FTimer, &QTimer::timeout, this, &TSetupSupporter::TimerTick);
+}
+
+TSetupSupporter::~TSetupSupporter()
+{
+    FTimer.stop();
+    disconnect(m_idle);
+}
+
+void TSetupSupporter::SetOnBeginCalib(const TNotifyEvent &handler)
+{
+    OnBeginCalib = handler;
+    UpdateTimer();
+}
+
+QWidget *TSetupSupporter::MainWindow() const
+{
+    return qobject_cast<QWidget *>(parent());
+}
+
+void TSetupSupporter::RegisterApplicationIdle()
+{
+    disconnect(m_idle);
+    m_idle = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                     &TSetupSupporter::ApplicationIdle);
+}
+
+void TSetupSupporter::ApplicationIdle()
+{
+    // The first idle moment of the main window on screen, not of a message
+    // box shown while it is being created.
+    if (!MainWindow() || !MainWindow()->isVisible() || QApplication::activeModalWidget())
+        return;
+    disconnect(m_idle);
+    m_idle = {};
+    BuildSupportWindows();
+}
+
+void TSetupSupporter::BuildSupportWindows()
+{
+    QWidget *main = MainWindow();
+    if (!main)
+        return;
+    const QString name = CardName();
+    const TSupportTexts texts{FCompanyName, name, FCallHow, FbSeries, FMultiPort, bool(OnGetCardString)};
+
+    QWidget *client = main;
+    if (auto *m = qobject_cast<QMainWindow *>(main); m && m->centralWidget())
+        client = m->centralWidget();
+    FHeaderLabel = new QLabel(client);
+    FHeaderLabel->setObjectName(QStringLiteral("HeaderLabel"));
+    FHeaderLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont tahoma(QStringLiteral("Tahoma"), 18);
+    tahoma.setBold(true);
+    FHeaderLabel->setFont(tahoma);
+    QPalette black = FHeaderLabel->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    FHeaderLabel->setPalette(black);
+    new TTopAligned(FHeaderLabel);
+
+    FHelpForm = new THelpForm(main, texts);
+    FTechForm = new TTechForm(main, texts);
+
+    bool found = true;
+    if (OnGetCardString) {
+        AddDisplayPCIItem();
+        FPCIForm = new TPCIForm(main, name);
+        FPCIForm->show();
+        found = ListCards();
+    }
+    const QString series = FbSeries ? QStringLiteral(" Series") : QString();
+    FHeaderLabel->setText(found ? name + series + QStringLiteral(" Settings Program")
+                                : QStringLiteral("No ") + name + (FbSeries ? QStringLiteral(" Series Card") : QString())
+                                      + QStringLiteral(" Found"));
+    FHeaderLabel->show();
+    FHeaderLabel->raise();
+
+    FHelpPending = true;
+    UpdateTimer();
+}
+
+void TSetupSupporter::AddDisplayPCIItem()
+{
+    auto *main = qobject_cast<QMainWindow *>(MainWindow());
+    QMenuBar *bar = main ? main->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!bar)
+        return;
+    for (QAction *top : bar->actions()) {
+        if (top->text() != QStringLiteral("&File") || !top->menu())
+            continue;
+        QMenu *file = top->menu();
+        auto *item = new QAction(QStringLiteral("Display ") + CardName() + QStringLiteral(" Cards Installed"), file);
+        item->setObjectName(QStringLiteral("DisplayPCI"));
+        connect(item, &QAction::triggered, this, &TSetupSupporter::DisplayPCIClick);
+        file->insertAction(file->actions().value(0), item);
+        return;
+    }
+}
+
+bool TSetupSupporter::ListCards()
+{
+    const int count = LLTRVWDM::GetNumCards();
+    bool found = false;
+    if (count > 0) {
+        FPCIForm->PCIMemo->clear();
+        for (int index = 0; index < count; ++index) {
+            const QString text = OnGetCardString(this, index);
+            if (text.isEmpty())
+                continue;
+            FPCIForm->PCIMemo->appendPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            found = true;
+        }
+    }
+    if (!found)
+        FPCIForm->PCIMemo->setPlainText(QStringLiteral("No Card Found"));
+    return found;
+}
+
+void TSetupSupporter::DisplayPCIClick()
+{
+    if (FPCIForm)
+        FPCIForm->show();
+}
+
+void TSetupSupporter::UpdateTimer()
+{
+    FTimer.stop();
+    if (FHelpPending)
+        FTimer.start();
+}
+
+void TSetupSupporter::TimerTick()
+{
+    if (!FHelpPending)
+        return;
+    if (FHelpForm)
+        FHelpForm->show();
+    FHelpPending = false;
+    UpdateTimer();
+}

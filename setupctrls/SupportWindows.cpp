@@ -1,0 +1,205 @@
+#include "SupportWindows.h"
+
+#include "BoardImage.h"
+#include "Canvas.h"
+#include "RtfReader.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+
+namespace {
+
+constexpr int ClientWidth = 305;
+constexpr int HelpClientHeight = 138;
+constexpr int TextClientHeight = 122;
+
+QString SeriesSuffix(const TSupportTexts &t)
+{
+    return t.bSeries ? QStringLiteral(" Series") : QString();
+}
+
+} // namespace
+
+QByteArray HelpDocument(const TSupportTexts &t)
+{
+    QString rtf = QStringLiteral(
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fprq2\\fcharset0 Verdana;}}"
+        "{\\colortbl\\red64\\green64\\blue64;\\red255\\green255\\blue64;\\red64\\green64\\blue255;\\red255\\green64\\blue64;}"
+        "\\viewkind4\\uc1\\pard\\f0\\fs32\\cf0\r\n{\\b ");
+    rtf += t.CompanyName + QStringLiteral(" ") + t.CardName + SeriesSuffix(t);
+    rtf += QStringLiteral(" Settings Program}\\par\\par\\fs24\r\n");
+    rtf += QStringLiteral("This program will help you configure the option jumpers and settings associated with this product. "
+                          "You should have the product in-hand when first using this program.\\par\\par\r\n");
+    rtf += QStringLiteral("{\\cf1\\fs24\\b Yellow circles} provide information on configuring jumpers and switches.\\par\\par\r\n");
+    rtf += QStringLiteral("{\\cf2\\fs24\\b Blue circles} are informational only. They provide information on standard and "
+                          "optional features of the product family.\\par\\par\r\n");
+    rtf += QStringLiteral("{\\cf3\\fs24\\b Red circles} handle calibration and types of configuration that require actually "
+                          "controlling the hardware device. Run this settings program again once the card is installed. ");
+    rtf += QStringLiteral("Repeat the {\\cf1 setup circles} (using the same settings) to configure this program, then perform "
+                          "the {\\cf3 calibration circles}.\\par\\par\r\n");
+    rtf += QStringLiteral("Mouse over the highlight circles to see configuration or information popups for {\\cf1 setup}, "
+                          "{\\cf2 features}, and {\\cf3 calibration}. Click a highlight circle to make its popup remain on-screen. ");
+    rtf += QStringLiteral("You can have all or as many of these popups onscreen at the same time as you desire.\\par\\par\r\n");
+    if (t.MultiPort)
+        rtf += QStringLiteral("{\\fs32\\b Note:} Make sure to set the jumpers for each option group \\emdash  the configuration "
+                              "options for each port are handled identically; this program only shows the setup once, but you "
+                              "need to perform this setup for each group of options on your device.\\par\\par\r\n");
+    if (t.ListsCards)
+        rtf += QStringLiteral("To see a list of ") + t.CardName + QStringLiteral(" cards installed, click \"Display ") + t.CardName
+               + QStringLiteral(" Cards Installed\" under the File menu.\\par\\par\r\n");
+    rtf += QStringLiteral("}");
+    return rtf.toLatin1();
+}
+
+QString SupportText(const TSupportTexts &t)
+{
+    return QStringLiteral("There are several ways to get technical support. First and fastest is to skim the relevant sections "
+                          "of the manual. However, some questions require personal assistance, and ")
+           + t.CompanyName + QStringLiteral(" stands ready to provide that help. You can call us ") + t.CallHow
+           + QStringLiteral(" for any of your product questions.\r\n\r\nIn order to provide the best and fastest support possible, "
+                            "we ask that you be at your computer when you call, and have the ")
+           + t.CompanyName + QStringLiteral(" product manual and Software Master CD at hand.");
+}
+
+QSize HelpClientSize(const QSize &screen)
+{
+    double s = std::min(screen.height() / 450.0, screen.width() / 800.0);
+    if (s < 1)
+        s = 1;
+    return QSize(RoundHalfEven(ClientWidth * s), RoundHalfEven(HelpClientHeight * s));
+}
+
+TSupportWindow::TSupportWindow(QWidget *owner, const QString &name, const QString &caption)
+    : QDialog(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setModal(false);
+}
+
+void TSupportWindow::resizeEvent(QResizeEvent *event)
+{
+    Layout.Apply(size());
+    QDialog::resizeEvent(event);
+}
+
+void TSupportWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+}
+
+THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
+    : TSupportWindow(owner, QStringLiteral("HelpForm"), QStringLiteral("Instructions for Settings utility"))
+{
+    resize(ClientWidth, HelpClientHeight);
+    Layout.SetLayoutSize(size());
+    HelpRich = new QTextEdit(this);
+    HelpRich->setObjectName(QStringLiteral("HelpRich"));
+    HelpRich->setReadOnly(true);
+    HelpRich->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    HelpRich->setLineWrapMode(QTextEdit::WidgetWidth);
+    QPalette p = HelpRich->palette();
+    p.setColor(QPalette::Base, QColor(221, 221, 221));
+    HelpRich->setPalette(p);
+    ReadRtf(HelpDocument(texts), HelpRich->document());
+    HelpRich->moveCursor(QTextCursor::Start);
+    Layout.Place(HelpRich, QRect(0, 24, ClientWidth, 73), akLeft | akTop | akRight | akBottom);
+
+    HelpLabel = new QLabel(QStringLiteral("How to use this program"), this);
+    HelpLabel->setObjectName(QStringLiteral("HelpLabel"));
+    HelpLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont verdana(QStringLiteral("Verdana"), 12);
+    verdana.setBold(true);
+    HelpLabel->setFont(verdana);
+    Layout.Place(HelpLabel, QRect(0, 0, ClientWidth, HelpLabel->sizeHint().height()), akLeft | akTop | akRight);
+
+    StartButton = new QPushButton(QStringLiteral("Start"), this);
+    StartButton->setObjectName(QStringLiteral("StartButton"));
+    StartButton->setDefault(true);
+    Layout.Place(StartButton, QRect(66, 105, 173, 25), akBottom);
+    connect(StartButton, &QPushButton::clicked, this, &THelpForm::StartButtonClick);
+    setTabOrder(StartButton, HelpRich);
+
+    // Scaled to the screen; the view grows with the window.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(HelpClientSize(screen->size()));
+}
+
+void THelpForm::reject()
+{
+    StartButtonClick();
+}
+
+void THelpForm::showEvent(QShowEvent *event)
+{
+    // Centred over the main window when first shown.
+    if (!m_placed && parentWidget()) {
+        m_placed = true;
+        const QRect main = parentWidget()->window()->frameGeometry();
+        move(main.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+    StartButton->setFocus();
+}
+
+void THelpForm::StartButtonClick()
+{
+    hide();
+    QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!main)
+        return;
+    // The main window's direct children: in a main window, its client area.
+    QWidget *client = main;
+    if (auto *m = qobject_cast<QMainWindow *>(main); m && m->centralWidget())
+        client = m->centralWidget();
+    for (QObject *child : client->children()) {
+        if (auto *board = qobject_cast<TBoardImage *>(child)) {
+            TShowFirstHighlightEvent start(0);
+            QApplication::sendEvent(board, &start);
+            return;
+        }
+    }
+}
+
+TTextForm::TTextForm(QWidget *owner, const QString &name, const QString &caption, const QString &memoName)
+    : TSupportWindow(owner, name, caption)
+{
+    resize(ClientWidth, TextClientHeight);
+    Layout.SetLayoutSize(size());
+    Memo = new QPlainTextEdit(this);
+    Memo->setObjectName(memoName);
+    Memo->setReadOnly(true);
+    Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Layout.Place(Memo, QRect(0, 0, ClientWidth, 89), akLeft | akTop | akRight | akBottom);
+    CloseButton = new QPushButton(QStringLiteral("Close"), this);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    CloseButton->setAutoDefault(false);
+    Layout.Place(CloseButton, QRect((ClientWidth - 73) / 2, 97, 73, 25), akBottom);
+    connect(CloseButton, &QPushButton::clicked, this, &TTextForm::CloseButtonClick);
+    setTabOrder(CloseButton, Memo);
+}
+
+void TTextForm::CloseButtonClick()
+{
+    hide();
+}
+
+TTechForm::TTechForm(QWidget *owner, const TSupportTexts &texts)
+    : TTextForm(owner, QStringLiteral("TechForm"), QStringLiteral("Technical Support"), QStringLiteral("TechMemo"))
+{
+    Memo->setPlainText(SupportText(texts));
+}
+
+TPCIForm::TPCIForm(QWidget *owner, const QString &cardName)
+    : TTextForm(owner, QStringLiteral("PCIForm"), cardName + QStringLiteral(" Cards installed"), QStringLiteral("PCIMemo"))
+{
+    QFont tahoma(QStringLiteral("Tahoma"), 10);
+    tahoma.setBold(true);
+    Memo->setFont(tahoma);
+}

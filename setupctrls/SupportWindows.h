@@ -1,0 +1,99 @@
+// The setup supporter's three windows: help (THelpForm), technical support
+// (TTechForm) and installed cards (TPCIForm). Each stays on top, is never
+// modal, and hides instead of closing.
+#pragma once
+
+#include "Anchors.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTextEdit;
+
+// What the help and support texts are made of.
+struct TSupportTexts {
+    QString CompanyName;
+    QString CardName;
+    QString CallHow;
+    bool bSeries = true;
+    bool MultiPort = false;
+    bool ListsCards = false; // an OnGetCardString handler is assigned
+};
+
+// The help document, as RTF.
+QByteArray HelpDocument(const TSupportTexts &texts);
+// The technical-support text.
+QString SupportText(const TSupportTexts &texts);
+// The help window's client size on a screen of `screen` pixels: 305 x 138
+// scaled by min(height / 450, width / 800), never below 1.
+QSize HelpClientSize(const QSize &screen);
+
+// A secondary window: hides on close, follows its children's anchors.
+class TSupportWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    TSupportWindow(QWidget *owner, const QString &name, const QString &caption);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    // The close box only hides the window.
+    void closeEvent(QCloseEvent *event) override;
+    TAnchorLayout Layout;
+};
+
+class THelpForm : public TSupportWindow {
+    Q_OBJECT
+
+public:
+    THelpForm(QWidget *owner, const TSupportTexts &texts);
+
+    QTextEdit *HelpRich;
+    QLabel *HelpLabel;
+    QPushButton *CloseButton = nullptr; // the help window has none
+    QPushButton *StartButton;
+
+public slots:
+    // Hides the window and opens the board's first highlight.
+    void StartButtonClick();
+
+protected:
+    // Escape, like Enter, is the Start button.
+    void reject() override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool m_placed = false;
+};
+
+// A text view above a centred Close button: the support and card windows.
+class TTextForm : public TSupportWindow {
+    Q_OBJECT
+
+public:
+    TTextForm(QWidget *owner, const QString &name, const QString &caption, const QString &memoName);
+
+    QPlainTextEdit *Memo;
+    QPushButton *CloseButton;
+
+public slots:
+    void CloseButtonClick();
+};
+
+class TTechForm : public TTextForm {
+    Q_OBJECT
+
+public:
+    TTechForm(QWidget *owner, const TSupportTexts &texts);
+    QPlainTextEdit *const &TechMemo = Memo;
+};
+
+class TPCIForm : public TTextForm {
+    Q_OBJECT
+
+public:
+    TPCIForm(QWidget *owner, const QString &cardName);
+    QPlainTextEdit *const &PCIMemo = Memo;
+};
