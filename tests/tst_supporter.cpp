@@ -1,0 +1,227 @@
+// The setup supporter: its one-time build at the first idle moment, the
+// title, the File-menu item, the installed-cards list, the help window's
+// timer, Start and Escape, and the Help menu.
+#include "Board.h"
+#include "Fonts.h"
+#include "LLTRVWDM.h"
+#include "SetupSupporter.h"
+#include "SupportWindows.h"
+#include "template.h"
+#include "trvwdm/sim/SimulatedCard.h"
+#include "Wait.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace trvsim;
+
+namespace {
+
+// A main window with a File menu and a supporter configured as Setup's.
+struct Host {
+    QMainWindow window;
+    TSetupSupporter *sup;
+    explicit Host(const QString &fileCaption = QStringLiteral("&File"))
+    {
+        window.setCentralWidget(new QWidget);
+        window.menuBar()->addMenu(fileCaption)->addAction(QStringLiteral("&Exit"));
+        sup = new TSetupSupporter(&window);
+        sup->FCompanyName = QStringLiteral("TARVIK");
+        sup->FCardNameA = QStringLiteral("PCI-RZ4070(A)");
+        sup->FCardNameB = QStringLiteral("PCI-RZX/4070(M)");
+        sup->FCallHow = QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142");
+        window.resize(800, 600);
+    }
+    void listCards(QStringList texts)
+    {
+        Machine::instance().clearCards();
+        for (int i = 0; i < texts.size(); ++i)
+            Machine::instance().addCard(DeviceRZ4070, uint16_t(0x300 + 0x20 * i));
+        sup->OnGetCardString = [texts](QObject *, int index) { return texts.value(index); };
+    }
+    QString title() const { return sup->FHeaderLabel ? sup->FHeaderLabel->text() : QString(); }
+    QString cards() const { return sup->FPCIForm->PCIMemo->toPlainText(); }
+    QAction *displayItem() const { return window.findChild<QAction *>(QStringLiteral("DisplayPCI")); }
+};
+
+} // namespace
+
+class TestSupporter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        RegisterFonts();
+        LLTRVWDM::LoadDriverLibrary();
+    }
+    void init() { Machine::instance().reset(); }
+
+    void withoutCardHandler()
+    {
+        Host h;
+        h.sup->BuildSupportWindows();
+        QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
+        QVERIFY(!h.displayItem());
+        QVERIFY(!h.sup->FPCIForm);
+        QVERIFY(!h.sup->FHelpForm->HelpRich->toPlainText().contains(QStringLiteral("To see a list")));
+        QCOMPARE(h.sup->FHeaderLabel->objectName(), QStringLiteral("HeaderLabel"));
+        QCOMPARE(h.sup->FHeaderLabel->font().pointSize(), 18);
+        QVERIFY(h.sup->FHeaderLabel->font().bold());
+        QCOMPARE(h.sup->FHeaderLabel->width(), h.window.centralWidget()->width());
+        QCOMPARE(h.sup->FHeaderLabel->y(), 0);
+    }
+
+    void cardsListedInOrder()
+    {
+        Host h;
+        h.listCards({"first\r\nBase Address: 0300", "", "third\r\nBase Address: 0340"});
+        h.sup->BuildSupportWindows();
+        QCOMPARE(h.cards(), QStringLiteral("first\nBase Address: 0300\nthird\nBase Address: 0340"));
+        QVERIFY(h.sup->FPCIForm->isVisible());
+        QCOMPARE(h.sup->FPCIForm->windowTitle(), QStringLiteral("PCI-RZ4070(A) Cards installed"));
+        QCOMPARE(h.sup->FPCIForm->PCIMemo->font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
+        // The item stands first in the File menu.
+        QMenu *file = h.window.menuBar()->actions()[0]->menu();
+        QCOMPARE(file->actions().first(), h.displayItem());
+        QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZ4070(A) Cards Installed"));
+        QVERIFY(h.sup->FHelpForm->HelpRich->toPlainText().contains(QStringLiteral("To see a list of PCI-RZ4070(A) cards installed")));
+        h.sup->FPCIForm->CloseButton->click();
+        QVERIFY(!h.sup->FPCIForm->isVisible());
+        h.displayItem()->trigger();
+        QVERIFY(h.sup->FPCIForm->isVisible());
+    }
+
+    void noCardFound_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("series");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("no cards") << QStringList() << true << "No PCI-RZ4070(A) Series Card Found";
+        QTest::newRow("all empty") << QStringList{"", ""} << true << "No PCI-RZ4070(A) Series Card Found";
+        QTest::newRow("not a series") << QStringList() << false << "No PCI-RZ4070(A) Found";
+    }
+
+    void noCardFound()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(bool, series);
+        QFETCH(QString, title);
+        Host h;
+        h.listCards(texts);
+        h.sup->FbSeries = series;
+        h.sup->BuildSupportWindows();
+        QCOMPARE(h.cards(), QStringLiteral("No Card Found"));
+        QCOMPARE(h.title(), title);
+    }
+
+    void seriesAndSecondName()
+    {
+        Host h;
+        h.listCards({"card"});
+        h.sup->FbSeries = false;
+        h.sup->FUseCardNameB = true;
+        h.sup->BuildSupportWindows();
+        QCOMPARE(h.title(), QStringLiteral("PCI-RZX/4070(M) Settings Program"));
+        QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZX/4070(M) Cards Installed"));
+        QCOMPARE(h.sup->FPCIForm->windowTitle(), QStringLiteral("PCI-RZX/4070(M) Cards installed"));
+        const QString help = h.sup->FHelpForm->HelpRich->toPlainText();
+        QVERIFY(help.startsWith(QStringLiteral("TARVIK PCI-RZX/4070(M) Settings Program")));
+        QVERIFY(help.contains(QStringLiteral("\"Display PCI-RZX/4070(M) Cards Installed\"")));
+    }
+
+    void fileWithoutAmpersandGetsNoItem()
+    {
+        Host h(QStringLiteral("File"));
+        h.listCards({"card"});
+        h.sup->BuildSupportWindows();
+        QVERIFY(!h.displayItem());
+        QVERIFY(h.sup->FPCIForm); // the window is still built
+    }
+
+    void buildsOnceAtTheFirstIdleMomentAndShowsHelpOnce()
+    {
+        Host h;
+        h.sup->RegisterApplicationIdle();
+        QVERIFY(!h.sup->FHelpForm);
+        h.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+        QVERIFY(WaitFor([&] { return bool(h.sup->FHelpForm); }));
+        QPointer<THelpForm> help = h.sup->FHelpForm;
+        QVERIFY(!help->isVisible());
+        QVERIFY(WaitFor([&] { return help->isVisible(); })); // the timer's first tick
+        QVERIFY(!h.sup->FHelpPending);
+        QVERIFY(!h.sup->FTimer.isActive());
+        help->close();
+        WaitFor([] { return false; }, 300);
+        QVERIFY(!help->isVisible());
+        QCOMPARE(h.sup->FHelpForm, help); // never rebuilt
+    }
+
+    void supportWindowsGeometryAndTexts()
+    {
+        Host h;
+        h.sup->BuildSupportWindows();
+        TTechForm *tech = h.sup->FTechForm;
+        QCOMPARE(tech->objectName(), QStringLiteral("TechForm"));
+        QCOMPARE(tech->windowTitle(), QStringLiteral("Technical Support"));
+        QCOMPARE(tech->size(), QSize(305, 122));
+        QCOMPARE(tech->TechMemo->geometry(), QRect(0, 0, 305, 89));
+        QCOMPARE(tech->CloseButton->geometry(), QRect(116, 97, 73, 25));
+        QVERIFY(tech->TechMemo->toPlainText().startsWith(QStringLiteral("There are several ways to get technical support.")));
+        QVERIFY(tech->TechMemo->toPlainText().contains(
+            QStringLiteral("and TARVIK stands ready to provide that help. You can call us between 8 am and 5 pm Pacific Time at "
+                           "1-800-555-0142 for any of your product questions.\n\nIn order to provide")));
+        tech->show();
+        tech->resize(405, 222);
+        QCOMPARE(tech->CloseButton->geometry(), QRect(166, 197, 73, 25));
+        QCOMPARE(tech->TechMemo->geometry(), QRect(0, 0, 405, 189));
+
+        THelpForm *help = h.sup->FHelpForm;
+        QCOMPARE(help->windowTitle(), QStringLiteral("Instructions for Settings utility"));
+        QCOMPARE(help->size(), HelpClientSize(QGuiApplication::primaryScreen()->size()));
+        QVERIFY(help->StartButton->isDefault());
+        QVERIFY(help->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(help->CloseButton, nullptr);
+        QCOMPARE(help->HelpRich->palette().color(QPalette::Base), QColor(221, 221, 221));
+    }
+
+    void startAndEscapeOpenTheFirstHighlight()
+    {
+        for (bool escape : {false, true}) {
+            TMainForm form;
+            form.showMaximized();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QVERIFY(WaitFor([&] { return form.SetSup->FHelpForm && form.SetSup->FHelpForm->isVisible(); }));
+            QCOMPARE(form.SetSup->FHeaderLabel->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
+            QCOMPARE(BaseAddress, uint16_t(0xE800));
+            THelpForm *help = form.SetSup->FHelpForm;
+            if (escape) {
+                help->activateWindow();
+                QTest::keyClick(help, Qt::Key_Escape);
+            } else {
+                help->StartButton->click();
+            }
+            QVERIFY(!help->isVisible());
+            QVERIFY(form.ChannelHighlight->FPopup && form.ChannelHighlight->FPopup->isVisible());
+            QVERIFY(form.ChannelHighlight->FPinned);
+
+            // The Help menu shows the windows again; they are not rebuilt.
+            form.Howtousethisprogram1->trigger();
+            QVERIFY(help->isVisible());
+            QCOMPARE(form.SetSup->FHelpForm, help);
+            form.TechnicalSupport1->trigger();
+            QVERIFY(form.SetSup->FTechForm->isVisible());
+            QCOMPARE(form.File1->actions().first()->objectName(), QStringLiteral("DisplayPCI"));
+        }
+    }
+};
+
+QTEST_MAIN(TestSupporter)
+#include "tst_supporter.moc"
