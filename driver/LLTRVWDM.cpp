@@ -2,6 +2,7 @@
 
 #include "trvwdm/trvwdm.h"
 
+#include <QCoreApplication>
 #include <QLibrary>
 #include <memory>
 
@@ -32,6 +33,12 @@ F resolve(QLibrary &lib, const char *name)
     return reinterpret_cast<F>(lib.resolve(name));
 }
 
+// Where an installed program keeps its hardware library.
+QString InstalledLibrary()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/rz4070-setup/" TRVWDM_LIBRARY_NAME);
+}
+
 Binding &bound()
 {
     Binding &b = binding();
@@ -47,8 +54,10 @@ bool LoadDriverLibrary(const QString &fileName)
     Binding &b = binding();
     b = Binding{};
     b.loaded = true;
-    auto lib = std::make_unique<QLibrary>(fileName);
-    if (!lib->load())
+    auto lib = std::make_unique<QLibrary>(fileName.isEmpty() ? QStringLiteral(TRVWDM_LIBRARY_NAME) : fileName);
+    if (!lib->load() && fileName.isEmpty())
+        lib = std::make_unique<QLibrary>(InstalledLibrary());
+    if (!lib->isLoaded() && !lib->load())
         return false;
     b.inPortB = resolve<TInPortB>(*lib, "InPortB");
     b.inPort = resolve<TInPort>(*lib, "InPort");

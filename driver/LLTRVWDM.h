@@ -12,8 +12,10 @@ namespace LLTRVWDM {
 
 // Loads (or reloads) the library; the first operation called loads the
 // default library if nothing was loaded yet. Returns whether all six entry
-// points were found.
-bool LoadDriverLibrary(const QString &fileName = QStringLiteral("libtrvwdm.so.1"));
+// points were found. The default name is looked up on the loader's search
+// path first (where the simulated card is put), then in the installed
+// program's own library directory.
+bool LoadDriverLibrary(const QString &fileName = QString());
 // Whether the loaded library has all six entry points.
 bool DriverLibraryComplete();
 
