@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Builds Setup and starts it against the simulated card.
+# Builds Setup and starts it against the simulated card, with the virtual
+# bench beside it to turn the card's pots and wire its pins.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
-LD_LIBRARY_PATH="$PWD/build/driver/sim${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" exec build/app/setup
+
+export TRVWDM_SIM_SHM="/rz4070-bench-$(id -u)-$$"
+export LD_LIBRARY_PATH="$PWD/build/driver/sim${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+build/bench/rz4070-bench &
+bench=$!
+# Closing Setup closes the bench and removes the shared card.
+trap 'kill $bench 2>/dev/null || true; wait $bench 2>/dev/null || true; rm -f "/dev/shm${TRVWDM_SIM_SHM}"' EXIT
+build/app/setup

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace trvsim {
 namespace {
@@ -27,22 +29,33 @@ double gainOf(double position) { return 1.0 + (position - 0.5) * GainTravel; }
 Card::Card(uint32_t deviceId, uint16_t base)
     : m_deviceId(deviceId), m_base(base), m_random(0x4070u + base)
 {
-    std::copy(std::begin(FactoryPots), std::end(FactoryPots), m_pots);
+    FactoryState(m_own);
+}
+
+void Card::FactoryState(CardState &state)
+{
+    for (int i = 0; i < PotCount; ++i)
+        state.SetPot(i, FactoryPots[i]);
+    state.pin37 = static_cast<int32_t>(Pin37::Open);
+    state.SetCalibrator(0.0);
+    state.dacRange[0] = state.dacRange[1] = 1;
+    state.dacCode[0] = state.dacCode[1] = 0;
+    state.conversions = 0;
 }
 
 void Card::setPot(Pot pot, double position)
 {
-    m_pots[static_cast<int>(pot)] = std::clamp(position, 0.0, 1.0);
+    m_state->SetPot(static_cast<int>(pot), std::clamp(position, 0.0, 1.0));
 }
 
 void Card::setDacRange(int dac, int rangeIndex)
 {
-    m_dacRange[dac & 1] = std::clamp(rangeIndex, 0, 5);
+    m_state->dacRange[dac & 1] = std::clamp(rangeIndex, 0, 5);
 }
 
 double Card::dacVolts(int dac) const
 {
-    const int range = m_dacRange[dac & 1];
+    const int range = dacRange(dac);
     const double span = range % 3 == 0 ? 2.5 : range % 3 == 1 ? 5.0 : 10.0;
     const bool bipolar = range > 2;
     const double bottom = bipolar ? -span : 0.0;
@@ -50,15 +63,15 @@ double Card::dacVolts(int dac) const
     const Pot offsetPot = dac ? Pot::RP7 : Pot::RP5;
     const Pot gainPot = dac ? Pot::RP8 : Pot::RP6;
     // The offset trim moves the zero-code output; the gain trim scales from it.
-    return bottom + offsetOf(pot(offsetPot)) + m_dacCode[dac & 1] * full / Counts * gainOf(pot(gainPot));
+    return bottom + offsetOf(pot(offsetPot)) + dacCode(dac) * full / Counts * gainOf(pot(gainPot));
 }
 
 double Card::pin37Volts() const
 {
-    switch (m_pin37) {
+    switch (pin37()) {
     case Pin37::Open: return 0.8; // a floating input drifts to a few hundred millivolts
     case Pin37::Ground: return 0.0;
-    case Pin37::Calibrator: return m_calibratorVolts;
+    case Pin37::Calibrator: return calibratorVolts();
     case Pin37::Dac0: return dacVolts(0);
     case Pin37::Dac1: return dacVolts(1);
     }
@@ -131,6 +144,7 @@ void Card::write8(uint32_t offset, uint32_t value)
             m_result = word.value_or(0);
         }
         ++m_conversions;
+        ++m_state->conversions;
         m_converting = true;
         m_pendingReads = m_conversionReads;
     } else if (offset == reg::AdControl) {
@@ -142,8 +156,8 @@ void Card::write16(uint32_t offset, uint32_t value)
 {
     switch (offset) {
     case reg::AdSelect: m_select = static_cast<uint16_t>(value); break;
-    case reg::Dac0: m_dacCode[0] = static_cast<uint16_t>(value & 0x0FFF); break;
-    case reg::Dac1: m_dacCode[1] = static_cast<uint16_t>(value & 0x0FFF); break;
+    case reg::Dac0: m_state->dacCode[0] = value & 0x0FFF; break;
+    case reg::Dac1: m_state->dacCode[1] = value & 0x0FFF; break;
     default: write8(offset, value & 0xFF); break;
     }
 }
@@ -159,6 +173,23 @@ void Machine::reset()
     m_driverLoaded = true;
     m_cards.clear();
     addCard(DeviceRZ4070, DefaultBase);
+    attachSharedState();
+}
+
+void Machine::attachSharedState()
+{
+    const char *name = std::getenv("TRVWDM_SIM_SHM");
+    if (!name || !*name || m_cards.empty())
+        return;
+    if (!m_shared) {
+        std::string error;
+        m_shared = SharedState::Attach(name, m_cards.front().State(), &error);
+        if (!m_shared) {
+            std::fprintf(stderr, "simulated card: %s; running alone\n", error.c_str());
+            return;
+        }
+    }
+    m_cards.front().UseState(&m_shared->Card());
 }
 
 Card &Machine::addCard(uint32_t deviceId, uint16_t base)

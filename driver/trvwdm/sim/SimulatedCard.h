@@ -4,6 +4,8 @@
 // state.
 #pragma once
 
+#include "SharedState.h"
+
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -17,7 +19,7 @@ enum class Pin37 { Open, Ground, Calibrator, Dac0, Dac1 };
 
 // The seven trimmer pots; there is no RP4.
 enum class Pot { RP1, RP2, RP3, RP5, RP6, RP7, RP8 };
-inline constexpr int PotCount = 7;
+inline constexpr int PotCount = SharedPotCount;
 
 // Register offsets from the card's base address.
 namespace reg {
@@ -38,20 +40,27 @@ inline constexpr uint32_t SystemControlPort = 0x61;
 class Card {
 public:
     Card(uint32_t deviceId, uint16_t base);
+    Card(const Card &) = delete;
+    Card &operator=(const Card &) = delete;
+
+    // Keeps the inputs and DAC codes in `state` (shared with a bench) from
+    // now on; null returns to the card's own.
+    void UseState(CardState *state) { m_state = state ? state : &m_own; }
+    CardState &State() { return *m_state; }
 
     uint32_t deviceId() const { return m_deviceId; }
     uint16_t base() const { return m_base; }
 
     // Pot wiper position, 0 to 1; 0.5 is the ideal setting.
     void setPot(Pot pot, double position);
-    double pot(Pot pot) const { return m_pots[static_cast<int>(pot)]; }
-    void setPin37(Pin37 wiring) { m_pin37 = wiring; }
-    Pin37 pin37() const { return m_pin37; }
-    void setCalibratorVolts(double volts) { m_calibratorVolts = volts; }
-    double calibratorVolts() const { return m_calibratorVolts; }
+    double pot(Pot pot) const { return m_state->Pot(static_cast<int>(pot)); }
+    void setPin37(Pin37 wiring) { m_state->pin37 = static_cast<int32_t>(wiring); }
+    Pin37 pin37() const { return static_cast<Pin37>(m_state->pin37.load()); }
+    void setCalibratorVolts(double volts) { m_state->SetCalibrator(volts); }
+    double calibratorVolts() const { return m_state->Calibrator(); }
     // The DIP switches of a DAC, as a range index 0 to 5 (0-2.5V ... ±10V).
     void setDacRange(int dac, int rangeIndex);
-    int dacRange(int dac) const { return m_dacRange[dac & 1]; }
+    int dacRange(int dac) const { return m_state->dacRange[dac & 1]; }
     // Noise on each conversion, in A/D counts (standard deviation).
     void setNoise(double counts) { m_noise = counts; }
     // A conversion that never reports completion.
@@ -64,7 +73,10 @@ public:
     // Conversions started so far.
     uint64_t conversions() const { return m_conversions; }
 
-    uint16_t dacCode(int dac) const { return m_dacCode[dac & 1]; }
+    // A new card's inputs: pots out of trim, nothing wired, 0-5V switches.
+    static void FactoryState(CardState &state);
+
+    uint16_t dacCode(int dac) const { return static_cast<uint16_t>(m_state->dacCode[dac & 1].load()); }
     double dacVolts(int dac) const;
     double pin37Volts() const;
     uint16_t selectCode() const { return m_select; }
@@ -87,11 +99,8 @@ private:
 
     uint32_t m_deviceId;
     uint16_t m_base;
-    double m_pots[PotCount];
-    Pin37 m_pin37 = Pin37::Open;
-    double m_calibratorVolts = 0.0;
-    int m_dacRange[2] = {1, 1};
-    uint16_t m_dacCode[2] = {0, 0};
+    CardState m_own;
+    CardState *m_state = &m_own;
     uint16_t m_select = 0;
     uint8_t m_control = 0;
     uint16_t m_result = 0;
@@ -116,6 +125,9 @@ public:
     void setKernelDriverLoaded(bool loaded) { m_driverLoaded = loaded; }
     bool kernelDriverLoaded() const { return m_driverLoaded; }
     void clearCards() { m_cards.clear(); }
+    // Card 0 takes its inputs from the shared segment named in the
+    // environment variable TRVWDM_SIM_SHM, when one is set and usable.
+    void attachSharedState();
     Card &addCard(uint32_t deviceId, uint16_t base);
     int cardCount() const { return static_cast<int>(m_cards.size()); }
     Card &card(int index) { return m_cards.at(index); }
@@ -129,7 +141,8 @@ private:
     Machine() { reset(); }
     Card *cardAt(uint32_t port);
 
-    std::vector<Card> m_cards;
+    std::deque<Card> m_cards;
+    std::unique_ptr<SharedState> m_shared;
     bool m_driverLoaded = true;
 };
 

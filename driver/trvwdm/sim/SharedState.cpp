@@ -1,0 +1,113 @@
+#include "SharedState.h"
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace trvsim {
+namespace {
+
+constexpr uint32_t Initialising = 1;
+
+uint64_t Bits(double v)
+{
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+double FromBits(uint64_t b)
+{
+    double v;
+    std::memcpy(&v, &b, sizeof v);
+    return v;
+}
+
+void Copy(CardState &to, const CardState &from)
+{
+    for (int i = 0; i < SharedPotCount; ++i)
+        to.pots[i] = from.pots[i].load();
+    to.pin37 = from.pin37.load();
+    to.calibratorVolts = from.calibratorVolts.load();
+    for (int i = 0; i < 2; ++i) {
+        to.dacRange[i] = from.dacRange[i].load();
+        to.dacCode[i] = from.dacCode[i].load();
+    }
+    to.conversions = from.conversions.load();
+}
+
+} // namespace
+
+static_assert(std::atomic<uint64_t>::is_always_lock_free && std::atomic<uint32_t>::is_always_lock_free,
+              "the shared fields must be lock-free to live in shared memory");
+
+double CardState::Pot(int i) const { return FromBits(pots[i].load()); }
+void CardState::SetPot(int i, double position) { pots[i].store(Bits(position)); }
+double CardState::Calibrator() const { return FromBits(calibratorVolts.load()); }
+void CardState::SetCalibrator(double volts) { calibratorVolts.store(Bits(volts)); }
+
+std::unique_ptr<SharedState> SharedState::Attach(const std::string &name, const CardState &initial, std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = "shared card state " + name + ": " + why;
+        return nullptr;
+    };
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+    if (fd < 0)
+        return fail(std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return fail(std::strerror(errno));
+    }
+    if (st.st_size == 0 && ftruncate(fd, sizeof(Segment)) != 0) {
+        close(fd);
+        return fail(std::strerror(errno));
+    }
+    if (st.st_size != 0 && size_t(st.st_size) < sizeof(Segment)) {
+        close(fd);
+        return fail("the segment is smaller than this layout; another version made it");
+    }
+    void *memory = mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (memory == MAP_FAILED)
+        return fail(std::strerror(errno));
+    auto *segment = static_cast<Segment *>(memory);
+    std::unique_ptr<SharedState> state(new SharedState(segment));
+
+    // The first to come initialises; the others wait for it.
+    uint32_t expected = 0;
+    if (segment->magic.compare_exchange_strong(expected, Initialising)) {
+        segment->version = LayoutVersion;
+        segment->size = sizeof(Segment);
+        Copy(segment->card, initial);
+        segment->magic = Magic;
+        return state;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (segment->magic.load() == Initialising && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (segment->magic.load() != Magic)
+        return fail("the segment does not hold a card's state");
+    if (segment->version.load() != LayoutVersion || segment->size.load() != sizeof(Segment))
+        return fail("layout version " + std::to_string(segment->version.load()) + ", this program uses version "
+                    + std::to_string(LayoutVersion));
+    return state;
+}
+
+void SharedState::Remove(const std::string &name)
+{
+    shm_unlink(name.c_str());
+}
+
+SharedState::~SharedState()
+{
+    munmap(m_segment, sizeof(Segment));
+}
+
+} // namespace trvsim
