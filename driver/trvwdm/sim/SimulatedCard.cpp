@@ -179,17 +179,17 @@ void Machine::reset()
 void Machine::attachSharedState()
 {
     const char *name = std::getenv("TRVWDM_SIM_SHM");
-    if (!name || !*name || m_cards.empty())
-        return;
-    if (!m_shared) {
+    const std::string wanted = name ? name : "";
+    if (wanted != m_sharedName) {
+        m_shared.reset();
+        m_sharedName = wanted;
         std::string error;
-        m_shared = SharedState::Attach(name, m_cards.front().State(), &error);
-        if (!m_shared) {
+        if (!wanted.empty() && !m_cards.empty()
+            && !(m_shared = SharedState::Attach(wanted, m_cards.front().State(), &error)))
             std::fprintf(stderr, "simulated card: %s; running alone\n", error.c_str());
-            return;
-        }
     }
-    m_cards.front().UseState(&m_shared->Card());
+    if (m_shared && !m_cards.empty())
+        m_cards.front().UseState(&m_shared->Card());
 }
 
 Card &Machine::addCard(uint32_t deviceId, uint16_t base)

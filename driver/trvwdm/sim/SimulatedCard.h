@@ -10,6 +10,7 @@
 #include <deque>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace trvsim {
@@ -143,6 +144,7 @@ private:
 
     std::deque<Card> m_cards;
     std::unique_ptr<SharedState> m_shared;
+    std::string m_sharedName;
     bool m_driverLoaded = true;
 };
 

@@ -1,0 +1,191 @@
+// The simulated card's shared state: two processes see each other's
+// changes, a segment of another layout is reported, the bench may start
+// before or after Setup, and the bench window drives the card.
+#include "BenchWindow.h"
+#include "LLTRVWDM.h"
+#include "trvwdm/sim/SimulatedCard.h"
+
+#include <QComboBox>
+#include <QDial>
+#include <QDoubleSpinBox>
+#include <QtTest>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace trvsim;
+
+namespace {
+
+std::string UniqueName(const char *what)
+{
+    return "/rz4070-test-" + std::to_string(getpid()) + "-" + what;
+}
+
+// The factory inputs of a new card, as a bench offers them.
+struct Factory {
+    Card card{DeviceRZ4070, DefaultBase};
+    const CardState &state() { return card.State(); }
+};
+
+// Writes the raw header of a segment, as another program might have.
+void ForgeSegment(const std::string &name, uint32_t magic, uint32_t version, off_t size)
+{
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(ftruncate(fd, size), 0);
+    if (size >= off_t(3 * sizeof(uint32_t))) {
+        auto *words = static_cast<uint32_t *>(mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+        words[0] = magic;
+        words[1] = version;
+        words[2] = uint32_t(sizeof(SharedState::Segment));
+        munmap(words, size_t(size));
+    }
+    close(fd);
+}
+
+} // namespace
+
+class TestShared : public QObject {
+    Q_OBJECT
+
+    std::vector<std::string> names;
+    std::string Name(const char *what)
+    {
+        names.push_back(UniqueName(what));
+        return names.back();
+    }
+
+private slots:
+    void cleanup()
+    {
+        for (const std::string &n : names)
+            SharedState::Remove(n);
+        names.clear();
+        unsetenv("TRVWDM_SIM_SHM");
+        Machine::instance().reset();
+    }
+
+    void twoProcessesSeeEachOther()
+    {
+        const std::string name = Name("pair");
+        Factory factory;
+        std::string error;
+        auto mine = SharedState::Attach(name, factory.state(), &error);
+        QVERIFY2(mine, error.c_str());
+        mine->Card().SetPot(0, 0.25);
+        const pid_t child = fork();
+        if (child == 0) {
+            Factory other;
+            auto theirs = SharedState::Attach(name, other.state(), nullptr);
+            const bool sees = theirs && theirs->Card().Pot(0) == 0.25 && theirs->Card().Pot(1) == 0.41;
+            if (theirs) {
+                theirs->Card().SetPot(2, 0.77);
+                theirs->Card().pin37 = int(Pin37::Dac1);
+            }
+            _exit(sees ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(mine->Card().Pot(2), 0.77);
+        QCOMPARE(mine->Card().pin37.load(), int(Pin37::Dac1));
+    }
+
+    void otherLayoutsAreReportedNotMisread()
+    {
+        Factory factory;
+        std::string error;
+        const std::string newer = Name("newer");
+        ForgeSegment(newer, SharedState::Magic, 99, sizeof(SharedState::Segment));
+        QVERIFY(!SharedState::Attach(newer, factory.state(), &error));
+        QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("layout version 99")), error.c_str());
+
+        const std::string small = Name("small");
+        ForgeSegment(small, SharedState::Magic, SharedState::LayoutVersion, 16);
+        QVERIFY(!SharedState::Attach(small, factory.state(), &error));
+        QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("smaller")), error.c_str());
+
+        const std::string stranger = Name("stranger");
+        ForgeSegment(stranger, 0xDEADBEEF, 1, sizeof(SharedState::Segment));
+        QVERIFY(!SharedState::Attach(stranger, factory.state(), &error));
+        QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("does not hold")), error.c_str());
+
+        // The library then runs alone, with its own card.
+        setenv("TRVWDM_SIM_SHM", newer.c_str(), 1);
+        Machine::instance().reset();
+        Machine::instance().card(0).setPot(Pot::RP1, 0.1);
+        QCOMPARE(Machine::instance().card(0).pot(Pot::RP1), 0.1);
+    }
+
+    void benchBeforeSetup()
+    {
+        const std::string name = Name("before");
+        Factory factory;
+        auto bench = SharedState::Attach(name, factory.state(), nullptr);
+        QVERIFY(bench);
+        bench->Card().SetPot(int(Pot::RP1), 0.3);
+        bench->Card().dacRange[1] = 5;
+        setenv("TRVWDM_SIM_SHM", name.c_str(), 1);
+        Machine::instance().reset(); // Setup loads the library
+        Card &card = Machine::instance().card(0);
+        QCOMPARE(card.pot(Pot::RP1), 0.3);
+        QCOMPARE(card.dacRange(1), 5);
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        LLTRVWDM::OutPort(card.base() + reg::Dac1, 4076);
+        QCOMPARE(bench->Card().dacCode[1].load(), 4076u);
+    }
+
+    void benchAfterSetup()
+    {
+        const std::string name = Name("after");
+        setenv("TRVWDM_SIM_SHM", name.c_str(), 1);
+        Machine::instance().reset();
+        Card &card = Machine::instance().card(0);
+        Factory factory;
+        auto bench = SharedState::Attach(name, factory.state(), nullptr);
+        QVERIFY(bench);
+        QCOMPARE(bench->Card().Pot(int(Pot::RP1)), card.pot(Pot::RP1));
+        bench->Card().pin37 = int(Pin37::Calibrator);
+        bench->Card().SetCalibrator(9.9);
+        QCOMPARE(card.pin37(), Pin37::Calibrator);
+        QCOMPARE(card.pin37Volts(), 9.9);
+    }
+
+    void aloneWithoutBench()
+    {
+        Machine::instance().reset();
+        Card &card = Machine::instance().card(0);
+        QCOMPARE(card.pot(Pot::RP1), 0.62); // a new card, out of trim
+        QCOMPARE(card.pin37(), Pin37::Open);
+    }
+
+    void benchWindowDrivesTheCard()
+    {
+        Card card(DeviceRZ4070, DefaultBase);
+        TBenchWindow bench(card.State());
+        bench.PotDial(Pot::RP5)->setValue(2500);
+        QCOMPARE(card.pot(Pot::RP5), 0.25);
+        bench.Wiring()->setCurrentIndex(3);
+        emit bench.Wiring()->activated(3);
+        QCOMPARE(card.pin37(), Pin37::Dac0);
+        bench.DacRange(0)->setCurrentIndex(5);
+        emit bench.DacRange(0)->activated(5);
+        QCOMPARE(card.dacRange(0), 5);
+        bench.Calibrator()->setValue(-4.5);
+        QCOMPARE(card.calibratorVolts(), -4.5);
+        card.write16(reg::Dac0, 2048);
+        bench.Refresh();
+        QCOMPARE(bench.Readout(0), QStringLiteral("%1 V").arg(card.dacVolts(0), 8, 'f', 4));
+        QCOMPARE(bench.Readout(2), bench.Readout(0)); // pin 37 is wired to DAC 0
+        // Another bench's change shows here.
+        card.setPot(Pot::RP8, 0.9);
+        bench.Refresh();
+        QCOMPARE(bench.PotDial(Pot::RP8)->value(), 9000);
+    }
+};
+
+QTEST_MAIN(TestShared)
+#include "tst_shared.moc"
