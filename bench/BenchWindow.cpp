@@ -32,6 +32,7 @@ const char *const Style = R"(
     QLabel[role="readout"] { color: #7CFC8a; background: #0d1210; border: 1px solid #3a4a3d; border-radius: 4px;
                              font-family: "DejaVu Sans Mono"; font-size: 20px; padding: 4px 8px; }
     QComboBox, QDoubleSpinBox { background: #1d2124; color: #e6eaee; border: 1px solid #4a5158; padding: 2px 6px; }
+    QComboBox QAbstractItemView { background: #1d2124; color: #e6eaee; selection-background-color: #3d6fd1; }
 )";
 
 QLabel *Role(QLabel *label, const char *role)
