@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-TThreeJumper::TThreeJumper(QWidget *parent) : TOrientedControl(parent)
+TThreeJumper::TThreeJumper(QWidget *parent) : TJumperControl(parent)
 {
     resize(43, 18);
 }
@@ -27,28 +27,29 @@ void TThreeJumper::setAllowOpen(bool value)
 void TThreeJumper::ComposeThreeJumper(TCanvas &canvas, const TLook &look)
 {
     const int W = canvas.Width(), H = canvas.Height();
-    canvas.State = {look.background, true, look.background};
+    const TColors &c = look.colors;
+    canvas.State = {c.background, true, c.background};
     canvas.Rectangle({0, 0, W, H});
     const int r = RoundHalfEven((W - 2) / 4.5);
     const int p = r + 1, cm = W / 2, m = H / 2;
     const int d = std::min(r / 3, RoundHalfEven((H - 2) / 4.0));
     const int q = (cm - p + 2) / 2;
-    canvas.State = {look.border == bsSingle ? 0x000000 : look.base, true, look.base};
+    canvas.State = {c.border == bsSingle ? 0x000000 : c.base, true, c.base};
     canvas.RoundRect({1, 1, W - 1, H - 1}, H / 2, H / 2);
-    canvas.State = {0x000000, true, look.jumper};
+    canvas.State = {0x000000, true, c.jumper};
     if (look.state == jsLeft)
         canvas.Rectangle({0, 0, cm + q, H});
     else if (look.state == jsRight)
         canvas.Rectangle({cm - q, 0, W, H});
     canvas.State.penOn = false;
-    canvas.State.brush = look.pin;
+    canvas.State.brush = c.pin;
     for (int x : {p, cm, W - p})
         canvas.Ellipse({x - d, m - d, x + d, m + d});
 }
 
 void TThreeJumper::Compose(TCanvas &canvas)
 {
-    ComposeThreeJumper(canvas, {FJumperState, BackgroundColor(), FBaseColor, FPinColor, FJumperColor, FBorderStyle});
+    ComposeThreeJumper(canvas, {FJumperState, Colors()});
 }
 
 void TThreeJumper::Click()

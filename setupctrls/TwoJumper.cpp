@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-TTwoJumper::TTwoJumper(QWidget *parent) : TOrientedControl(parent)
+TTwoJumper::TTwoJumper(QWidget *parent) : TJumperControl(parent)
 {
     resize(34, 18);
 }
@@ -13,28 +13,29 @@ TTwoJumper::TTwoJumper(QWidget *parent) : TOrientedControl(parent)
 void TTwoJumper::ComposeTwoJumper(TCanvas &canvas, const TLook &look)
 {
     const int W = canvas.Width(), H = canvas.Height();
-    canvas.State = {look.background, true, look.background};
+    const TColors &c = look.colors;
+    canvas.State = {c.background, true, c.background};
     canvas.Rectangle({0, 0, W, H});
-    canvas.State.pen = look.border == bsSingle ? 0x000000 : look.closed ? look.jumper : look.base;
+    canvas.State.pen = c.border == bsSingle ? 0x000000 : look.closed ? c.jumper : c.base;
     if (look.closed) {
-        canvas.State.brush = look.jumper;
+        canvas.State.brush = c.jumper;
         canvas.Rectangle({0, 0, W, H});
     } else {
-        canvas.State.brush = look.base;
+        canvas.State.brush = c.base;
         canvas.RoundRect({1, 1, W - 1, H - 1}, H / 2, H / 2);
     }
     const int r = RoundHalfEven(W / 3.5);
     const int cx = r + 1, m = H / 2;
     const int d = std::min(r / 3, RoundHalfEven(H / 4.0));
     canvas.State.penOn = false;
-    canvas.State.brush = look.pin;
+    canvas.State.brush = c.pin;
     canvas.Ellipse({cx - d, m - d, cx + d, m + d});
     canvas.Ellipse({W - cx - d, m - d, W - cx + d, m + d});
 }
 
 void TTwoJumper::Compose(TCanvas &canvas)
 {
-    ComposeTwoJumper(canvas, {FClosed, BackgroundColor(), FBaseColor, FPinColor, FJumperColor, FBorderStyle});
+    ComposeTwoJumper(canvas, {FClosed, Colors()});
 }
 
 void TTwoJumper::Click()

@@ -24,14 +24,14 @@ QImage Upright(int w, int h, auto compose)
 QImage Two(int w, int h, bool closed)
 {
     return Upright(w, h, [&](TCanvas &c) {
-        TTwoJumper::ComposeTwoJumper(c, {closed, Face, 0x808080, 0x00FFFF, 0x000080, TOrientedControl::bsSingle});
+        TTwoJumper::ComposeTwoJumper(c, {closed, {Face, 0x808080, 0x00FFFF, 0x000080, TOrientedControl::bsSingle}});
     });
 }
 
 QImage Three(int w, int h, TThreeJumper::TJumperState state, TOrientedControl::TBorderStyle border = TOrientedControl::bsSingle)
 {
     return Upright(w, h, [&](TCanvas &c) {
-        TThreeJumper::ComposeThreeJumper(c, {state, Face, 0x808080, 0x00FFFF, 0x000080, border});
+        TThreeJumper::ComposeThreeJumper(c, {state, {Face, 0x808080, 0x00FFFF, 0x000080, border}});
     });
 }
 
