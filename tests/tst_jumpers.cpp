@@ -186,6 +186,21 @@ private slots:
         QVERIFY(CountOf(label, QRect(0, 0, 20, 13), White) > 5);
     }
 
+    void grabbedControlsShowTheirPictures()
+    {
+        QWidget host;
+        auto *two = new TTwoJumper(&host);
+        two->setClosed(true);
+        QCOMPARE(Grabbed(two), Two(34, 18, true));
+        auto *three = new TThreeJumper(&host);
+        three->resize(44, 18);
+        three->setJumperState(TThreeJumper::jsRight);
+        QCOMPARE(Grabbed(three), Three(44, 18, TThreeJumper::jsRight));
+        auto *dip = new TDipSwitch(&host);
+        dip->setBinaryValueStr(QStringLiteral("101"));
+        QCOMPARE(Grabbed(dip), Dip(53, 43, 3, 5));
+    }
+
     void orientationMappings()
     {
         QImage upright(5, 3, QImage::Format_RGB32);
