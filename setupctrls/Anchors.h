@@ -35,6 +35,7 @@ public:
     void Place(QWidget *widget, const QRect &box, TAnchors anchors);
     // The parent's size at which the recorded boxes were laid out.
     void SetLayoutSize(const QSize &size) { m_layoutSize = size; }
+    QSize LayoutSize() const { return m_layoutSize; }
     // Moves every recorded child for the parent's new size.
     void Apply(const QSize &size) const;
 

@@ -1,8 +1,8 @@
 #include "BoardImage.h"
 
 #include "BoardHighlight.h"
+#include "ClientArea.h"
 
-#include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <cmath>
@@ -14,13 +14,12 @@ int Div(int a, int b) { return a / b; }
 
 // A parent's outer size: a top-level window counts its frame, caption and
 // menu bar; so does the central widget that stands in for a main window.
-QSize OuterSize(const QWidget *parent)
+QSize OuterSize(QWidget *parent)
 {
     if (parent->isWindow())
         return parent->frameGeometry().size();
-    if (auto *main = qobject_cast<const QMainWindow *>(parent->parentWidget());
-        main && main->centralWidget() == parent)
-        return main->frameGeometry().size();
+    if (QWidget *window = parent->window(); ClientArea(window) == parent)
+        return window->frameGeometry().size();
     return parent->size();
 }
 
@@ -137,7 +136,7 @@ void TBoardImage::PictureUpdated()
 bool TBoardImage::centreInParent()
 {
     recordDesignPosition();
-    const QWidget *parent = parentWidget();
+    QWidget *parent = parentWidget();
     if (!FCenterOnForm || !parent)
         return false;
     const QSize outer = OuterSize(parent);

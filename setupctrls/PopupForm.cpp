@@ -55,7 +55,6 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
         shift = QPoint(0, -((board ? board->height() : 0) + 38));
     move((board ? board->pos() : QPoint()) - shift);
 
-    m_layoutSize = size();
     m_layout.SetLayoutSize(size());
     const int CW = width(), CH = height();
     if (m_panel) {
@@ -148,6 +147,6 @@ void TPopupForm::resizeEvent(QResizeEvent *event)
     m_layout.Apply(size());
     // The panel's anchors can change after hosting: read them now.
     if (m_panel)
-        m_panel->setGeometry(Anchored(m_panelStart, m_layoutSize, size(), m_panel->Anchors()));
+        m_panel->setGeometry(Anchored(m_panelStart, m_layout.LayoutSize(), size(), m_panel->Anchors()));
     QWidget::resizeEvent(event);
 }

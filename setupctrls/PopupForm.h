@@ -48,6 +48,5 @@ private:
     TRadioPanel *m_panel = nullptr;
     int FTag = 0;
     TAnchorLayout m_layout;
-    QSize m_layoutSize;
     QRect m_panelStart;
 };

@@ -1,5 +1,6 @@
 #include "SetupSupporter.h"
 
+#include "ClientArea.h"
 #include "LLTRVWDM.h"
 #include "SupportWindows.h"
 
@@ -88,10 +89,7 @@ void TSetupSupporter::BuildSupportWindows()
     const QString name = CardName();
     const TSupportTexts texts{FCompanyName, name, FCallHow, FbSeries, FMultiPort, bool(OnGetCardString)};
 
-    QWidget *client = main;
-    if (auto *m = qobject_cast<QMainWindow *>(main); m && m->centralWidget())
-        client = m->centralWidget();
-    FHeaderLabel = new QLabel(client);
+    FHeaderLabel = new QLabel(ClientArea(main));
     FHeaderLabel->setObjectName(QStringLiteral("HeaderLabel"));
     FHeaderLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont tahoma(QStringLiteral("Tahoma"), 18);

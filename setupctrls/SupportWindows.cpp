@@ -2,11 +2,11 @@
 
 #include "BoardImage.h"
 #include "Canvas.h"
+#include "ClientArea.h"
 #include "RtfReader.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -153,11 +153,8 @@ void THelpForm::StartButtonClick()
     QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
     if (!main)
         return;
-    // The main window's direct children: in a main window, its client area.
-    QWidget *client = main;
-    if (auto *m = qobject_cast<QMainWindow *>(main); m && m->centralWidget())
-        client = m->centralWidget();
-    for (QObject *child : client->children()) {
+    // The main window's direct children: those of its client area.
+    for (QObject *child : ClientArea(main)->children()) {
         if (auto *board = qobject_cast<TBoardImage *>(child)) {
             TShowFirstHighlightEvent start(0);
             QApplication::sendEvent(board, &start);

@@ -6,6 +6,7 @@
 #include "ModalBoxes.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
+#include "Wait.h"
 
 #include <QtTest>
 #include <functional>
@@ -29,11 +30,7 @@ bool RunWizard(TMainForm &form, const std::function<void()> &tick, int timeoutMs
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, tick);
     ticker.start(10);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return done;
+    return WaitFor([&] { return done; }, timeoutMs);
 }
 
 } // namespace

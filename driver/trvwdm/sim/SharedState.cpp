@@ -37,7 +37,6 @@ void Copy(CardState &to, const CardState &from)
         to.dacRange[i] = from.dacRange[i].load();
         to.dacCode[i] = from.dacCode[i].load();
     }
-    to.conversions = from.conversions.load();
 }
 
 } // namespace

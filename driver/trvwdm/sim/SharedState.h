@@ -22,7 +22,6 @@ struct CardState {
     std::atomic<uint64_t> calibratorVolts;      // double, as bits
     std::atomic<int32_t> dacRange[2];
     std::atomic<uint32_t> dacCode[2];
-    std::atomic<uint32_t> conversions;          // A/D conversions started, for readouts
 
     double Pot(int i) const;
     void SetPot(int i, double position);

@@ -40,7 +40,6 @@ void Card::FactoryState(CardState &state)
     state.SetCalibrator(0.0);
     state.dacRange[0] = state.dacRange[1] = 1;
     state.dacCode[0] = state.dacCode[1] = 0;
-    state.conversions = 0;
 }
 
 void Card::setPot(Pot pot, double position)
@@ -144,7 +143,6 @@ void Card::write8(uint32_t offset, uint32_t value)
             m_result = word.value_or(0);
         }
         ++m_conversions;
-        ++m_state->conversions;
         m_converting = true;
         m_pendingReads = m_conversionReads;
     } else if (offset == reg::AdControl) {
