@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build build
 
 export TRVWDM_SIM_SHM="/rz4070-bench-$(id -u)-$$"
@@ -13,4 +13,4 @@ build/bench/rz4070-bench &
 bench=$!
 # Closing Setup closes the bench and removes the shared card.
 trap 'kill $bench 2>/dev/null || true; wait $bench 2>/dev/null || true; rm -f "/dev/shm${TRVWDM_SIM_SHM}"' EXIT
-build/app/setup
+build/app/rz4070-setup

@@ -7,10 +7,10 @@ tools/install-deps.sh
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_WERROR=$werror >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DSETUP_WERROR=$werror >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSETUP_SANITIZE=ON -DSETUP_WERROR=$werror >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSETUP_SANITIZE=ON -DBUILD_TESTING=ON -DSETUP_WERROR=$werror >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j2

@@ -55,10 +55,15 @@ bool IsBipolarRange(uint8_t range)
     return range > 2;
 }
 
+TSpan RangeSpanOf(uint8_t range)
+{
+    return TSpan(range % 3);
+}
+
 double RangeSpan(uint8_t range)
 {
     static constexpr double spans[] = {2.5, 5.0, 10.0};
-    return spans[range % 3];
+    return spans[int(RangeSpanOf(range))];
 }
 
 namespace {
@@ -75,38 +80,38 @@ constexpr double UnipolarVoltsPerCount = 10.0 / 4096;
 
 void TAverage::Add(uint16_t word)
 {
-    switch (m_variant) {
+    switch (FVariant) {
     case TVariant::BipolarRaw:
-        m_signed = int16_t(m_signed + SignExtended(word));
+        FSigned = int16_t(FSigned + SignExtended(word));
         break;
     case TVariant::UnipolarPreDivided:
-        m_divided += (word & 0x0FFFu) / SamplesPerReading;
+        FDivided += (word & 0x0FFFu) / SamplesPerReading;
         break;
     case TVariant::Unipolar:
     case TVariant::UnipolarByDac:
-        m_unsigned = uint16_t(m_unsigned + (word & 0x0FFF));
+        FUnsigned = uint16_t(FUnsigned + (word & 0x0FFF));
         break;
     case TVariant::BipolarByDac:
-        m_signed = int16_t(m_signed + SignExtended(word & 0x0FFF));
+        FSigned = int16_t(FSigned + SignExtended(word & 0x0FFF));
         break;
     }
 }
 
 int32_t TAverage::Counts() const
 {
-    switch (m_variant) {
+    switch (FVariant) {
     case TVariant::BipolarRaw:
-    case TVariant::BipolarByDac: return m_signed / SamplesPerReading;
-    case TVariant::UnipolarPreDivided: return int32_t(m_divided);
+    case TVariant::BipolarByDac: return FSigned / SamplesPerReading;
+    case TVariant::UnipolarPreDivided: return int32_t(FDivided);
     case TVariant::Unipolar:
-    case TVariant::UnipolarByDac: return m_unsigned / SamplesPerReading;
+    case TVariant::UnipolarByDac: return FUnsigned / SamplesPerReading;
     }
     return 0;
 }
 
 double TAverage::Volts() const
 {
-    const bool bipolar = m_variant == TVariant::BipolarRaw || m_variant == TVariant::BipolarByDac;
+    const bool bipolar = FVariant == TVariant::BipolarRaw || FVariant == TVariant::BipolarByDac;
     return double(Counts()) * (bipolar ? BipolarVoltsPerCount : UnipolarVoltsPerCount);
 }
 

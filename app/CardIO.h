@@ -34,7 +34,9 @@ std::optional<uint16_t> TakeSample(uint16_t base, bool wideStatus);
 
 // DAC range index 0..5 (and any other byte, by the same rule): above 2 is
 // bipolar; index mod 3 picks the span 2.5, 5 or 10 V.
+enum class TSpan { Span2V5, Span5V, Span10V };
 bool IsBipolarRange(uint8_t range);
+TSpan RangeSpanOf(uint8_t range);
 double RangeSpan(uint8_t range);
 
 // How the five samples of a reading are decoded, summed and scaled.
@@ -43,22 +45,22 @@ enum class TVariant { BipolarRaw, UnipolarPreDivided, Unipolar, BipolarByDac, Un
 // Sums the decoded samples of one reading as the variant says.
 class TAverage {
 public:
-    explicit TAverage(TVariant variant) : m_variant(variant) {}
+    explicit TAverage(TVariant variant) : FVariant(variant) {}
     void Add(uint16_t word);
     // The average, dividing by 5 however many samples were added.
     int32_t Counts() const;
     double Volts() const;
     // Whether the status is read as a 16-bit word.
-    bool WideStatus() const { return m_variant != TVariant::BipolarRaw; }
+    bool WideStatus() const { return FVariant != TVariant::BipolarRaw; }
     // Whether events are processed after each sample (else once, after
     // the reading is shown).
-    bool PumpsPerSample() const { return m_variant != TVariant::UnipolarPreDivided; }
+    bool PumpsPerSample() const { return FVariant != TVariant::UnipolarPreDivided; }
 
 private:
-    TVariant m_variant;
-    int16_t m_signed = 0;    // wrapping signed 16-bit sum
-    uint16_t m_unsigned = 0; // wrapping unsigned 16-bit sum
-    uint32_t m_divided = 0;  // sum of pre-divided samples
+    TVariant FVariant;
+    int16_t FSigned = 0;    // wrapping signed 16-bit sum
+    uint16_t FUnsigned = 0; // wrapping unsigned 16-bit sum
+    uint32_t FDivided = 0;  // sum of pre-divided samples
 };
 
 // Counts as plain decimal digits; volts with three decimals; both with the

@@ -111,12 +111,12 @@ void TMainForm::DACBoxChange()
     for (int n = 0; n < 2; ++n) {
         // First switch: bipolar; second: 10 V span; third: 2.5 V span.
         QString pattern = QStringLiteral("000");
-        const int range = DACRange[n];
-        if (range > 2)
+        const uint8_t range = DACRange[n];
+        if (CardIO::IsBipolarRange(range))
             pattern[0] = u'1';
-        if (range % 3 == 0)
+        if (CardIO::RangeSpanOf(range) == CardIO::TSpan::Span2V5)
             pattern[2] = u'1';
-        else if (range % 3 == 2)
+        else if (CardIO::RangeSpanOf(range) == CardIO::TSpan::Span10V)
             pattern[1] = u'1';
         DACSwitch[n]->setBinaryValueStr(pattern);
     }

@@ -49,9 +49,9 @@ QString Volts(double v)
 } // namespace
 
 TBenchWindow::TBenchWindow(CardState &state, QWidget *parent)
-    : QWidget(parent), m_state(state), m_card(DeviceRZ4070, DefaultBase)
+    : QWidget(parent), FState(state), FCard(DeviceRZ4070, DefaultBase)
 {
-    m_card.UseState(&state);
+    FCard.UseState(&state);
     setWindowTitle(QStringLiteral("Virtual bench: PCI-RZ4070 (simulated card)"));
     setStyleSheet(QLatin1String(Style));
     auto *layout = new QVBoxLayout(this);
@@ -61,8 +61,8 @@ TBenchWindow::TBenchWindow(CardState &state, QWidget *parent)
     row->addWidget(readoutPanel(), 2);
     layout->addLayout(row);
     Refresh();
-    connect(&m_timer, &QTimer::timeout, this, &TBenchWindow::Refresh);
-    m_timer.start(50);
+    connect(&FTimer, &QTimer::timeout, this, &TBenchWindow::Refresh);
+    FTimer.start(50);
 }
 
 QWidget *TBenchWindow::potsPanel()
@@ -80,14 +80,14 @@ QWidget *TBenchWindow::potsPanel()
         dial->setMinimumSize(72, 72);
         dial->setWrapping(false);
         connect(dial, &QDial::valueChanged, this, [this, i](int v) {
-            m_state.SetPot(i, double(v) / DialSteps);
+            FState.SetPot(i, double(v) / DialSteps);
             Refresh();
         });
-        m_dials[i] = dial;
-        m_potValues[i] = Role(new QLabel, "value");
+        FDials[i] = dial;
+        FPotValues[i] = Role(new QLabel, "value");
         grid->addWidget(Role(new QLabel(QLatin1String(PotNames[i])), "pot"), 0, i, Qt::AlignHCenter);
         grid->addWidget(dial, 1, i, Qt::AlignHCenter);
-        grid->addWidget(m_potValues[i], 2, i, Qt::AlignHCenter);
+        grid->addWidget(FPotValues[i], 2, i, Qt::AlignHCenter);
         grid->addWidget(new QLabel(QLatin1String(PotRoles[i])), 3, i, Qt::AlignHCenter);
     }
     return box;
@@ -97,27 +97,27 @@ QWidget *TBenchWindow::wiringPanel()
 {
     auto *box = new QGroupBox(QStringLiteral("Wiring and switches"));
     auto *grid = new QGridLayout(box);
-    m_wiring = new QComboBox;
-    m_wiring->addItems({QStringLiteral("Nothing (open)"), QStringLiteral("Pin 18 (ground)"), QStringLiteral("Calibrator"),
+    FWiring = new QComboBox;
+    FWiring->addItems({QStringLiteral("Nothing (open)"), QStringLiteral("Pin 18 (ground)"), QStringLiteral("Calibrator"),
                         QStringLiteral("DAC 0 (pin 14)"), QStringLiteral("DAC 1 (pin 15)")});
-    connect(m_wiring, &QComboBox::activated, this, [this](int i) { m_state.pin37 = i; });
-    m_calibrator = new QDoubleSpinBox;
-    m_calibrator->setRange(-10.5, 10.5);
-    m_calibrator->setDecimals(3);
-    m_calibrator->setSingleStep(0.001);
-    m_calibrator->setSuffix(QStringLiteral(" V"));
-    connect(m_calibrator, &QDoubleSpinBox::valueChanged, this, [this](double v) { m_state.SetCalibrator(v); });
+    connect(FWiring, &QComboBox::activated, this, [this](int i) { FState.pin37 = i; });
+    FCalibrator = new QDoubleSpinBox;
+    FCalibrator->setRange(-10.5, 10.5);
+    FCalibrator->setDecimals(3);
+    FCalibrator->setSingleStep(0.001);
+    FCalibrator->setSuffix(QStringLiteral(" V"));
+    connect(FCalibrator, &QDoubleSpinBox::valueChanged, this, [this](double v) { FState.SetCalibrator(v); });
     grid->addWidget(new QLabel(QStringLiteral("Pin 37 wired to")), 0, 0);
-    grid->addWidget(m_wiring, 0, 1);
+    grid->addWidget(FWiring, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Calibrator output")), 1, 0);
-    grid->addWidget(m_calibrator, 1, 1);
+    grid->addWidget(FCalibrator, 1, 1);
     for (int dac = 0; dac < 2; ++dac) {
-        m_ranges[dac] = new QComboBox;
+        FRanges[dac] = new QComboBox;
         for (const char *r : Ranges)
-            m_ranges[dac]->addItem(QString::fromUtf8(r));
-        connect(m_ranges[dac], &QComboBox::activated, this, [this, dac](int i) { m_state.dacRange[dac] = i; });
+            FRanges[dac]->addItem(QString::fromUtf8(r));
+        connect(FRanges[dac], &QComboBox::activated, this, [this, dac](int i) { FState.dacRange[dac] = i; });
         grid->addWidget(new QLabel(QStringLiteral("DAC %1 range switches").arg(dac)), 2 + dac, 0);
-        grid->addWidget(m_ranges[dac], 2 + dac, 1);
+        grid->addWidget(FRanges[dac], 2 + dac, 1);
     }
     return box;
 }
@@ -128,39 +128,39 @@ QWidget *TBenchWindow::readoutPanel()
     auto *grid = new QGridLayout(box);
     const char *names[3] = {"DAC 0 out (pin 14)", "DAC 1 out (pin 15)", "Pin 37"};
     for (int i = 0; i < 3; ++i) {
-        m_readouts[i] = Role(new QLabel, "readout");
-        m_readouts[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        FReadouts[i] = Role(new QLabel, "readout");
+        FReadouts[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(new QLabel(QLatin1String(names[i])), i, 0);
-        grid->addWidget(m_readouts[i], i, 1);
+        grid->addWidget(FReadouts[i], i, 1);
     }
     return box;
 }
 
 QString TBenchWindow::Readout(int which) const
 {
-    return m_readouts[which]->text();
+    return FReadouts[which]->text();
 }
 
 void TBenchWindow::Refresh()
 {
     for (int i = 0; i < PotCount; ++i) {
-        const double position = m_state.Pot(i);
-        if (!m_dials[i]->isSliderDown()) {
-            const QSignalBlocker quiet(m_dials[i]);
-            m_dials[i]->setValue(int(std::lround(position * DialSteps)));
+        const double position = FState.Pot(i);
+        if (!FDials[i]->isSliderDown()) {
+            const QSignalBlocker quiet(FDials[i]);
+            FDials[i]->setValue(int(std::lround(position * DialSteps)));
         }
-        m_potValues[i]->setText(QStringLiteral("%1 %").arg(position * 100, 5, 'f', 2));
+        FPotValues[i]->setText(QStringLiteral("%1 %").arg(position * 100, 5, 'f', 2));
     }
-    if (!m_wiring->view()->isVisible())
-        m_wiring->setCurrentIndex(m_state.pin37.load());
-    if (!m_calibrator->hasFocus()) {
-        const QSignalBlocker quiet(m_calibrator);
-        m_calibrator->setValue(m_state.Calibrator());
+    if (!FWiring->view()->isVisible())
+        FWiring->setCurrentIndex(FState.pin37.load());
+    if (!FCalibrator->hasFocus()) {
+        const QSignalBlocker quiet(FCalibrator);
+        FCalibrator->setValue(FState.Calibrator());
     }
     for (int dac = 0; dac < 2; ++dac)
-        if (!m_ranges[dac]->view()->isVisible())
-            m_ranges[dac]->setCurrentIndex(m_state.dacRange[dac].load());
-    m_readouts[0]->setText(Volts(m_card.dacVolts(0)));
-    m_readouts[1]->setText(Volts(m_card.dacVolts(1)));
-    m_readouts[2]->setText(Volts(m_card.pin37Volts()));
+        if (!FRanges[dac]->view()->isVisible())
+            FRanges[dac]->setCurrentIndex(FState.dacRange[dac].load());
+    FReadouts[0]->setText(Volts(FCard.dacVolts(0)));
+    FReadouts[1]->setText(Volts(FCard.dacVolts(1)));
+    FReadouts[2]->setText(Volts(FCard.pin37Volts()));
 }

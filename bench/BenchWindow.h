@@ -20,10 +20,10 @@ public:
     // Shows and turns the card whose inputs are in `state`.
     explicit TBenchWindow(trvsim::CardState &state, QWidget *parent = nullptr);
 
-    QDial *PotDial(trvsim::Pot pot) const { return m_dials[int(pot)]; }
-    QComboBox *Wiring() const { return m_wiring; }
-    QDoubleSpinBox *Calibrator() const { return m_calibrator; }
-    QComboBox *DacRange(int dac) const { return m_ranges[dac]; }
+    QDial *PotDial(trvsim::Pot pot) const { return FDials[int(pot)]; }
+    QComboBox *Wiring() const { return FWiring; }
+    QDoubleSpinBox *Calibrator() const { return FCalibrator; }
+    QComboBox *DacRange(int dac) const { return FRanges[dac]; }
     QString Readout(int which) const; // 0: DAC 0, 1: DAC 1, 2: pin 37
 
     // Takes what another bench or Setup changed, and refreshes the readouts.
@@ -34,13 +34,13 @@ private:
     QWidget *wiringPanel();
     QWidget *readoutPanel();
 
-    trvsim::CardState &m_state;
-    trvsim::Card m_card; // the card's arithmetic over the shared inputs
-    QDial *m_dials[trvsim::PotCount] = {};
-    QLabel *m_potValues[trvsim::PotCount] = {};
-    QComboBox *m_wiring = nullptr;
-    QDoubleSpinBox *m_calibrator = nullptr;
-    QComboBox *m_ranges[2] = {};
-    QLabel *m_readouts[3] = {};
-    QTimer m_timer;
+    trvsim::CardState &FState;
+    trvsim::Card FCard; // the card's arithmetic over the shared inputs
+    QDial *FDials[trvsim::PotCount] = {};
+    QLabel *FPotValues[trvsim::PotCount] = {};
+    QComboBox *FWiring = nullptr;
+    QDoubleSpinBox *FCalibrator = nullptr;
+    QComboBox *FRanges[2] = {};
+    QLabel *FReadouts[3] = {};
+    QTimer FTimer;
 };

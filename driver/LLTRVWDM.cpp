@@ -33,10 +33,11 @@ F resolve(QLibrary &lib, const char *name)
     return reinterpret_cast<F>(lib.resolve(name));
 }
 
-// Where an installed program keeps its hardware library.
+// Where an installed program keeps its hardware library: a path relative to
+// the program's directory, fixed by the install directories at configure time.
 QString InstalledLibrary()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/rz4070-setup/" TRVWDM_LIBRARY_NAME);
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/" TRVWDM_INSTALLED_DIR "/" TRVWDM_LIBRARY_NAME);
 }
 
 Binding &bound()

@@ -15,10 +15,10 @@ struct SeenBox {
 class ModalBoxes : public QObject {
 public:
     // Presses `answer` on every box that opens while this object lives.
-    explicit ModalBoxes(QMessageBox::StandardButton answer) : m_answer(answer)
+    explicit ModalBoxes(QMessageBox::StandardButton answer) : FAnswer(answer)
     {
-        connect(&m_timer, &QTimer::timeout, this, &ModalBoxes::poll);
-        m_timer.start(5);
+        connect(&FTimer, &QTimer::timeout, this, &ModalBoxes::poll);
+        FTimer.start(5);
     }
 
     QList<SeenBox> seen;
@@ -30,9 +30,9 @@ private:
         if (!box)
             return;
         seen.append({box->windowTitle(), box->text(), box->standardButtons()});
-        box->button(m_answer)->click();
+        box->button(FAnswer)->click();
     }
 
-    QMessageBox::StandardButton m_answer;
-    QTimer m_timer;
+    QMessageBox::StandardButton FAnswer;
+    QTimer FTimer;
 };

@@ -3,6 +3,7 @@
 #include "Board.h"
 #include "Fonts.h"
 #include "LLTRVWDM.h"
+#include "ShownMainForm.h"
 #include "template.h"
 
 #include <QMenuBar>
@@ -22,19 +23,6 @@ QStringList TopCaptions(QMenuBar *bar)
     return captions;
 }
 
-struct ShownForm {
-    TMainForm form;
-    ShownForm()
-    {
-        form.showMaximized();
-        if (!QTest::qWaitForWindowExposed(&form))
-            qFatal("main window not exposed");
-        QTRY_VERIFY(form.DACHighlight->FPaintedOnce && form.CalibrationHighlight1->FPaintedOnce);
-        QCursor::setPos(QPoint(0, 0));
-    }
-    QAction *entry(const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
-};
-
 } // namespace
 
 class TestBoardView : public QObject {
@@ -49,7 +37,7 @@ private slots:
 
     void menusAreBuiltInOrderWithUniqueNames()
     {
-        ShownForm s;
+        TShownMainForm s;
         QCOMPARE(TopCaptions(s.form.MainMenu1),
                  (QStringList{"&File", "&Settings", "&Calibration", "&Help"}));
         auto *settings = s.form.findChild<QMenu *>(QStringLiteral("Settings1"));
@@ -66,7 +54,7 @@ private slots:
 
     void optionsMenuGoesBeforeHelp()
     {
-        ShownForm s;
+        TShownMainForm s;
         auto *info = new TBoardHighlight(s.form.BoardImage1);
         info->setHighlightType(TBoardHighlight::htOptions);
         info->setTitle(QStringLiteral("&Features"));
@@ -81,7 +69,7 @@ private slots:
 
     void popupSizes()
     {
-        ShownForm s;
+        TShownMainForm s;
         struct Case { const char *entry; TBoardHighlight *h; QSize client; };
         const Case cases[] = {
             {"Channels1", s.form.ChannelHighlight, {194, 286}},
@@ -120,7 +108,7 @@ private slots:
 
     void popupPlacedFromTheLayout()
     {
-        ShownForm s;
+        TShownMainForm s;
         s.entry("DACRange1")->trigger();
         TPopupForm *popup = s.form.DACHighlight->FPopup;
         const QPoint board = s.form.BoardImage1->pos();
@@ -133,7 +121,7 @@ private slots:
 
     void popupWithoutPanel()
     {
-        ShownForm s;
+        TShownMainForm s;
         auto *bare = new TBoardHighlight(s.form.BoardImage1);
         bare->setTitle(QStringLiteral("&Bare"));
         bare->setGeometry(10, 10, 20, 20);
@@ -154,7 +142,7 @@ private slots:
 
     void heldOnTheScreen()
     {
-        ShownForm s;
+        TShownMainForm s;
         const QSize screen = QGuiApplication::primaryScreen()->size();
         s.form.BoardImage1->setCenterOnForm(false);
         s.form.BoardImage1->move(-900, screen.height() + 500);
@@ -166,7 +154,7 @@ private slots:
 
     void checkMarksAndNavigation()
     {
-        ShownForm s;
+        TShownMainForm s;
         QAction *channels = s.entry("Channels1"), *buffer = s.entry("BufferTristate1"), *dac = s.entry("DACRange1");
         channels->trigger();
         QVERIFY(channels->isChecked());
@@ -199,7 +187,7 @@ private slots:
 
     void singleEntryMenuReopensItself()
     {
-        ShownForm s;
+        TShownMainForm s;
         QAction *calibration = s.entry("Calibration2");
         calibration->trigger();
         TPopupForm *popup = s.form.CalibrationHighlight0->FPopup;
@@ -214,7 +202,7 @@ private slots:
 
     void checkedCalibrationEntryClosesTheOtherMembersPopup()
     {
-        ShownForm s;
+        TShownMainForm s;
         // The second highlight creates the window; the first made the entry.
         s.form.CalibrationHighlight1->PointerEnter(false);
         QVERIFY(s.form.CalibrationHighlight1->FPopup);
@@ -229,7 +217,7 @@ private slots:
 
     void reshowingDoesNotRebuild()
     {
-        ShownForm s;
+        TShownMainForm s;
         s.entry("Channels1")->trigger();
         TPopupForm *popup = s.form.ChannelHighlight->FPopup;
         popup->resize(260, 320);
@@ -243,7 +231,7 @@ private slots:
 
     void startMessageOpensAndPinsChannels()
     {
-        ShownForm s;
+        TShownMainForm s;
         TShowFirstHighlightEvent start;
         QApplication::sendEvent(s.form.BoardImage1, &start);
         QVERIFY(s.form.ChannelHighlight->FPopup && s.form.ChannelHighlight->FPopup->isVisible());

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 #include "Jumpers.h"
 #include "LLTRVWDM.h"
+#include "ShownMainForm.h"
 #include "template.h"
 
 #include <QComboBox>
@@ -25,23 +26,6 @@ QString Closed(const TMainForm &form)
     return s;
 }
 
-struct Form {
-    TMainForm form;
-    Form()
-    {
-        DACRange = {0, 0};
-        form.showMaximized();
-        if (!QTest::qWaitForWindowExposed(&form))
-            qFatal("not exposed");
-        QTRY_VERIFY(form.DACHighlight->FPaintedOnce);
-    }
-    void open(TBoardHighlight *h)
-    {
-        h->MenuItemClick(h);
-        QTRY_VERIFY(h->FPopup && h->FPopup->isVisible());
-    }
-};
-
 } // namespace
 
 class TestOptions : public QObject {
@@ -56,7 +40,7 @@ private slots:
 
     void startState()
     {
-        Form f;
+        TShownMainForm f;
         QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
         QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
@@ -76,8 +60,8 @@ private slots:
 
     void channelJumpersAndList()
     {
-        Form f;
-        f.open(f.form.ChannelHighlight);
+        TShownMainForm f;
+        QVERIFY(f.open(f.form.ChannelHighlight));
         QTRY_COMPARE(f.form.CH3->size(), QSize(18, 34)); // laid out sideways, kept so
         QTest::mouseClick(f.form.CH5, Qt::LeftButton);
         QCOMPARE(Closed(f.form), QStringLiteral("00000100"));
@@ -97,8 +81,8 @@ private slots:
 
     void bufferJumperAndList()
     {
-        Form f;
-        f.open(f.form.ClampHighlight);
+        TShownMainForm f;
+        QVERIFY(f.open(f.form.ClampHighlight));
         QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0); // entering the panel shows Standard
         f.form.BufferBox->setCurrentIndex(-1);
         QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton);
@@ -122,8 +106,8 @@ private slots:
 
     void dacListsAndSwitches()
     {
-        Form f;
-        f.open(f.form.DACHighlight);
+        TShownMainForm f;
+        QVERIFY(f.open(f.form.DACHighlight));
         QTRY_COMPARE(f.form.DACBox0->currentIndex(), 1); // entering the panel shows 0-5V in both
         QCOMPARE(f.form.DACBox1->currentIndex(), 1);
         QCOMPARE(DACRange[0], uint8_t(0)); // but records nothing
@@ -144,7 +128,7 @@ private slots:
 
     void unselectedListReadsAsBipolarTwoPointFive()
     {
-        Form f;
+        TShownMainForm f;
         // DAC 0's list still has no selection when DAC 1 is chosen.
         f.form.DACBox0->setCurrentIndex(-1);
         Choose(f.form.DACBox1, 0);

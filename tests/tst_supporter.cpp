@@ -6,6 +6,7 @@
 #include "LLTRVWDM.h"
 #include "SetupSupporter.h"
 #include "SupportWindows.h"
+#include "ShownMainForm.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
@@ -195,9 +196,8 @@ private slots:
     void startAndEscapeOpenTheFirstHighlight()
     {
         for (bool escape : {false, true}) {
-            TMainForm form;
-            form.showMaximized();
-            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            TShownMainForm shown;
+            TMainForm &form = shown.form;
             QVERIFY(WaitFor([&] { return form.SetSup->FHelpForm && form.SetSup->FHelpForm->isVisible(); }));
             QCOMPARE(form.SetSup->FHeaderLabel->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
             QCOMPARE(BaseAddress, uint16_t(0xE800));

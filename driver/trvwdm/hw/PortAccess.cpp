@@ -25,7 +25,7 @@ void DropRawIoCapability()
 
 } // namespace
 
-PortAccess::PortAccess(Ioperm ioperm, DropRawIo drop) : m_ioperm(std::move(ioperm)), m_drop(std::move(drop))
+PortAccess::PortAccess(Ioperm ioperm, DropRawIo drop) : FIoperm(std::move(ioperm)), FDrop(std::move(drop))
 {
     Read = [](uint32_t port, int width) -> uint32_t {
         return width == 8 ? inb(uint16_t(port)) : inw(uint16_t(port));
@@ -47,26 +47,26 @@ PortAccess PortAccess::System()
 bool PortAccess::Grant(const std::vector<PortRange> &ranges)
 {
     for (const PortRange &r : ranges) {
-        if (r.count == 0 || r.first + r.count > 0x10000 || m_ioperm(r.first, r.count, 1) != 0) {
-            for (const PortRange &g : m_ranges)
-                m_ioperm(g.first, g.count, 0);
-            m_ranges.clear();
+        if (r.count == 0 || r.first + r.count > 0x10000 || FIoperm(r.first, r.count, 1) != 0) {
+            for (const PortRange &g : FRanges)
+                FIoperm(g.first, g.count, 0);
+            FRanges.clear();
             return false;
         }
-        m_ranges.push_back(r);
+        FRanges.push_back(r);
     }
-    m_granted = true;
-    m_thread = std::this_thread::get_id();
-    m_drop();
+    FGranted = true;
+    FThread = std::this_thread::get_id();
+    FDrop();
     return true;
 }
 
 bool PortAccess::Allows(uint32_t port, uint32_t width) const
 {
-    if (!m_granted || std::this_thread::get_id() != m_thread)
+    if (!FGranted || std::this_thread::get_id() != FThread)
         return false;
     const uint32_t bytes = width / 8;
-    for (const PortRange &r : m_ranges)
+    for (const PortRange &r : FRanges)
         if (port >= r.first && port + bytes <= r.first + r.count)
             return true;
     return false;

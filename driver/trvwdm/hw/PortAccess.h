@@ -27,7 +27,7 @@ public:
 
     // Asks for every range; false (and nothing granted) when one is refused.
     bool Grant(const std::vector<PortRange> &ranges);
-    bool Granted() const { return m_granted; }
+    bool Granted() const { return FGranted; }
     bool Allows(uint32_t port, uint32_t width) const;
 
     uint32_t In8(uint32_t port) const;
@@ -42,11 +42,11 @@ public:
     static PortAccess System();
 
 private:
-    Ioperm m_ioperm;
-    DropRawIo m_drop;
-    std::vector<PortRange> m_ranges;
-    bool m_granted = false;
-    std::thread::id m_thread;
+    Ioperm FIoperm;
+    DropRawIo FDrop;
+    std::vector<PortRange> FRanges;
+    bool FGranted = false;
+    std::thread::id FThread;
 };
 
 } // namespace trvhw

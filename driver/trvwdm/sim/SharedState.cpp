@@ -106,7 +106,7 @@ void SharedState::Remove(const std::string &name)
 
 SharedState::~SharedState()
 {
-    munmap(m_segment, sizeof(Segment));
+    munmap(FSegment, sizeof(Segment));
 }
 
 } // namespace trvsim

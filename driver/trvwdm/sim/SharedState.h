@@ -42,7 +42,7 @@ public:
     static void Remove(const std::string &name);
     ~SharedState();
 
-    CardState &Card() { return m_segment->card; }
+    CardState &Card() { return FSegment->card; }
 
     struct Segment {
         std::atomic<uint32_t> magic;
@@ -52,8 +52,8 @@ public:
     };
 
 private:
-    explicit SharedState(Segment *segment) : m_segment(segment) {}
-    Segment *m_segment;
+    explicit SharedState(Segment *segment) : FSegment(segment) {}
+    Segment *FSegment;
 };
 
 } // namespace trvsim

@@ -27,9 +27,9 @@ double gainOf(double position) { return 1.0 + (position - 0.5) * GainTravel; }
 } // namespace
 
 Card::Card(uint32_t deviceId, uint16_t base)
-    : m_deviceId(deviceId), m_base(base), m_random(0x4070u + base)
+    : FDeviceId(deviceId), FBase(base), FRandom(0x4070u + base)
 {
-    FactoryState(m_own);
+    FactoryState(FOwn);
 }
 
 void Card::FactoryState(CardState &state)
@@ -44,12 +44,12 @@ void Card::FactoryState(CardState &state)
 
 void Card::setPot(Pot pot, double position)
 {
-    m_state->SetPot(static_cast<int>(pot), std::clamp(position, 0.0, 1.0));
+    FState->SetPot(static_cast<int>(pot), std::clamp(position, 0.0, 1.0));
 }
 
 void Card::setDacRange(int dac, int rangeIndex)
 {
-    m_state->dacRange[dac & 1] = std::clamp(rangeIndex, 0, 5);
+    FState->dacRange[dac & 1] = std::clamp(rangeIndex, 0, 5);
 }
 
 double Card::dacVolts(int dac) const
@@ -79,14 +79,14 @@ double Card::pin37Volts() const
 
 double Card::measuredVolts() const
 {
-    const bool unipolar = m_select & SelectUnipolarBit;
+    const bool unipolar = FSelect & SelectUnipolarBit;
     const double offset = offsetOf(pot(unipolar ? Pot::RP2 : Pot::RP1));
     return pin37Volts() * gainOf(pot(Pot::RP3)) + offset;
 }
 
 int Card::countsFor(double volts) const
 {
-    const bool unipolar = m_select & SelectUnipolarBit;
+    const bool unipolar = FSelect & SelectUnipolarBit;
     const double lsb = (unipolar ? UnipolarSpan : BipolarSpan) / Counts;
     const long counts = std::lround(volts / lsb);
     return unipolar ? int(std::clamp(counts, 0L, long(Counts - 1)))
@@ -105,9 +105,9 @@ int Card::trueCounts() const
 
 uint32_t Card::status()
 {
-    if (m_converting && !m_stuck && !m_stuckOnce && --m_pendingReads <= 0)
-        m_converting = false;
-    return (m_converting ? 0u : 0x80u) | (m_control & 0x7Fu);
+    if (FConverting && !FStuck && !FStuckOnce && --FPendingReads <= 0)
+        FConverting = false;
+    return (FConverting ? 0u : 0x80u) | (FControl & 0x7Fu);
 }
 
 uint32_t Card::read8(uint32_t offset)
@@ -120,8 +120,8 @@ uint32_t Card::read8(uint32_t offset)
 uint32_t Card::read16(uint32_t offset)
 {
     switch (offset) {
-    case reg::AdData: return m_result;
-    case reg::AdSelect: return m_select;
+    case reg::AdData: return FResult;
+    case reg::AdSelect: return FSelect;
     case reg::AdControl: return status();
     default: return 0xFFFF;
     }
@@ -130,32 +130,32 @@ uint32_t Card::read16(uint32_t offset)
 void Card::write8(uint32_t offset, uint32_t value)
 {
     if (offset == reg::AdData) {
-        std::normal_distribution<double> noise(0.0, m_noise);
-        const bool unipolar = m_select & SelectUnipolarBit;
+        std::normal_distribution<double> noise(0.0, FNoise);
+        const bool unipolar = FSelect & SelectUnipolarBit;
         const double lsb = (unipolar ? UnipolarSpan : BipolarSpan) / Counts;
-        const double volts = measuredVolts() + (m_noise > 0 ? noise(m_random) * lsb : 0.0);
-        m_result = static_cast<uint16_t>(countsFor(volts) & 0x0FFF);
-        m_stuckOnce = false;
-        if (!m_script.empty()) {
-            const std::optional<uint16_t> word = m_script.front();
-            m_script.pop_front();
-            m_stuckOnce = !word;
-            m_result = word.value_or(0);
+        const double volts = measuredVolts() + (FNoise > 0 ? noise(FRandom) * lsb : 0.0);
+        FResult = static_cast<uint16_t>(countsFor(volts) & 0x0FFF);
+        FStuckOnce = false;
+        if (!FScript.empty()) {
+            const std::optional<uint16_t> word = FScript.front();
+            FScript.pop_front();
+            FStuckOnce = !word;
+            FResult = word.value_or(0);
         }
-        ++m_conversions;
-        m_converting = true;
-        m_pendingReads = m_conversionReads;
+        ++FConversions;
+        FConverting = true;
+        FPendingReads = FConversionReads;
     } else if (offset == reg::AdControl) {
-        m_control = static_cast<uint8_t>(value);
+        FControl = static_cast<uint8_t>(value);
     }
 }
 
 void Card::write16(uint32_t offset, uint32_t value)
 {
     switch (offset) {
-    case reg::AdSelect: m_select = static_cast<uint16_t>(value); break;
-    case reg::Dac0: m_state->dacCode[0] = value & 0x0FFF; break;
-    case reg::Dac1: m_state->dacCode[1] = value & 0x0FFF; break;
+    case reg::AdSelect: FSelect = static_cast<uint16_t>(value); break;
+    case reg::Dac0: FState->dacCode[0] = value & 0x0FFF; break;
+    case reg::Dac1: FState->dacCode[1] = value & 0x0FFF; break;
     default: write8(offset, value & 0xFF); break;
     }
 }
@@ -168,8 +168,8 @@ Machine &Machine::instance()
 
 void Machine::reset()
 {
-    m_driverLoaded = true;
-    m_cards.clear();
+    FDriverLoaded = true;
+    FCards.clear();
     addCard(DeviceRZ4070, DefaultBase);
     attachSharedState();
 }
@@ -178,26 +178,26 @@ void Machine::attachSharedState()
 {
     const char *name = std::getenv("TRVWDM_SIM_SHM");
     const std::string wanted = name ? name : "";
-    if (wanted != m_sharedName) {
-        m_shared.reset();
-        m_sharedName = wanted;
+    if (wanted != FSharedName) {
+        FShared.reset();
+        FSharedName = wanted;
         std::string error;
-        if (!wanted.empty() && !m_cards.empty()
-            && !(m_shared = SharedState::Attach(wanted, m_cards.front().State(), &error)))
+        if (!wanted.empty() && !FCards.empty()
+            && !(FShared = SharedState::Attach(wanted, FCards.front().State(), &error)))
             std::fprintf(stderr, "simulated card: %s; running alone\n", error.c_str());
     }
-    if (m_shared && !m_cards.empty())
-        m_cards.front().UseState(&m_shared->Card());
+    if (FShared && !FCards.empty())
+        FCards.front().UseState(&FShared->Card());
 }
 
 Card &Machine::addCard(uint32_t deviceId, uint16_t base)
 {
-    return m_cards.emplace_back(deviceId, base);
+    return FCards.emplace_back(deviceId, base);
 }
 
 Card *Machine::cardAt(uint32_t port)
 {
-    for (Card &c : m_cards)
+    for (Card &c : FCards)
         if (c.decodes(port))
             return &c;
     return nullptr;

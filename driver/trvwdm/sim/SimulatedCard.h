@@ -46,48 +46,48 @@ public:
 
     // Keeps the inputs and DAC codes in `state` (shared with a bench) from
     // now on; null returns to the card's own.
-    void UseState(CardState *state) { m_state = state ? state : &m_own; }
-    CardState &State() { return *m_state; }
+    void UseState(CardState *state) { FState = state ? state : &FOwn; }
+    CardState &State() { return *FState; }
 
-    uint32_t deviceId() const { return m_deviceId; }
-    uint16_t base() const { return m_base; }
+    uint32_t deviceId() const { return FDeviceId; }
+    uint16_t base() const { return FBase; }
 
     // Pot wiper position, 0 to 1; 0.5 is the ideal setting.
     void setPot(Pot pot, double position);
-    double pot(Pot pot) const { return m_state->Pot(static_cast<int>(pot)); }
-    void setPin37(Pin37 wiring) { m_state->pin37 = static_cast<int32_t>(wiring); }
-    Pin37 pin37() const { return static_cast<Pin37>(m_state->pin37.load()); }
-    void setCalibratorVolts(double volts) { m_state->SetCalibrator(volts); }
-    double calibratorVolts() const { return m_state->Calibrator(); }
+    double pot(Pot pot) const { return FState->Pot(static_cast<int>(pot)); }
+    void setPin37(Pin37 wiring) { FState->pin37 = static_cast<int32_t>(wiring); }
+    Pin37 pin37() const { return static_cast<Pin37>(FState->pin37.load()); }
+    void setCalibratorVolts(double volts) { FState->SetCalibrator(volts); }
+    double calibratorVolts() const { return FState->Calibrator(); }
     // The DIP switches of a DAC, as a range index 0 to 5 (0-2.5V ... ±10V).
     void setDacRange(int dac, int rangeIndex);
-    int dacRange(int dac) const { return m_state->dacRange[dac & 1]; }
+    int dacRange(int dac) const { return FState->dacRange[dac & 1]; }
     // Noise on each conversion, in A/D counts (standard deviation).
-    void setNoise(double counts) { m_noise = counts; }
+    void setNoise(double counts) { FNoise = counts; }
     // A conversion that never reports completion.
-    void setConversionStuck(bool stuck) { m_stuck = stuck; }
+    void setConversionStuck(bool stuck) { FStuck = stuck; }
     // Status reads a conversion takes before its done bit sets.
-    void setConversionReads(int reads) { m_conversionReads = reads; }
+    void setConversionReads(int reads) { FConversionReads = reads; }
     // The next conversions give these data words instead of a measurement;
     // an empty entry is a conversion that never completes.
-    void scriptConversions(std::deque<std::optional<uint16_t>> words) { m_script = std::move(words); }
+    void scriptConversions(std::deque<std::optional<uint16_t>> words) { FScript = std::move(words); }
     // Conversions started so far.
-    uint64_t conversions() const { return m_conversions; }
+    uint64_t conversions() const { return FConversions; }
 
     // A new card's inputs: pots out of trim, nothing wired, 0-5V switches.
     static void FactoryState(CardState &state);
 
-    uint16_t dacCode(int dac) const { return static_cast<uint16_t>(m_state->dacCode[dac & 1].load()); }
+    uint16_t dacCode(int dac) const { return static_cast<uint16_t>(FState->dacCode[dac & 1].load()); }
     double dacVolts(int dac) const;
     double pin37Volts() const;
-    uint16_t selectCode() const { return m_select; }
-    uint8_t controlByte() const { return m_control; }
+    uint16_t selectCode() const { return FSelect; }
+    uint8_t controlByte() const { return FControl; }
     // The reading an ideal card would give for the present input, in the
     // selected range, before noise.
     int idealCounts() const;
     int trueCounts() const;
 
-    bool decodes(uint32_t port) const { return port >= m_base && port < m_base + reg::Span; }
+    bool decodes(uint32_t port) const { return port >= FBase && port < FBase + reg::Span; }
     uint32_t read8(uint32_t offset);
     uint32_t read16(uint32_t offset);
     void write8(uint32_t offset, uint32_t value);
@@ -98,22 +98,22 @@ private:
     int countsFor(double volts) const;
     uint32_t status();
 
-    uint32_t m_deviceId;
-    uint16_t m_base;
-    CardState m_own;
-    CardState *m_state = &m_own;
-    uint16_t m_select = 0;
-    uint8_t m_control = 0;
-    uint16_t m_result = 0;
-    int m_pendingReads = 0;
-    bool m_converting = false;
-    int m_conversionReads = 3;
-    bool m_stuck = false;
-    bool m_stuckOnce = false;
-    std::deque<std::optional<uint16_t>> m_script;
-    uint64_t m_conversions = 0;
-    double m_noise = 0.35;
-    std::mt19937 m_random;
+    uint32_t FDeviceId;
+    uint16_t FBase;
+    CardState FOwn;
+    CardState *FState = &FOwn;
+    uint16_t FSelect = 0;
+    uint8_t FControl = 0;
+    uint16_t FResult = 0;
+    int FPendingReads = 0;
+    bool FConverting = false;
+    int FConversionReads = 3;
+    bool FStuck = false;
+    bool FStuckOnce = false;
+    std::deque<std::optional<uint16_t>> FScript;
+    uint64_t FConversions = 0;
+    double FNoise = 0.35;
+    std::mt19937 FRandom;
 };
 
 // The simulated machine: the installed cards and the kernel driver.
@@ -123,15 +123,15 @@ public:
 
     // One 0x6D21 card at 0xE800, kernel driver loaded, pots miscalibrated.
     void reset();
-    void setKernelDriverLoaded(bool loaded) { m_driverLoaded = loaded; }
-    bool kernelDriverLoaded() const { return m_driverLoaded; }
-    void clearCards() { m_cards.clear(); }
+    void setKernelDriverLoaded(bool loaded) { FDriverLoaded = loaded; }
+    bool kernelDriverLoaded() const { return FDriverLoaded; }
+    void clearCards() { FCards.clear(); }
     // Card 0 takes its inputs from the shared segment named in the
     // environment variable TRVWDM_SIM_SHM, when one is set and usable.
     void attachSharedState();
     Card &addCard(uint32_t deviceId, uint16_t base);
-    int cardCount() const { return static_cast<int>(m_cards.size()); }
-    Card &card(int index) { return m_cards.at(index); }
+    int cardCount() const { return static_cast<int>(FCards.size()); }
+    Card &card(int index) { return FCards.at(index); }
 
     uint32_t inb(uint32_t port);
     uint32_t inw(uint32_t port);
@@ -142,10 +142,10 @@ private:
     Machine() { reset(); }
     Card *cardAt(uint32_t port);
 
-    std::deque<Card> m_cards;
-    std::unique_ptr<SharedState> m_shared;
-    std::string m_sharedName;
-    bool m_driverLoaded = true;
+    std::deque<Card> FCards;
+    std::unique_ptr<SharedState> FShared;
+    std::string FSharedName;
+    bool FDriverLoaded = true;
 };
 
 } // namespace trvsim

@@ -65,7 +65,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    bool m_placed = false;
+    bool FPlaced = false;
 };
 
 // A text view above a centred Close button: the support and card windows.

@@ -9,18 +9,18 @@ void TGraphicControl::Click()
 
 void TGraphicControl::mousePressEvent(QMouseEvent *event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    FPressed = event->button() == Qt::LeftButton;
 }
 
 void TGraphicControl::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
+    const bool click = FPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    FPressed = false;
     if (click && isEnabled())
         Click();
 }
 
 void TGraphicControl::mouseDoubleClickEvent(QMouseEvent *)
 {
-    m_pressed = false;
+    FPressed = false;
 }

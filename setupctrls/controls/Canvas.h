@@ -18,7 +18,7 @@ struct TBox {
 
 class TCanvas {
 public:
-    explicit TCanvas(QImage &image) : m_image(image) {}
+    explicit TCanvas(QImage &image) : FImage(image) {}
 
     // The pen (outline) and brush (fill); a copy saves and restores them.
     struct TState {
@@ -28,8 +28,8 @@ public:
     };
     TState State;
 
-    int Width() const { return m_image.width(); }
-    int Height() const { return m_image.height(); }
+    int Width() const { return FImage.width(); }
+    int Height() const { return FImage.height(); }
 
     void Rectangle(TBox box);
     void RoundRect(TBox box, int ew, int eh);
@@ -42,7 +42,7 @@ private:
     // ew x eh; outlines it when the pen is on.
     void Shape(TBox box, double ew, double eh);
 
-    QImage &m_image;
+    QImage &FImage;
 };
 
 // Rounds to the nearest integer, halves to the even neighbour.

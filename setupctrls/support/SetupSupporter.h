@@ -75,5 +75,5 @@ private:
     void AddDisplayPCIItem();
     QWidget *MainWindow() const;
 
-    QMetaObject::Connection m_idle;
+    QMetaObject::Connection FIdle;
 };

@@ -46,15 +46,15 @@ struct State {
 class Reader {
 public:
     Reader(const QByteArray &rtf, QTextDocument *document)
-        : m_in(rtf), m_cursor(document)
+        : FIn(rtf), FCursor(document)
     {
-        m_states.append(State());
+        FStates.append(State());
     }
 
     void Run()
     {
-        while (m_pos < m_in.size()) {
-            const char c = m_in[m_pos++];
+        while (FPos < FIn.size()) {
+            const char c = FIn[FPos++];
             switch (c) {
             case '{': OpenGroup(); break;
             case '}': CloseGroup(); break;
@@ -68,58 +68,58 @@ public:
     }
 
 private:
-    State &Now() { return m_states.last(); }
+    State &Now() { return FStates.last(); }
 
     void OpenGroup()
     {
         Flush();
-        ++m_depth;
-        if (m_depth <= MaxDepth)
-            m_states.append(Now());
+        ++FDepth;
+        if (FDepth <= MaxDepth)
+            FStates.append(Now());
     }
 
     void CloseGroup()
     {
         Flush();
-        if (m_depth == 0)
+        if (FDepth == 0)
             return; // an unbalanced brace closes nothing
-        if (m_depth <= MaxDepth)
-            m_states.removeLast();
-        --m_depth;
+        if (FDepth <= MaxDepth)
+            FStates.removeLast();
+        --FDepth;
     }
 
     void ControlSymbolOrWord()
     {
-        if (m_pos >= m_in.size())
+        if (FPos >= FIn.size())
             return;
-        const char c = m_in[m_pos];
+        const char c = FIn[FPos];
         if (!std::isalpha(static_cast<unsigned char>(c))) {
-            ++m_pos;
+            ++FPos;
             Symbol(c);
             return;
         }
         QByteArray word;
-        while (m_pos < m_in.size() && std::isalpha(static_cast<unsigned char>(m_in[m_pos]))) {
+        while (FPos < FIn.size() && std::isalpha(static_cast<unsigned char>(FIn[FPos]))) {
             if (word.size() < MaxWordLength)
-                word.append(m_in[m_pos]);
-            ++m_pos;
+                word.append(FIn[FPos]);
+            ++FPos;
         }
         bool hasParameter = false;
         bool negative = false;
         long long parameter = 0;
-        if (m_pos < m_in.size() && m_in[m_pos] == '-') {
+        if (FPos < FIn.size() && FIn[FPos] == '-') {
             negative = true;
-            ++m_pos;
+            ++FPos;
         }
         int digits = 0;
-        while (m_pos < m_in.size() && std::isdigit(static_cast<unsigned char>(m_in[m_pos]))) {
+        while (FPos < FIn.size() && std::isdigit(static_cast<unsigned char>(FIn[FPos]))) {
             if (digits++ < MaxParameterDigits)
-                parameter = parameter * 10 + (m_in[m_pos] - '0');
+                parameter = parameter * 10 + (FIn[FPos] - '0');
             hasParameter = true;
-            ++m_pos;
+            ++FPos;
         }
-        if (m_pos < m_in.size() && m_in[m_pos] == ' ')
-            ++m_pos; // the delimiting space belongs to the word
+        if (FPos < FIn.size() && FIn[FPos] == ' ')
+            ++FPos; // the delimiting space belongs to the word
         parameter = std::clamp(negative ? -parameter : parameter, -2147483647LL, 2147483647LL);
         Word(word, hasParameter, int(parameter));
     }
@@ -144,9 +144,9 @@ private:
     void Hex()
     {
         int value = 0, digits = 0;
-        while (digits < 2 && m_pos < m_in.size() && std::isxdigit(static_cast<unsigned char>(m_in[m_pos]))) {
-            value = value * 16 + QByteArray(1, m_in[m_pos]).toInt(nullptr, 16);
-            ++m_pos;
+        while (digits < 2 && FPos < FIn.size() && std::isxdigit(static_cast<unsigned char>(FIn[FPos]))) {
+            value = value * 16 + QByteArray(1, FIn[FPos]).toInt(nullptr, 16);
+            ++FPos;
             ++digits;
         }
         if (digits > 0)
@@ -194,14 +194,14 @@ private:
             s.destination = Destination::FontTable;
         else if (w == "colortbl") {
             s.destination = Destination::ColorTable;
-            m_color = QColor(0, 0, 0);
-            m_colorSet = false;
+            FColor = QColor(0, 0, 0);
+            FColorSet = false;
         } else if (w == "red" || w == "green" || w == "blue") {
             const int v = std::clamp(p, 0, 255);
-            if (w == "red") m_color.setRed(v);
-            if (w == "green") m_color.setGreen(v);
-            if (w == "blue") m_color.setBlue(v);
-            m_colorSet = true;
+            if (w == "red") FColor.setRed(v);
+            if (w == "green") FColor.setGreen(v);
+            if (w == "blue") FColor.setBlue(v);
+            FColorSet = true;
         } else if (w == "info" || w == "stylesheet" || w == "pict" || w == "header" || w == "footer"
                    || w == "object" || w == "fldinst" || w == "themedata" || w == "listtable") {
             s.destination = Destination::Skip;
@@ -211,7 +211,7 @@ private:
     void OnFont(int index)
     {
         if (Now().destination == Destination::FontTable)
-            m_fontIndex = index;
+            FFontIndex = index;
         else
             Now().font = index;
     }
@@ -219,18 +219,18 @@ private:
     // Skips the characters standing in for a \u character.
     void SkipFallback(int count)
     {
-        while (count > 0 && m_pos < m_in.size()) {
-            const char c = m_in[m_pos];
+        while (count > 0 && FPos < FIn.size()) {
+            const char c = FIn[FPos];
             if (c == '{' || c == '}')
                 return;
-            ++m_pos;
-            if (c == '\\' && m_pos < m_in.size() && m_in[m_pos] == '\'') {
-                m_pos = std::min<qsizetype>(m_pos + 3, m_in.size());
+            ++FPos;
+            if (c == '\\' && FPos < FIn.size() && FIn[FPos] == '\'') {
+                FPos = std::min<qsizetype>(FPos + 3, FIn.size());
             } else if (c == '\\') {
-                while (m_pos < m_in.size() && std::isalnum(static_cast<unsigned char>(m_in[m_pos])))
-                    ++m_pos;
-                if (m_pos < m_in.size() && m_in[m_pos] == ' ')
-                    ++m_pos;
+                while (FPos < FIn.size() && std::isalnum(static_cast<unsigned char>(FIn[FPos])))
+                    ++FPos;
+                if (FPos < FIn.size() && FIn[FPos] == ' ')
+                    ++FPos;
             }
             --count;
         }
@@ -242,20 +242,20 @@ private:
         case Destination::Skip: return;
         case Destination::FontTable:
             if (c == ';') {
-                m_fonts[m_fontIndex] = m_fontName.trimmed();
-                m_fontName.clear();
+                FFonts[FFontIndex] = FFontName.trimmed();
+                FFontName.clear();
             } else {
-                m_fontName += FromCodePage1252(QByteArray(1, c));
+                FFontName += FromCodePage1252(QByteArray(1, c));
             }
             return;
         case Destination::ColorTable:
             if (c == ';') {
-                m_colors.append(m_colorSet ? m_color : QColor());
-                m_color = QColor(0, 0, 0);
-                m_colorSet = false;
+                FColors.append(FColorSet ? FColor : QColor());
+                FColor = QColor(0, 0, 0);
+                FColorSet = false;
             }
             return;
-        case Destination::Text: m_pending.append(c); return;
+        case Destination::Text: FPending.append(c); return;
         }
     }
 
@@ -270,10 +270,10 @@ private:
     // Inserts the bytes gathered so far, in the present character format.
     void Flush()
     {
-        if (m_pending.isEmpty())
+        if (FPending.isEmpty())
             return;
-        const QString text = FromCodePage1252(m_pending);
-        m_pending.clear();
+        const QString text = FromCodePage1252(FPending);
+        FPending.clear();
         Insert(text);
     }
 
@@ -284,11 +284,11 @@ private:
         format.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
         format.setFontItalic(s.italic);
         format.setFontPointSize(s.halfPoints / 2.0);
-        if (m_fonts.contains(s.font))
-            format.setFontFamilies({m_fonts.value(s.font)});
-        if (s.color >= 0 && s.color < m_colors.size() && m_colors[s.color].isValid())
-            format.setForeground(m_colors[s.color]);
-        m_cursor.insertText(text, format);
+        if (FFonts.contains(s.font))
+            format.setFontFamilies({FFonts.value(s.font)});
+        if (s.color >= 0 && s.color < FColors.size() && FColors[s.color].isValid())
+            format.setForeground(FColors[s.color]);
+        FCursor.insertText(text, format);
     }
 
     void Paragraph()
@@ -296,22 +296,22 @@ private:
         if (Now().destination != Destination::Text)
             return;
         Flush();
-        m_cursor.insertBlock();
-        m_cursor.setCharFormat(QTextCharFormat());
+        FCursor.insertBlock();
+        FCursor.setCharFormat(QTextCharFormat());
     }
 
-    const QByteArray &m_in;
-    qsizetype m_pos = 0;
-    QTextCursor m_cursor;
-    QList<State> m_states;
-    int m_depth = 0;
-    QByteArray m_pending;
-    QMap<int, QString> m_fonts;
-    int m_fontIndex = 0;
-    QString m_fontName;
-    QList<QColor> m_colors;
-    QColor m_color;
-    bool m_colorSet = false;
+    const QByteArray &FIn;
+    qsizetype FPos = 0;
+    QTextCursor FCursor;
+    QList<State> FStates;
+    int FDepth = 0;
+    QByteArray FPending;
+    QMap<int, QString> FFonts;
+    int FFontIndex = 0;
+    QString FFontName;
+    QList<QColor> FColors;
+    QColor FColor;
+    bool FColorSet = false;
 };
 
 } // namespace

@@ -19,7 +19,7 @@ constexpr int HelpDelayMs = 100;
 // Keeps the title label across the full width of its parent's top edge.
 class TTopAligned : public QObject {
 public:
-    TTopAligned(QLabel *label) : QObject(label), m_label(label)
+    TTopAligned(QLabel *label) : QObject(label), FLabel(label)
     {
         label->parentWidget()->installEventFilter(this);
         follow();
@@ -34,8 +34,8 @@ protected:
     }
 
 private:
-    void follow() { m_label->setGeometry(0, 0, m_label->parentWidget()->width(), m_label->sizeHint().height()); }
-    QLabel *m_label;
+    void follow() { FLabel->setGeometry(0, 0, FLabel->parentWidget()->width(), FLabel->sizeHint().height()); }
+    QLabel *FLabel;
 };
 
 } // namespace
@@ -49,7 +49,7 @@ TSetupSupporter::TSetupSupporter(QWidget *owner) : QObject(owner)
 TSetupSupporter::~TSetupSupporter()
 {
     FTimer.stop();
-    disconnect(m_idle);
+    disconnect(FIdle);
 }
 
 void TSetupSupporter::SetOnBeginCalib(const TNotifyEvent &handler)
@@ -65,8 +65,8 @@ QWidget *TSetupSupporter::MainWindow() const
 
 void TSetupSupporter::RegisterApplicationIdle()
 {
-    disconnect(m_idle);
-    m_idle = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+    disconnect(FIdle);
+    FIdle = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                      &TSetupSupporter::ApplicationIdle);
 }
 
@@ -76,8 +76,8 @@ void TSetupSupporter::ApplicationIdle()
     // box shown while it is being created.
     if (!MainWindow() || !MainWindow()->isVisible() || QApplication::activeModalWidget())
         return;
-    disconnect(m_idle);
-    m_idle = {};
+    disconnect(FIdle);
+    FIdle = {};
     BuildSupportWindows();
 }
 

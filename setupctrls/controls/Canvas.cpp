@@ -43,10 +43,10 @@ void TCanvas::Shape(TBox box, double ew, double eh)
         return dx * dx + dy * dy <= 1.0;
     };
     const int x0 = std::max(0, box.left), y0 = std::max(0, box.top);
-    const int x1 = std::min(m_image.width(), int(std::ceil(R))), y1 = std::min(m_image.height(), int(std::ceil(B)));
+    const int x1 = std::min(FImage.width(), int(std::ceil(R))), y1 = std::min(FImage.height(), int(std::ceil(B)));
     const uint32_t fill = Pixel(State.brush), pen = Pixel(State.pen);
     for (int y = y0; y < y1; ++y) {
-        auto *row = reinterpret_cast<uint32_t *>(m_image.scanLine(y));
+        auto *row = reinterpret_cast<uint32_t *>(FImage.scanLine(y));
         for (int x = x0; x < x1; ++x) {
             if (!inside(x, y))
                 continue;
@@ -75,11 +75,11 @@ void TCanvas::Ellipse(TBox box)
 
 void TCanvas::TextOut(int x, int y, const QString &text, const QString &family, int pixelSize, TColor color)
 {
-    QPainter painter(&m_image);
+    QPainter painter(&FImage);
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setStyleStrategy(QFont::NoAntialias);
     painter.setFont(font);
     painter.setPen(ToQColor(color));
-    painter.drawText(QRect(x, y, m_image.width() - x, m_image.height() - y), Qt::AlignLeft | Qt::AlignTop, text);
+    painter.drawText(QRect(x, y, FImage.width() - x, FImage.height() - y), Qt::AlignLeft | Qt::AlignTop, text);
 }

@@ -34,8 +34,8 @@ public:
     // Places `widget` at `box` for the present layout size and records it.
     void Place(QWidget *widget, const QRect &box, TAnchors anchors);
     // The parent's size at which the recorded boxes were laid out.
-    void SetLayoutSize(const QSize &size) { m_layoutSize = size; }
-    QSize LayoutSize() const { return m_layoutSize; }
+    void SetLayoutSize(const QSize &size) { FLayoutSize = size; }
+    QSize LayoutSize() const { return FLayoutSize; }
     // Moves every recorded child for the parent's new size.
     void Apply(const QSize &size) const;
 
@@ -45,6 +45,6 @@ private:
         QRect start;
         TAnchors anchors;
     };
-    QList<Entry> m_entries;
-    QSize m_layoutSize;
+    QList<Entry> FEntries;
+    QSize FLayoutSize;
 };

@@ -28,6 +28,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    bool m_pressed = false;
+    bool FPressed = false;
     int FTag = 0;
 };

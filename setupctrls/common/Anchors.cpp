@@ -28,13 +28,13 @@ QRect Anchored(const QRect &start, const QSize &from, const QSize &to, TAnchors 
 void TAnchorLayout::Place(QWidget *widget, const QRect &box, TAnchors anchors)
 {
     widget->setGeometry(box);
-    m_entries.append({widget, box, anchors});
+    FEntries.append({widget, box, anchors});
 }
 
 void TAnchorLayout::Apply(const QSize &size) const
 {
-    if (!m_layoutSize.isValid())
+    if (!FLayoutSize.isValid())
         return;
-    for (const Entry &e : m_entries)
-        e.widget->setGeometry(Anchored(e.start, m_layoutSize, size, e.anchors));
+    for (const Entry &e : FEntries)
+        e.widget->setGeometry(Anchored(e.start, FLayoutSize, size, e.anchors));
 }

@@ -138,8 +138,8 @@ void THelpForm::reject()
 void THelpForm::showEvent(QShowEvent *event)
 {
     // Centred over the main window when first shown.
-    if (!m_placed && parentWidget()) {
-        m_placed = true;
+    if (!FPlaced && parentWidget()) {
+        FPlaced = true;
         const QRect main = parentWidget()->window()->frameGeometry();
         move(main.center() - QPoint(width() / 2, height() / 2));
     }

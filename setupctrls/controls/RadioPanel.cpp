@@ -1,7 +1,9 @@
 #include "RadioPanel.h"
 
 #include "ExactClass.h"
-#include "Jumpers.h"
+#include "DipSwitch.h"
+#include "ThreeJumper.h"
+#include "TwoJumper.h"
 
 #include <QApplication>
 

@@ -45,8 +45,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    TRadioPanel *m_panel = nullptr;
+    TRadioPanel *FPanel = nullptr;
     int FTag = 0;
-    TAnchorLayout m_layout;
-    QRect m_panelStart;
+    TAnchorLayout FLayout;
+    QRect FPanelStart;
 };

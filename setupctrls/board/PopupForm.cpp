@@ -29,13 +29,13 @@ constexpr int StatusHeight = 19;
 TPopupForm::TPopupForm(TBoardHighlight *owner)
     : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint), FHighlight(owner)
 {
-    m_panel = owner->RadioPanel();
+    FPanel = owner->RadioPanel();
     int memoHeight = NoPanelMemoHeight;
     QPoint panelLayout(0, 0);
-    if (m_panel) {
-        memoHeight = m_panel->MemoHeight();
-        panelLayout = m_panel->pos();
-        resize(m_panel->width(), m_panel->height() + 32 + memoHeight + StatusHeight);
+    if (FPanel) {
+        memoHeight = FPanel->MemoHeight();
+        panelLayout = FPanel->pos();
+        resize(FPanel->width(), FPanel->height() + 32 + memoHeight + StatusHeight);
     } else {
         resize(NoPanelWidth, NoPanelHeight);
     }
@@ -51,35 +51,35 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     QPoint shift(0, 0);
     if (auto *b = AsExactly<TBoardImage>(board))
         shift = QPoint(b->FDesignLeft, b->FDesignTop) - panelLayout;
-    if (!m_panel)
+    if (!FPanel)
         shift = QPoint(0, -((board ? board->height() : 0) + 38));
     move((board ? board->pos() : QPoint()) - shift);
 
-    m_layout.SetLayoutSize(size());
+    FLayout.SetLayoutSize(size());
     const int CW = width(), CH = height();
-    if (m_panel) {
-        m_panel->Host(this);
-        m_panelStart = m_panel->geometry();
+    if (FPanel) {
+        FPanel->Host(this);
+        FPanelStart = FPanel->geometry();
     }
     PopupStatus = new QStatusBar(this);
     PopupStatus->setSizeGripEnabled(false);
-    m_layout.Place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
+    FLayout.Place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
     PreviousButton = new QPushButton(QStringLiteral("Previous"), this);
     PreviousButton->setObjectName(QStringLiteral("PreviousButton"));
-    m_layout.Place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
+    FLayout.Place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
     NextButton = new QPushButton(QStringLiteral("Next"), this);
     NextButton->setObjectName(QStringLiteral("NextButton"));
-    m_layout.Place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
+    FLayout.Place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
     DoneButton = new QPushButton(QStringLiteral("Done"), this);
     DoneButton->setObjectName(QStringLiteral("DoneButton"));
-    m_layout.Place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
+    FLayout.Place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
     StatusMemo = new QPlainTextEdit(this);
     StatusMemo->setObjectName(QStringLiteral("StatusMemo"));
     StatusMemo->setReadOnly(true);
     StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    if (m_panel)
-        StatusMemo->setPlainText(m_panel->Lines().join(u'\n'));
-    m_layout.Place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
+    if (FPanel)
+        StatusMemo->setPlainText(FPanel->Lines().join(u'\n'));
+    FLayout.Place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
     PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
 
     connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
@@ -108,8 +108,8 @@ void TPopupForm::HoldOnScreen()
 
 void TPopupForm::FocusFirst()
 {
-    if (m_panel)
-        m_panel->setFocus();
+    if (FPanel)
+        FPanel->setFocus();
     else
         DoneButton->setFocus();
 }
@@ -132,11 +132,11 @@ void TPopupForm::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange) {
         const bool active = isActiveWindow();
         FHighlight->SetActiveLook(active, true);
-        if (m_panel) {
+        if (FPanel) {
             if (active)
-                emit m_panel->OnActivate(this);
+                emit FPanel->OnActivate(this);
             else
-                emit m_panel->OnDeactivate(this);
+                emit FPanel->OnDeactivate(this);
         }
     }
     QWidget::changeEvent(event);
@@ -144,9 +144,9 @@ void TPopupForm::changeEvent(QEvent *event)
 
 void TPopupForm::resizeEvent(QResizeEvent *event)
 {
-    m_layout.Apply(size());
+    FLayout.Apply(size());
     // The panel's anchors can change after hosting: read them now.
-    if (m_panel)
-        m_panel->setGeometry(Anchored(m_panelStart, m_layout.LayoutSize(), size(), m_panel->Anchors()));
+    if (FPanel)
+        FPanel->setGeometry(Anchored(FPanelStart, FLayout.LayoutSize(), size(), FPanel->Anchors()));
     QWidget::resizeEvent(event);
 }
