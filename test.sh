@@ -3,11 +3,11 @@
 # UndefinedBehaviorSanitizer, and runs the whole test suite headless on both.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh dpkg-dev desktop-file-utils appstream
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DSETUP_WERROR=$werror >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=ON -DSETUP_WERROR=$werror >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 

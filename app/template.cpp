@@ -49,6 +49,12 @@ void TMainForm::FormCreate()
                         QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
                                        "[NT]/system32/drivers and re-run this setup program."),
                         QMessageBox::Ok | QMessageBox::Cancel);
+        // The text above is the Windows one; say what a Linux user must do.
+        box.setInformativeText(QStringLiteral(
+            "On Linux, Setup reaches the card through its sysfs resource file, which the "
+            "installed package opens to the group rz4070. Add yourself to that group with\n"
+            "    sudo usermod -aG rz4070 $USER\n"
+            "then log out and log in again."));
         box.exec();
     }
 }

@@ -10,6 +10,7 @@ struct SeenBox {
     QString caption;
     QString text;
     QMessageBox::StandardButtons buttons;
+    QString informativeText;
 };
 
 class ModalBoxes : public QObject {
@@ -29,7 +30,7 @@ private:
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
-        seen.append({box->windowTitle(), box->text(), box->standardButtons()});
+        seen.append({box->windowTitle(), box->text(), box->standardButtons(), box->informativeText()});
         box->button(FAnswer)->click();
     }
 

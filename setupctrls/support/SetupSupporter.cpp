@@ -11,10 +11,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <algorithm>
 
 namespace {
 
 constexpr int HelpDelayMs = 100;
+// More cards than a machine can hold are read as this many.
+constexpr int MaxListedCards = 64;
 
 // Keeps the title label across the full width of its parent's top edge.
 class TTopAligned : public QObject {
@@ -141,7 +144,8 @@ void TSetupSupporter::AddDisplayPCIItem()
 
 bool TSetupSupporter::ListCards()
 {
-    const int count = LLTRVWDM::GetNumCards();
+    // A library answering an absurd count must not freeze the start.
+    const int count = std::min(LLTRVWDM::GetNumCards(), MaxListedCards);
     bool found = false;
     if (count > 0) {
         FPCIForm->PCIMemo->clear();

@@ -1,30 +1,27 @@
-// The C entry points of the hardware libtrvwdm.so.1: the maker's cards
-// from sysfs, their ports through ioperm(). Without the permission the
-// library answers as one whose kernel driver is not loaded.
+// The C entry points of the hardware libtrvwdm.so.1: the maker's cards from
+// sysfs (under $TRVWDM_SYSFS, else /sys), their registers through the
+// cards' own resource files. When a card is present but its resource file
+// cannot be opened for reading and writing, the library answers as one
+// whose kernel driver is not loaded (0xAA55 from InPortB).
 #include "../trvwdm.h"
-#include "PciCards.h"
-#include "PortAccess.h"
+#include "CardPorts.h"
+
+#include <cstdlib>
 
 namespace {
 
-constexpr uint32_t SystemControlPort = 0x61;
-
 struct Driver {
-    std::vector<trvhw::PciCard> cards;
-    trvhw::PortAccess ports = trvhw::PortAccess::System();
-    bool loaded = false;
+    trvhw::CardPorts ports;
+    bool missing = false; // a card of the maker that cannot be driven
 
     Driver()
     {
-        cards = trvhw::EnumerateCards("/sys");
-        std::vector<trvhw::PortRange> ranges{{SystemControlPort, 1}};
-        for (const trvhw::PciCard &c : cards)
-            ranges.push_back({c.ioBase, c.ioSize});
-        loaded = ports.Grant(ranges);
+        const char *root = std::getenv("TRVWDM_SYSFS");
+        const std::string sysfs = root && *root ? root : "/sys";
+        missing = !ports.Open(sysfs, trvhw::EnumerateCards(sysfs));
     }
 };
 
-// Set up on first use, on the thread that uses the ports from then on.
 Driver &TheDriver()
 {
     static Driver driver;
@@ -37,46 +34,42 @@ extern "C" {
 
 uint32_t InPortB(uint32_t port)
 {
-    Driver &d = TheDriver();
-    return d.loaded ? d.ports.In8(port) : TRVWDM_DRIVER_ABSENT;
+    const Driver &d = TheDriver();
+    if (d.missing && !d.ports.CardAt(port, 8))
+        return TRVWDM_DRIVER_ABSENT;
+    return d.ports.In8(port);
 }
 
 uint32_t InPort(uint32_t port)
 {
-    Driver &d = TheDriver();
-    return d.loaded ? d.ports.In16(port) : 0;
+    return TheDriver().ports.In16(port);
 }
 
 void OutPortB(uint32_t port, uint32_t value)
 {
-    Driver &d = TheDriver();
-    if (d.loaded)
-        d.ports.Out8(port, value);
+    TheDriver().ports.Out8(port, value);
 }
 
 void OutPort(uint32_t port, uint32_t value)
 {
-    Driver &d = TheDriver();
-    if (d.loaded)
-        d.ports.Out16(port, value);
+    TheDriver().ports.Out16(port, value);
 }
 
 int32_t QueryCardInfo(int32_t cardIndex, uint32_t *deviceId, uint32_t *base, void *, void *)
 {
-    Driver &d = TheDriver();
-    if (!d.loaded || cardIndex < 0 || cardIndex >= int32_t(d.cards.size()))
+    const std::vector<trvhw::PciCard> &cards = TheDriver().ports.Cards();
+    if (cardIndex < 0 || size_t(cardIndex) >= cards.size())
         return 0;
     if (deviceId)
-        *deviceId = d.cards[size_t(cardIndex)].deviceId;
+        *deviceId = cards[size_t(cardIndex)].deviceId;
     if (base)
-        *base = d.cards[size_t(cardIndex)].ioBase;
+        *base = cards[size_t(cardIndex)].ioBase;
     return 1;
 }
 
 int32_t GetNumCards(void)
 {
-    Driver &d = TheDriver();
-    return d.loaded ? int32_t(d.cards.size()) : 0;
+    return int32_t(TheDriver().ports.Cards().size());
 }
 
 } // extern "C"
