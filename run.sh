@@ -7,7 +7,8 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF >/dev/null
 cmake --build build
 
-export TRVWDM_SIM_SHM="/rz4070-bench-$(id -u)-$$"
+# The shared card's name is not guessable, so no other user can prepare it.
+export TRVWDM_SIM_SHM="/rz4070-bench-$(id -u)-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')"
 export LD_LIBRARY_PATH="$PWD/build/driver/sim${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 build/bench/rz4070-bench &
 bench=$!

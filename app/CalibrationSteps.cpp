@@ -48,7 +48,7 @@ TMeasureStep StepUnipolarOffset()
 {
     return {QStringLiteral("Adjust Unipolar Offset RP2"), GroundPin18,
             QStringLiteral("Adjust pot marked \"RP2\" until the value displayed flickers between 0.000 and 0.003 Volts."),
-            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::UnipolarPreDivided};
+            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar};
 }
 
 TMeasureStep StepBipolarGain()

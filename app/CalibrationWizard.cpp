@@ -46,6 +46,7 @@ void TMainForm::CalibButtonClick()
     InstPanel->show();
     OutputPanel->show();
     CalibStep = 1;
+    FReadFailing = false;
     do {
         ProcessPendingEvents();
         CardIO::WaitMs(50);
@@ -87,7 +88,8 @@ void TMainForm::RunStep(int step)
     const std::optional<TMeasureStep> s = CalibrationSteps::MeasureStep(step, DACRange);
     if (!s)
         return;
-    CTitle->setText(s->Title);
+    if (!FReadFailing)
+        CTitle->setText(s->Title);
     CBody->setText(s->Body);
     CBody2->setText(s->Body2);
     PotMark->show();
@@ -95,7 +97,9 @@ void TMainForm::RunStep(int step)
     if (s->Dac)
         LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
     CardIO::SelectADInput(BaseAddress, s->Code);
-    ReadAverage(s->Variant);
+    FReadFailing = !ReadAverage(s->Variant);
+    if (!FReadFailing)
+        CTitle->setText(s->Title);
 }
 
 void TMainForm::StepComplete()
@@ -106,22 +110,26 @@ void TMainForm::StepComplete()
     PotMark->hide();
 }
 
-void TMainForm::ReadAverage(CardIO::TVariant variant)
+bool TMainForm::ReadAverage(CardIO::TVariant variant)
 {
     CardIO::TAverage average(variant);
+    bool failed = false;
     for (int i = 0; i < CardIO::SamplesPerReading; ++i) {
         if (const std::optional<uint16_t> sample = CardIO::TakeSample(BaseAddress, average.WideStatus())) {
             average.Add(*sample);
-        } else {
+        } else if (!failed) {
+            // A reading with a missing sample is no measurement: it is
+            // never shown as a number.
+            failed = true;
             ReadCount->setText(QStringLiteral("****"));
             ReadVolt->setText(QStringLiteral("******"));
             CTitle->setText(QStringLiteral("A/D FAILURE"));
         }
-        if (average.PumpsPerSample())
-            ProcessPendingEvents();
+        ProcessPendingEvents();
     }
+    if (failed)
+        return false;
     ReadCount->setText(CardIO::FormatCounts(average.Counts()));
     ReadVolt->setText(CardIO::FormatVolts(average.Volts()));
-    if (!average.PumpsPerSample())
-        ProcessPendingEvents();
+    return true;
 }

@@ -3,15 +3,26 @@
 #include "LLTRVWDM.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
 
 namespace CardIO {
 
+namespace {
+double WaitScale = 1.0;
+}
+
+void SetWaitScale(double factor)
+{
+    WaitScale = std::max(0.0, factor);
+}
+
 void WaitMs(unsigned ms)
 {
-    const QDeadlineTimer deadline(std::chrono::milliseconds(ms), Qt::PreciseTimer);
+    const auto scaled = std::chrono::microseconds(qint64(ms * 1000.0 * WaitScale));
+    const QDeadlineTimer deadline(std::chrono::duration_cast<std::chrono::nanoseconds>(scaled), Qt::PreciseTimer);
     QEventLoop loop;
     QTimer wake;
     wake.setSingleShot(true);
@@ -84,9 +95,6 @@ void TAverage::Add(uint16_t word)
     case TVariant::BipolarRaw:
         FSigned = int16_t(FSigned + SignExtended(word));
         break;
-    case TVariant::UnipolarPreDivided:
-        FDivided += (word & 0x0FFFu) / SamplesPerReading;
-        break;
     case TVariant::Unipolar:
     case TVariant::UnipolarByDac:
         FUnsigned = uint16_t(FUnsigned + (word & 0x0FFF));
@@ -102,7 +110,6 @@ int32_t TAverage::Counts() const
     switch (FVariant) {
     case TVariant::BipolarRaw:
     case TVariant::BipolarByDac: return FSigned / SamplesPerReading;
-    case TVariant::UnipolarPreDivided: return int32_t(FDivided);
     case TVariant::Unipolar:
     case TVariant::UnipolarByDac: return FUnsigned / SamplesPerReading;
     }

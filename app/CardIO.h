@@ -24,6 +24,9 @@ inline constexpr uint32_t StatusPolls = 65535;
 // loop keeps the interface alive; the thread sleeps between events.
 // Pending events are processed at least once.
 void WaitMs(unsigned ms);
+// Makes every WaitMs wait `factor` times as long (1, real time, unless
+// set); tests run whole calibrations in compressed time with it.
+void SetWaitScale(double factor);
 
 // Selects the A/D input and range, then lets it settle for 50 ms.
 void SelectADInput(uint16_t base, uint16_t code);
@@ -40,7 +43,7 @@ TSpan RangeSpanOf(uint8_t range);
 double RangeSpan(uint8_t range);
 
 // How the five samples of a reading are decoded, summed and scaled.
-enum class TVariant { BipolarRaw, UnipolarPreDivided, Unipolar, BipolarByDac, UnipolarByDac };
+enum class TVariant { BipolarRaw, Unipolar, BipolarByDac, UnipolarByDac };
 
 // Sums the decoded samples of one reading as the variant says.
 class TAverage {
@@ -52,15 +55,11 @@ public:
     double Volts() const;
     // Whether the status is read as a 16-bit word.
     bool WideStatus() const { return FVariant != TVariant::BipolarRaw; }
-    // Whether events are processed after each sample (else once, after
-    // the reading is shown).
-    bool PumpsPerSample() const { return FVariant != TVariant::UnipolarPreDivided; }
 
 private:
     TVariant FVariant;
     int16_t FSigned = 0;    // wrapping signed 16-bit sum
     uint16_t FUnsigned = 0; // wrapping unsigned 16-bit sum
-    uint32_t FDivided = 0;  // sum of pre-divided samples
 };
 
 // Counts as plain decimal digits; volts with three decimals; both with the

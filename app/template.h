@@ -57,8 +57,10 @@ public slots:
     void PrevClick();
     void QuitClick();
 
-    // Takes five A/D samples and shows their average in counts and volts.
-    void ReadAverage(CardIO::TVariant variant);
+    // Takes five A/D samples and shows their average in counts and volts;
+    // when a sample fails, shows "****", "******" and "A/D FAILURE" instead
+    // and returns false.
+    bool ReadAverage(CardIO::TVariant variant);
 
 protected:
     // Closing the window ends a running calibration, as Quit does.
@@ -68,4 +70,8 @@ private:
     // One pass of the step numbered CalibStep.
     void RunStep(int step);
     void StepComplete();
+
+    // The last reading failed: the title stays "A/D FAILURE" until a pass
+    // reads cleanly.
+    bool FReadFailing = false;
 };

@@ -8,8 +8,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <cstdio>
 
 using namespace trvsim;
 
@@ -48,8 +51,8 @@ QString Volts(double v)
 
 } // namespace
 
-TBenchWindow::TBenchWindow(CardState &state, QWidget *parent)
-    : QWidget(parent), FState(state), FCard(DeviceRZ4070, DefaultBase)
+TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget *parent)
+    : QWidget(parent), FState(&state), FShared(shared), FCard(DeviceRZ4070, DefaultBase)
 {
     FCard.UseState(&state);
     setWindowTitle(QStringLiteral("Virtual bench: PCI-RZ4070 (simulated card)"));
@@ -60,6 +63,7 @@ TBenchWindow::TBenchWindow(CardState &state, QWidget *parent)
     row->addWidget(wiringPanel(), 3);
     row->addWidget(readoutPanel(), 2);
     layout->addLayout(row);
+    layout->addWidget(errorsPanel());
     Refresh();
     connect(&FTimer, &QTimer::timeout, this, &TBenchWindow::Refresh);
     FTimer.start(50);
@@ -80,15 +84,13 @@ QWidget *TBenchWindow::potsPanel()
         dial->setMinimumSize(72, 72);
         dial->setWrapping(false);
         connect(dial, &QDial::valueChanged, this, [this, i](int v) {
-            FState.SetPot(i, double(v) / DialSteps);
+            State().SetPot(i, double(v) / DialSteps);
             Refresh();
         });
         FDials[i] = dial;
-        FPotValues[i] = Role(new QLabel, "value");
         grid->addWidget(Role(new QLabel(QLatin1String(PotNames[i])), "pot"), 0, i, Qt::AlignHCenter);
         grid->addWidget(dial, 1, i, Qt::AlignHCenter);
-        grid->addWidget(FPotValues[i], 2, i, Qt::AlignHCenter);
-        grid->addWidget(new QLabel(QLatin1String(PotRoles[i])), 3, i, Qt::AlignHCenter);
+        grid->addWidget(new QLabel(QLatin1String(PotRoles[i])), 2, i, Qt::AlignHCenter);
     }
     return box;
 }
@@ -100,13 +102,13 @@ QWidget *TBenchWindow::wiringPanel()
     FWiring = new QComboBox;
     FWiring->addItems({QStringLiteral("Nothing (open)"), QStringLiteral("Pin 18 (ground)"), QStringLiteral("Calibrator"),
                         QStringLiteral("DAC 0 (pin 14)"), QStringLiteral("DAC 1 (pin 15)")});
-    connect(FWiring, &QComboBox::activated, this, [this](int i) { FState.pin37 = i; });
+    connect(FWiring, &QComboBox::activated, this, [this](int i) { State().pin37 = i; });
     FCalibrator = new QDoubleSpinBox;
     FCalibrator->setRange(-10.5, 10.5);
     FCalibrator->setDecimals(3);
     FCalibrator->setSingleStep(0.001);
     FCalibrator->setSuffix(QStringLiteral(" V"));
-    connect(FCalibrator, &QDoubleSpinBox::valueChanged, this, [this](double v) { FState.SetCalibrator(v); });
+    connect(FCalibrator, &QDoubleSpinBox::valueChanged, this, [this](double v) { State().SetCalibrator(v); });
     grid->addWidget(new QLabel(QStringLiteral("Pin 37 wired to")), 0, 0);
     grid->addWidget(FWiring, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Calibrator output")), 1, 0);
@@ -115,7 +117,7 @@ QWidget *TBenchWindow::wiringPanel()
         FRanges[dac] = new QComboBox;
         for (const char *r : Ranges)
             FRanges[dac]->addItem(QString::fromUtf8(r));
-        connect(FRanges[dac], &QComboBox::activated, this, [this, dac](int i) { FState.dacRange[dac] = i; });
+        connect(FRanges[dac], &QComboBox::activated, this, [this, dac](int i) { State().dacRange[dac] = i; });
         grid->addWidget(new QLabel(QStringLiteral("DAC %1 range switches").arg(dac)), 2 + dac, 0);
         grid->addWidget(FRanges[dac], 2 + dac, 1);
     }
@@ -136,31 +138,72 @@ QWidget *TBenchWindow::readoutPanel()
     return box;
 }
 
+QWidget *TBenchWindow::errorsPanel()
+{
+    auto *box = new QGroupBox(QStringLiteral("Reference meter: the card's true errors, in counts"));
+    auto *row = new QHBoxLayout(box);
+    FErrors = Role(new QLabel, "value");
+    FErrors->setTextFormat(Qt::PlainText);
+    FNewCard = new QPushButton(QStringLiteral("New card"));
+    FNewCard->setToolTip(QStringLiteral("A fresh card from the factory: new trims, pots out of calibration"));
+    connect(FNewCard, &QPushButton::clicked, this, [this] {
+        Card::FactoryState(State(), QRandomGenerator::global()->generate64());
+        Refresh();
+    });
+    row->addWidget(FErrors, 1);
+    row->addWidget(FNewCard, 0, Qt::AlignTop);
+    return box;
+}
+
 QString TBenchWindow::Readout(int which) const
 {
     return FReadouts[which]->text();
 }
 
+QString TBenchWindow::CardErrors() const
+{
+    return FErrors->text();
+}
+
+CardState &TBenchWindow::State()
+{
+    if (FShared && !FShared->Intact()) {
+        std::fprintf(stderr, "virtual bench: the shared card state was cut short; going on with a card of its own\n");
+        FShared = nullptr;
+        FCard.UseState(nullptr);
+        FState = &FCard.State();
+        setWindowTitle(windowTitle() + QStringLiteral(" (no longer shared)"));
+    }
+    return *FState;
+}
+
 void TBenchWindow::Refresh()
 {
+    CardState &state = State();
     for (int i = 0; i < PotCount; ++i) {
-        const double position = FState.Pot(i);
         if (!FDials[i]->isSliderDown()) {
             const QSignalBlocker quiet(FDials[i]);
-            FDials[i]->setValue(int(std::lround(position * DialSteps)));
+            FDials[i]->setValue(int(std::lround(state.Pot(i) * DialSteps)));
         }
-        FPotValues[i]->setText(QStringLiteral("%1 %").arg(position * 100, 5, 'f', 2));
     }
     if (!FWiring->view()->isVisible())
-        FWiring->setCurrentIndex(FState.pin37.load());
+        FWiring->setCurrentIndex(state.pin37.load());
     if (!FCalibrator->hasFocus()) {
         const QSignalBlocker quiet(FCalibrator);
-        FCalibrator->setValue(FState.Calibrator());
+        FCalibrator->setValue(state.Calibrator());
     }
     for (int dac = 0; dac < 2; ++dac)
         if (!FRanges[dac]->view()->isVisible())
-            FRanges[dac]->setCurrentIndex(FState.dacRange[dac].load());
+            FRanges[dac]->setCurrentIndex(state.dacRange[dac].load());
     FReadouts[0]->setText(Volts(FCard.dacVolts(0)));
     FReadouts[1]->setText(Volts(FCard.dacVolts(1)));
     FReadouts[2]->setText(Volts(FCard.pin37Volts()));
+    const trvsim::CardErrors e = FCard.errors();
+    FErrors->setText(QStringLiteral("A/D bipolar   0 V: %1   +9.9 V: %2   -9.9 V: %3\n"
+                                    "A/D unipolar  0 V: %4   9.95 V: %5\n"
+                                    "DAC 0  code 20: %6   code 4076: %7\n"
+                                    "DAC 1  code 20: %8   code 4076: %9")
+                         .arg(e.adBipolarZero, 3).arg(e.adBipolarPlus, 3).arg(e.adBipolarMinus, 3)
+                         .arg(e.adUnipolarZero, 3).arg(e.adUnipolarHigh, 3)
+                         .arg(e.dacLow[0], 3).arg(e.dacHigh[0], 3).arg(e.dacLow[1], 3).arg(e.dacHigh[1], 3));
 }

@@ -1,6 +1,8 @@
 // The virtual bench: the simulated card on a bench, with its seven trimmer
-// pots as dials, the wiring of connector pin 37, the DACs' range switches,
-// and live readouts of the DAC outputs and of pin 37.
+// pots as dials (no scale: the card's exact trims are for Setup to find),
+// the wiring of connector pin 37, the DACs' range switches, live readouts
+// of the DAC outputs and of pin 37, the card's true errors as a reference
+// meter shows them, and a fresh card from the factory.
 #pragma once
 
 #include "trvwdm/sim/SimulatedCard.h"
@@ -12,19 +14,24 @@ class QComboBox;
 class QDial;
 class QDoubleSpinBox;
 class QLabel;
+class QPushButton;
 
 class TBenchWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Shows and turns the card whose inputs are in `state`.
-    explicit TBenchWindow(trvsim::CardState &state, QWidget *parent = nullptr);
+    // Shows and turns the card whose inputs are in `state`; when `shared`
+    // holds them and is cut short, the bench goes on with a card of its own.
+    explicit TBenchWindow(trvsim::CardState &state, const trvsim::SharedState *shared = nullptr,
+                          QWidget *parent = nullptr);
 
     QDial *PotDial(trvsim::Pot pot) const { return FDials[int(pot)]; }
     QComboBox *Wiring() const { return FWiring; }
     QDoubleSpinBox *Calibrator() const { return FCalibrator; }
     QComboBox *DacRange(int dac) const { return FRanges[dac]; }
     QString Readout(int which) const; // 0: DAC 0, 1: DAC 1, 2: pin 37
+    QString CardErrors() const;
+    QPushButton *NewCardButton() const { return FNewCard; }
 
     // Takes what another bench or Setup changed, and refreshes the readouts.
     void Refresh();
@@ -33,14 +40,19 @@ private:
     QWidget *potsPanel();
     QWidget *wiringPanel();
     QWidget *readoutPanel();
+    QWidget *errorsPanel();
+    // The card's inputs, or the bench's own once the shared ones broke.
+    trvsim::CardState &State();
 
-    trvsim::CardState &FState;
-    trvsim::Card FCard; // the card's arithmetic over the shared inputs
+    trvsim::CardState *FState;
+    const trvsim::SharedState *FShared;
+    trvsim::Card FCard; // the card's arithmetic over the inputs
     QDial *FDials[trvsim::PotCount] = {};
-    QLabel *FPotValues[trvsim::PotCount] = {};
     QComboBox *FWiring = nullptr;
     QDoubleSpinBox *FCalibrator = nullptr;
     QComboBox *FRanges[2] = {};
     QLabel *FReadouts[3] = {};
+    QLabel *FErrors = nullptr;
+    QPushButton *FNewCard = nullptr;
     QTimer FTimer;
 };

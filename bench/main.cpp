@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, QStringLiteral("Virtual bench"), QString::fromStdString(error));
         return 1;
     }
-    TBenchWindow window(shared->Card());
+    TBenchWindow window(shared->Card(), shared.get());
     window.show();
     return application.exec();
 }

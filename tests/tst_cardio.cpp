@@ -71,14 +71,19 @@ private slots:
         QTest::addColumn<QString>("counts");
         QTest::addColumn<QString>("volts");
         QTest::addColumn<bool>("failed");
-        const int B = int(TVariant::BipolarRaw), P = int(TVariant::UnipolarPreDivided), U = int(TVariant::Unipolar);
+        const int B = int(TVariant::BipolarRaw), U = int(TVariant::Unipolar);
         QTest::newRow("bipolar 0x0800") << B << QList<int>(5, 0x0800) << "-2048" << "-10.000" << false;
         QTest::newRow("bipolar 0x07FF") << B << QList<int>(5, 0x07FF) << "2047" << "9.995" << false;
         QTest::newRow("bipolar keeps high bits of positive words") << B << QList<int>(5, 0x1001) << "4097" << "20.005" << false;
-        QTest::newRow("pre-divided 4") << P << QList<int>(5, 4) << "0" << "0.000" << false;
-        QTest::newRow("pre-divided 4095") << P << QList<int>(5, 4095) << "4095" << "9.998" << false;
-        QTest::newRow("unipolar one failure") << U << QList<int>{1000, -1, 1000, 1000, 1000} << "800" << "1.953" << true;
-        QTest::newRow("unipolar all failed") << U << QList<int>(5, -1) << "0" << "0.000" << true;
+        // Step 2 reads as the unipolar steps do: one count shows.
+        QTest::newRow("unipolar 4") << U << QList<int>(5, 4) << "4" << "0.010" << false;
+        QTest::newRow("unipolar one count") << U << QList<int>(5, 1) << "1" << "0.002" << false;
+        QTest::newRow("unipolar just under one count") << U << QList<int>{0, 1, 1, 1, 1} << "0" << "0.000" << false;
+        QTest::newRow("unipolar 4095") << U << QList<int>(5, 4095) << "4095" << "9.998" << false;
+        // A reading with a failed sample is never shown as a number.
+        QTest::newRow("unipolar one failure") << U << QList<int>{1000, -1, 1000, 1000, 1000} << "****" << "******" << true;
+        QTest::newRow("unipolar all failed") << U << QList<int>(5, -1) << "****" << "******" << true;
+        QTest::newRow("bipolar last sample failed") << B << QList<int>{0, 0, 0, 0, -1} << "****" << "******" << true;
         QTest::newRow("unipolar masks high bits") << U << QList<int>(5, 0xF00A) << "10" << "0.024" << false;
         QTest::newRow("by DAC, bipolar") << int(TVariant::BipolarByDac) << QList<int>(5, 0xF800) << "-2048" << "-10.000" << false;
         QTest::newRow("by DAC, unipolar") << int(TVariant::UnipolarByDac) << QList<int>(5, 0x0800) << "2048" << "5.000" << false;
@@ -97,7 +102,7 @@ private slots:
             script.push_back(w < 0 ? std::nullopt : std::optional<uint16_t>(uint16_t(w)));
         TheCard().scriptConversions(script);
         form->CTitle->setText(QStringLiteral("title"));
-        form->ReadAverage(TVariant(variant));
+        QCOMPARE(form->ReadAverage(TVariant(variant)), !failed);
         QCOMPARE(form->ReadCount->text(), counts);
         QCOMPARE(form->ReadVolt->text(), volts);
         QCOMPARE(form->CTitle->text(), failed ? QStringLiteral("A/D FAILURE") : QStringLiteral("title"));
@@ -133,6 +138,7 @@ private slots:
         QCOMPARE(one.Body2, QStringLiteral("Adjust pot marked \"RP1\" until the value displayed equals 0.000 Volts."));
         QCOMPARE(one.Mark, 9);
         QCOMPARE(StepUnipolarOffset().Mark, 35);
+        QCOMPARE(StepUnipolarOffset().Variant, TVariant::Unipolar); // not pre-divided: one count shows
         QCOMPARE(StepBipolarGain().Body, QStringLiteral("Connect a Calibrator's positive lead to pin 37 and negative lead to pin 18. Apply 9.900V"));
         QCOMPARE(StepUnipolarGain().Body, QStringLiteral("Connect a Calibrator's positive lead to pin 37 and negative lead to pin 18. Apply a 9.950V"));
         QCOMPARE(StepUnipolarGain().Body2, QStringLiteral("Confirm that the value is within 10mv of 9.950V. If you plan on using Unipolar mode you can fine tune the card with pot \"RP3\"."));

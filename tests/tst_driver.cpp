@@ -1,9 +1,12 @@
 // The binding to the port-I/O library: a missing library, a library that
-// lacks an entry point, and the simulated card.
+// lacks an entry point, and the simulated card with its configuration.
 #include "LLTRVWDM.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
+#include <QProcess>
 #include <QtTest>
+#include <cmath>
+#include <set>
 
 using namespace trvsim;
 
@@ -62,23 +65,41 @@ private slots:
         card.setNoise(0);
         card.setPin37(Pin37::Ground);
         for (Pot p : {Pot::RP1, Pot::RP2, Pot::RP3})
-            card.setPot(p, 0.5);
+            card.setPot(p, card.idealPosition(p));
         const uint32_t base = card.base();
         LLTRVWDM::OutPortB(base + 4, 0x48);
         LLTRVWDM::OutPort(base + 2, 4);
         QCOMPARE(LLTRVWDM::InPort(base + 2), 4u);
         QCOMPARE(card.controlByte(), uint8_t(0x48));
 
-        // A conversion: started by writing 0, done after a few status reads.
+        // A conversion: started by writing 0, done after about 10 us of
+        // status reads, each about a microsecond. Right after the range
+        // change the input is still settling from the bipolar range's
+        // mid-scale; 50 ms later it reads the ground it is wired to.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 took = 0;
+        auto convert = [&] {
+            QElapsedTimer conversion;
+            conversion.start();
+            LLTRVWDM::OutPortB(base, 0);
+            int reads = 1;
+            while (!(LLTRVWDM::InPort(base + 4) & 0x80) && reads < 1000)
+                ++reads;
+            took = conversion.nsecsElapsed();
+            return std::pair(reads, LLTRVWDM::InPort(base));
+        };
         LLTRVWDM::OutPortB(base, 0);
         QCOMPARE(LLTRVWDM::InPortB(base + 4) & 0x80, 0u);
-        int reads = 1;
-        while (!(LLTRVWDM::InPort(base + 4) & 0x80) && reads < 100)
-            ++reads;
-        QVERIFY(reads > 1 && reads < 100);
-        QCOMPARE(LLTRVWDM::InPort(base), 0u);
+        const auto [reads, unsettled] = convert();
+        QVERIFY2(took >= 10000 && reads <= 12, qPrintable(QStringLiteral("%1 reads in %2 ns").arg(reads).arg(took)));
+        QVERIFY2(unsettled > 1000, qPrintable(QString::number(unsettled)));
+        QTest::qSleep(50 - int(clock.elapsed()));
+        QCOMPARE(convert().second, 0u);
 
-        // Bipolar range: -10 V .. +10 V as 12-bit two's complement.
+        // Bipolar range: -10 V .. +10 V as 12-bit two's complement (read
+        // without waiting for the select to settle).
+        card.setSettlingTime(std::chrono::microseconds(0));
         card.setPin37(Pin37::Calibrator);
         card.setCalibratorVolts(-10.0);
         LLTRVWDM::OutPort(base + 2, 0);
@@ -103,6 +124,138 @@ private slots:
         LLTRVWDM::OutPortB(card.base(), 0);
         for (int i = 0; i < 1000; ++i)
             QCOMPARE(LLTRVWDM::InPortB(card.base() + 4) & 0x80, 0u);
+    }
+
+    void configurationFromTheEnvironment()
+    {
+        std::vector<std::string> problems;
+        SimConfig c = ParseSimConfig(nullptr, nullptr, nullptr, nullptr, 77, &problems);
+        QCOMPARE(c.cards.size(), size_t(1));
+        QCOMPARE(c.cards[0].deviceId, DeviceRZ4070);
+        QCOMPARE(c.cards[0].base, DefaultBase);
+        QVERIFY(!c.driverAbsent && !c.adcStuck);
+        QCOMPARE(c.seed, uint64_t(77));
+        QVERIFY(problems.empty());
+
+        c = ParseSimConfig("6D21@E800,6d22@D000", "absent", "adc-stuck", "0x1234", 77, &problems);
+        QCOMPARE(c.cards.size(), size_t(2));
+        QCOMPARE(c.cards[1].deviceId, DeviceRZ4070A);
+        QCOMPARE(c.cards[1].base, uint16_t(0xD000));
+        QVERIFY(c.driverAbsent && c.adcStuck);
+        QCOMPARE(c.seed, uint64_t(0x1234));
+        QVERIFY(problems.empty());
+        QVERIFY(ParseSimConfig("", nullptr, nullptr, "42", 77, &problems).cards.empty()); // no card
+        QCOMPARE(ParseSimConfig("", nullptr, nullptr, "42", 77, &problems).seed, uint64_t(42));
+
+        // Each malformed value is reported and leaves its default.
+        for (const char *cards : {"6D21", "6D21@", "@E800", "6D21@E800,", "xyz@E800", "6D21@10000", "6D21@0", "6D21@-1"}) {
+            problems.clear();
+            c = ParseSimConfig(cards, "present", "sometimes", "-5", 77, &problems);
+            QCOMPARE(problems.size(), size_t(4));
+            QVERIFY2(QString::fromStdString(problems[0]).startsWith(QStringLiteral("TRVWDM_SIM_CARDS=")), cards);
+            QCOMPARE(c.cards.size(), size_t(1));
+            QVERIFY(!c.driverAbsent && !c.adcStuck);
+            QCOMPARE(c.seed, uint64_t(77));
+        }
+    }
+
+    // The same, as a user starts a program with the variables set: read
+    // once when the library loads, a malformed value reported once.
+    void environmentConfiguresTheMachine()
+    {
+        if (qEnvironmentVariableIsSet("TRVWDM_SIM_CARDS")) {
+            Machine &m = Machine::instance();
+            QCOMPARE(m.cardCount(), 2);
+            QCOMPARE(m.card(1).deviceId(), DeviceRZ4070A);
+            QCOMPARE(m.card(1).base(), uint16_t(0xD000));
+            QCOMPARE(m.card(0).seed(), uint64_t(99));
+            QVERIFY(LLTRVWDM::LoadDriverLibrary());
+            QCOMPARE(LLTRVWDM::InPortB(0x61), 0xAA55u);
+            QCOMPARE(LLTRVWDM::GetNumCards(), 0);
+            m.setKernelDriverLoaded(true);
+            LLTRVWDM::OutPortB(0xD000, 0); // adc-stuck: the conversion never completes
+            for (int i = 0; i < 100; ++i)
+                QCOMPARE(LLTRVWDM::InPortB(0xD004) & 0x80, 0u);
+            m.reset(); // the configuration stays what the environment said
+            QCOMPARE(m.cardCount(), 2);
+            return;
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TRVWDM_SIM_CARDS"), QStringLiteral("6D21@E800,6D22@D000"));
+        env.insert(QStringLiteral("TRVWDM_SIM_DRIVER"), QStringLiteral("absent"));
+        env.insert(QStringLiteral("TRVWDM_SIM_FAULT"), QStringLiteral("adc-stuck"));
+        env.insert(QStringLiteral("TRVWDM_SIM_SEED"), QStringLiteral("99"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("environmentConfiguresTheMachine")});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+
+        env.insert(QStringLiteral("TRVWDM_SIM_SEED"), QStringLiteral("ninety-nine"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("environmentConfiguresTheMachine")});
+        QVERIFY(child.waitForFinished(60000));
+        QVERIFY(child.exitCode() != 0); // the seed fell back to a random one
+        const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
+        QCOMPARE(errors.count(QStringLiteral("TRVWDM_SIM_SEED=\"ninety-nine\"")), 1);
+    }
+
+    // Each card comes from its seed: the exact trims are nowhere near the
+    // middle for every pot, the factory left them off, the same seed makes
+    // the same card.
+    void cardsComeFromTheirSeed()
+    {
+        const CardTraits a = CardTraits::FromSeed(1), b = CardTraits::FromSeed(1), c = CardTraits::FromSeed(2);
+        bool allMiddle = true;
+        for (int i = 0; i < PotCount; ++i) {
+            QCOMPARE(a.ideal[i], b.ideal[i]);
+            QVERIFY(a.ideal[i] != c.ideal[i]);
+            QVERIFY(std::abs(a.factory[i] - a.ideal[i]) >= 0.06);
+            QVERIFY(a.factory[i] > 0 && a.factory[i] < 1);
+            allMiddle = allMiddle && std::abs(a.ideal[i] - 0.5) < 0.01;
+        }
+        QVERIFY(!allMiddle);
+        Card card(DeviceRZ4070, DefaultBase, 5);
+        for (Pot p : {Pot::RP1, Pot::RP2, Pot::RP3, Pot::RP5, Pot::RP6, Pot::RP7, Pot::RP8})
+            card.setPot(p, card.idealPosition(p));
+        const CardErrors e = card.errors();
+        for (int error : {e.adBipolarZero, e.adBipolarPlus, e.adBipolarMinus, e.adUnipolarZero, e.adUnipolarHigh})
+            QCOMPARE(error, 0);
+        card.setDacRange(0, 1);
+        card.write16(reg::Dac0, 2048);
+        QCOMPARE(card.dacVolts(0), 2.5); // an exact trim gives the code's own voltage
+        card.newCard(6);
+        QVERIFY(card.errors().adBipolarZero != 0 || card.errors().adUnipolarHigh != 0);
+    }
+
+    // A gain trim moves the zero a little, so the order of the steps matters.
+    void gainTrimMovesTheZero()
+    {
+        Card card(DeviceRZ4070, DefaultBase, 3);
+        card.setNoise(0);
+        card.setPin37(Pin37::Ground);
+        card.setPot(Pot::RP1, card.idealPosition(Pot::RP1));
+        card.setPot(Pot::RP3, card.idealPosition(Pot::RP3));
+        card.write16(reg::AdSelect, 0);
+        QCOMPARE(card.errors().adBipolarZero, 0);
+        card.setPot(Pot::RP3, card.idealPosition(Pot::RP3) + 0.15);
+        QVERIFY(card.errors().adBipolarZero != 0);
+    }
+
+    // A floating pin 37 is no steady 0.800 V.
+    void floatingInputWanders()
+    {
+        Card &card = Machine::instance().card(0);
+        card.setPin37(Pin37::Open);
+        card.setSettlingTime(std::chrono::microseconds(0));
+        card.write16(reg::AdSelect, 0);
+        std::set<uint32_t> seen;
+        for (int i = 0; i < 20; ++i) {
+            card.write8(reg::AdData, 0);
+            seen.insert(card.read16(reg::AdData));
+        }
+        QVERIFY(seen.size() > 3);
+        QVERIFY(std::abs(card.pin37Volts() - 0.8) < 0.5);
     }
 };
 

@@ -8,9 +8,12 @@
 #include <QComboBox>
 #include <QDial>
 #include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,7 +82,7 @@ private slots:
         if (child == 0) {
             Factory other;
             auto theirs = SharedState::Attach(name, other.state(), nullptr);
-            const bool sees = theirs && theirs->Card().Pot(0) == 0.25 && theirs->Card().Pot(1) == 0.41;
+            const bool sees = theirs && theirs->Card().Pot(0) == 0.25 && theirs->Card().Pot(1) == factory.state().Pot(1);
             if (theirs) {
                 theirs->Card().SetPot(2, 0.77);
                 theirs->Card().pin37 = int(Pin37::Dac1);
@@ -120,6 +123,57 @@ private slots:
         QCOMPARE(Machine::instance().card(0).pot(Pot::RP1), 0.1);
     }
 
+    // Segments that are not safely this user's own are refused.
+    void foreignSegmentsAreRefused()
+    {
+        Factory factory;
+        std::string error;
+        const std::string open = Name("open");
+        ForgeSegment(open, SharedState::Magic, SharedState::LayoutVersion, sizeof(SharedState::Segment));
+        const int fd = shm_open(open.c_str(), O_RDWR, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(fchmod(fd, 0662), 0);
+        QVERIFY(!SharedState::Attach(open, factory.state(), &error));
+        QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("writable by other users")), error.c_str());
+        QCOMPARE(fchmod(fd, 0600), 0);
+        QVERIFY(SharedState::Attach(open, factory.state(), &error));
+        if (geteuid() == 0) { // only root can give a file away
+            QCOMPARE(fchown(fd, 54321, 54321), 0);
+            QVERIFY(!SharedState::Attach(open, factory.state(), &error));
+            QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("another user")), error.c_str());
+        }
+        close(fd);
+    }
+
+    // A segment cut short under a running library or bench no longer
+    // kills them with SIGBUS: both go on with a card of their own.
+    void shrunkSegmentFallsBackToTheOwnCard()
+    {
+        const std::string name = Name("shrunk");
+        setenv("TRVWDM_SIM_SHM", name.c_str(), 1);
+        Machine::instance().reset();
+        Card &card = Machine::instance().card(0);
+        Factory factory;
+        auto benchLink = SharedState::Attach(name, factory.state(), nullptr);
+        QVERIFY(benchLink);
+        TBenchWindow bench(benchLink->Card(), benchLink.get());
+        LLTRVWDM::OutPort(card.base() + reg::Dac0, 100);
+        QCOMPARE(benchLink->Card().dacCode[0].load(), 100u); // shared so far
+
+        const int fd = shm_open(name.c_str(), O_RDWR, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(ftruncate(fd, 0), 0);
+        close(fd);
+        QVERIFY(!benchLink->Intact());
+        LLTRVWDM::OutPort(card.base() + reg::Dac0, 200);
+        QCOMPARE(card.dacCode(0), uint16_t(200));
+        LLTRVWDM::OutPortB(card.base(), 0);
+        bench.Refresh();
+        bench.PotDial(Pot::RP1)->setValue(1234);
+        QVERIFY(bench.windowTitle().endsWith(QStringLiteral("(no longer shared)")));
+        QVERIFY(!bench.CardErrors().isEmpty());
+    }
+
     void benchBeforeSetup()
     {
         const std::string name = Name("before");
@@ -158,7 +212,8 @@ private slots:
     {
         Machine::instance().reset();
         Card &card = Machine::instance().card(0);
-        QCOMPARE(card.pot(Pot::RP1), 0.62); // a new card, out of trim
+        QCOMPARE(card.pot(Pot::RP1), CardTraits::FromSeed(card.seed()).factory[0]); // a new card, out of trim
+        QVERIFY(std::abs(card.pot(Pot::RP1) - card.idealPosition(Pot::RP1)) >= 0.06);
         QCOMPARE(card.pin37(), Pin37::Open);
     }
 
@@ -184,6 +239,18 @@ private slots:
         card.setPot(Pot::RP8, 0.9);
         bench.Refresh();
         QCOMPARE(bench.PotDial(Pot::RP8)->value(), 9000);
+
+        // The reference meter shows the card's true errors; no label gives
+        // away where a pot's exact trim is.
+        QVERIFY(bench.CardErrors().contains(QStringLiteral("A/D bipolar")));
+        for (const QLabel *label : bench.findChildren<QLabel *>())
+            QVERIFY2(!label->text().contains(u'%'), qPrintable(label->text()));
+        // New card: a fresh card from a new seed, its pots out of trim.
+        const uint64_t before = card.seed();
+        QTest::mouseClick(bench.NewCardButton(), Qt::LeftButton);
+        QVERIFY(card.seed() != before);
+        QCOMPARE(card.pot(Pot::RP8), CardTraits::FromSeed(card.seed()).factory[int(Pot::RP8)]);
+        QCOMPARE(card.pin37(), Pin37::Open);
     }
 };
 

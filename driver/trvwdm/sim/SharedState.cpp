@@ -37,6 +37,7 @@ void Copy(CardState &to, const CardState &from)
         to.dacRange[i] = from.dacRange[i].load();
         to.dacCode[i] = from.dacCode[i].load();
     }
+    to.seed = from.seed.load();
 }
 
 } // namespace
@@ -56,28 +57,29 @@ std::unique_ptr<SharedState> SharedState::Attach(const std::string &name, const 
             *error = "shared card state " + name + ": " + why;
         return nullptr;
     };
-    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return fail(std::strerror(errno));
+    auto failClosing = [&](const std::string &why) {
+        close(fd);
+        return fail(why);
+    };
     struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        close(fd);
-        return fail(std::strerror(errno));
-    }
-    if (st.st_size == 0 && ftruncate(fd, sizeof(Segment)) != 0) {
-        close(fd);
-        return fail(std::strerror(errno));
-    }
-    if (st.st_size != 0 && size_t(st.st_size) < sizeof(Segment)) {
-        close(fd);
-        return fail("the segment is smaller than this layout; another version made it");
-    }
+    if (fstat(fd, &st) != 0)
+        return failClosing(std::strerror(errno));
+    if (st.st_uid != geteuid())
+        return failClosing("the segment belongs to another user");
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return failClosing("the segment is writable by other users");
+    if (st.st_size == 0 && ftruncate(fd, sizeof(Segment)) != 0)
+        return failClosing(std::strerror(errno));
+    if (st.st_size != 0 && size_t(st.st_size) < sizeof(Segment))
+        return failClosing("the segment is smaller than this layout; another version made it");
     void *memory = mmap(nullptr, sizeof(Segment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
     if (memory == MAP_FAILED)
-        return fail(std::strerror(errno));
+        return failClosing(std::strerror(errno));
     auto *segment = static_cast<Segment *>(memory);
-    std::unique_ptr<SharedState> state(new SharedState(segment));
+    std::unique_ptr<SharedState> state(new SharedState(segment, fd));
 
     // The first to come initialises; the others wait for it.
     uint32_t expected = 0;
@@ -104,9 +106,16 @@ void SharedState::Remove(const std::string &name)
     shm_unlink(name.c_str());
 }
 
+bool SharedState::Intact() const
+{
+    struct stat st {};
+    return fstat(FFile, &st) == 0 && size_t(st.st_size) >= sizeof(Segment);
+}
+
 SharedState::~SharedState()
 {
     munmap(FSegment, sizeof(Segment));
+    close(FFile);
 }
 
 } // namespace trvsim

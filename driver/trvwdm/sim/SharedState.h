@@ -2,8 +2,8 @@
 // that Setup (through the simulated library) and the bench drive one card.
 // Every field is a lock-free atomic written whole, so two writers can only
 // replace each other's values, never tear them. The segment starts with a
-// magic number and a layout version; a segment of another version is
-// reported and left alone.
+// magic number and a layout version; a segment of another version, of
+// another user, or writable by anyone else is reported and left alone.
 #pragma once
 
 #include <atomic>
@@ -22,6 +22,7 @@ struct CardState {
     std::atomic<uint64_t> calibratorVolts;      // double, as bits
     std::atomic<int32_t> dacRange[2];
     std::atomic<uint32_t> dacCode[2];
+    std::atomic<uint64_t> seed;                 // the card the pots belong to
 
     double Pot(int i) const;
     void SetPot(int i, double position);
@@ -32,7 +33,7 @@ struct CardState {
 class SharedState {
 public:
     static constexpr uint32_t Magic = 0x52344B37;
-    static constexpr uint32_t LayoutVersion = 1;
+    static constexpr uint32_t LayoutVersion = 2;
 
     // Opens the segment `name` (for example "/rz4070-bench-1000"), creating
     // and initialising it with `initial` when it does not exist yet. Null,
@@ -43,6 +44,9 @@ public:
     ~SharedState();
 
     CardState &Card() { return FSegment->card; }
+    // Whether the segment still holds the whole layout: one cut short
+    // under a running program must no longer be touched.
+    bool Intact() const;
 
     struct Segment {
         std::atomic<uint32_t> magic;
@@ -52,8 +56,9 @@ public:
     };
 
 private:
-    explicit SharedState(Segment *segment) : FSegment(segment) {}
+    SharedState(Segment *segment, int fd) : FSegment(segment), FFile(fd) {}
     Segment *FSegment;
+    int FFile; // kept open to watch the segment's size
 };
 
 } // namespace trvsim

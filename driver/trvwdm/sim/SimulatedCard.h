@@ -2,10 +2,18 @@
 // libtrvwdm.so.1. Tests link the same library and steer the model through
 // this interface: the program, loading the library by name, sees the same
 // state.
+//
+// Each card is made from a seed: where each trimmer pot must sit for an
+// exact trim, where the factory left it, and how its track bends. Offset
+// and gain trims interact as on real converters; a conversion takes about
+// 10 microseconds and each status read about one; the input select settles
+// over a few milliseconds; a floating pin 37 drifts and picks up noise.
 #pragma once
 
 #include "SharedState.h"
+#include "SimConfig.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -32,15 +40,31 @@ inline constexpr uint32_t Dac1 = 14;
 inline constexpr uint32_t Span = 16;
 } // namespace reg
 
-inline constexpr uint32_t DeviceRZ4070 = 0x6D21;
-inline constexpr uint32_t DeviceRZ4070A = 0x6D22;
-inline constexpr uint16_t DefaultBase = 0xE800;
 inline constexpr uint32_t SystemControlPort = 0x61;
+
+// What makes one card differ from another, derived from its seed.
+struct CardTraits {
+    double ideal[PotCount];   // wiper position of an exact trim
+    double factory[PotCount]; // where a new card's pots sit
+    double curve[PotCount];   // bend of the pot's track, -0.4 .. 0.4
+    static CardTraits FromSeed(uint64_t seed);
+};
+
+// A card's true errors as a lab's reference meter shows them, in whole
+// counts: what the A/D converts a known input to against that input, and each
+// DAC's output for codes 20 and 4076 against the nominal voltage the
+// calibration gives for them, in counts of the A/D range that the
+// calibration reads that output with.
+struct CardErrors {
+    int adBipolarZero, adBipolarPlus, adBipolarMinus; // 0 V, +9.9 V, -9.9 V
+    int adUnipolarZero, adUnipolarHigh;               // 0 V, 9.95 V
+    int dacLow[2], dacHigh[2];                        // codes 20 and 4076
+};
 
 // One card: the A/D converter, two DACs, the pots and the wiring of pin 37.
 class Card {
 public:
-    Card(uint32_t deviceId, uint16_t base);
+    Card(uint32_t deviceId, uint16_t base, uint64_t seed = EnvironmentConfig().seed);
     Card(const Card &) = delete;
     Card &operator=(const Card &) = delete;
 
@@ -52,9 +76,17 @@ public:
     uint32_t deviceId() const { return FDeviceId; }
     uint16_t base() const { return FBase; }
 
-    // Pot wiper position, 0 to 1; 0.5 is the ideal setting.
+    // A new card from `seed`: pots where its factory left them, nothing
+    // wired, 0-5V switches, DACs at code 0.
+    static void FactoryState(CardState &state, uint64_t seed);
+    void newCard(uint64_t seed) { FactoryState(*FState, seed); }
+    uint64_t seed() const { return FState->seed.load(); }
+
+    // Pot wiper position, 0 to 1.
     void setPot(Pot pot, double position);
     double pot(Pot pot) const { return FState->Pot(static_cast<int>(pot)); }
+    // The position of an exact trim, with the other pots where they are.
+    double idealPosition(Pot pot) const;
     void setPin37(Pin37 wiring) { FState->pin37 = static_cast<int32_t>(wiring); }
     Pin37 pin37() const { return static_cast<Pin37>(FState->pin37.load()); }
     void setCalibratorVolts(double volts) { FState->SetCalibrator(volts); }
@@ -62,20 +94,18 @@ public:
     // The DIP switches of a DAC, as a range index 0 to 5 (0-2.5V ... ±10V).
     void setDacRange(int dac, int rangeIndex);
     int dacRange(int dac) const { return FState->dacRange[dac & 1]; }
-    // Noise on each conversion, in A/D counts (standard deviation).
+    // Noise on each conversion, in A/D counts (standard deviation); 0 also
+    // stills the floating input.
     void setNoise(double counts) { FNoise = counts; }
+    // Time constant of the input select's settling.
+    void setSettlingTime(std::chrono::microseconds tau) { FSettling = tau; }
     // A conversion that never reports completion.
     void setConversionStuck(bool stuck) { FStuck = stuck; }
-    // Status reads a conversion takes before its done bit sets.
-    void setConversionReads(int reads) { FConversionReads = reads; }
     // The next conversions give these data words instead of a measurement;
     // an empty entry is a conversion that never completes.
     void scriptConversions(std::deque<std::optional<uint16_t>> words) { FScript = std::move(words); }
     // Conversions started so far.
     uint64_t conversions() const { return FConversions; }
-
-    // A new card's inputs: pots out of trim, nothing wired, 0-5V switches.
-    static void FactoryState(CardState &state);
 
     uint16_t dacCode(int dac) const { return static_cast<uint16_t>(FState->dacCode[dac & 1].load()); }
     double dacVolts(int dac) const;
@@ -83,9 +113,11 @@ public:
     uint16_t selectCode() const { return FSelect; }
     uint8_t controlByte() const { return FControl; }
     // The reading an ideal card would give for the present input, in the
-    // selected range, before noise.
+    // selected range, and the one this card gives, both settled and
+    // without noise.
     int idealCounts() const;
     int trueCounts() const;
+    CardErrors errors() const;
 
     bool decodes(uint32_t port) const { return port >= FBase && port < FBase + reg::Span; }
     uint32_t read8(uint32_t offset);
@@ -94,34 +126,45 @@ public:
     void write16(uint32_t offset, uint32_t value);
 
 private:
-    double measuredVolts() const;
-    int countsFor(double volts) const;
+    using Clock = std::chrono::steady_clock;
+    const CardTraits &traits() const;
+    double trim(Pot pot) const; // the pot's effect, 0 at an exact trim
+    double adGain() const;
+    double adVolts(double input, bool unipolar) const;
+    double dacVolts(int dac, int range, uint16_t code) const;
+    static int countsFor(double volts, bool unipolar);
     uint32_t status();
+    void convert();
 
     uint32_t FDeviceId;
     uint16_t FBase;
     CardState FOwn;
     CardState *FState = &FOwn;
+    mutable uint64_t FTraitsSeed = 0;
+    mutable CardTraits FTraits{};
     uint16_t FSelect = 0;
     uint8_t FControl = 0;
     uint16_t FResult = 0;
-    int FPendingReads = 0;
-    bool FConverting = false;
-    int FConversionReads = 3;
     bool FStuck = false;
     bool FStuckOnce = false;
+    Clock::time_point FDoneAt{};      // when the running conversion completes
+    Clock::time_point FSelectedAt{};  // the last change of input select
+    double FSettleFrom = 0;           // the amplifier's output before that change
+    std::chrono::microseconds FSettling{2000};
     std::deque<std::optional<uint16_t>> FScript;
     uint64_t FConversions = 0;
     double FNoise = 0.35;
-    std::mt19937 FRandom;
+    std::mt19937_64 FRandom;
 };
 
-// The simulated machine: the installed cards and the kernel driver.
+// The simulated machine: the installed cards and the kernel driver, as the
+// environment configures them when the library loads.
 class Machine {
 public:
     static Machine &instance();
 
-    // One 0x6D21 card at 0xE800, kernel driver loaded, pots miscalibrated.
+    // The configured machine again: by default one 0x6D21 card at 0xE800
+    // with the kernel driver loaded, pots out of trim.
     void reset();
     void setKernelDriverLoaded(bool loaded) { FDriverLoaded = loaded; }
     bool kernelDriverLoaded() const { return FDriverLoaded; }
@@ -132,6 +175,7 @@ public:
     Card &addCard(uint32_t deviceId, uint16_t base);
     int cardCount() const { return static_cast<int>(FCards.size()); }
     Card &card(int index) { return FCards.at(index); }
+    const SimConfig &config() const { return FConfig; }
 
     uint32_t inb(uint32_t port);
     uint32_t inw(uint32_t port);
@@ -139,9 +183,12 @@ public:
     void outw(uint32_t port, uint32_t value);
 
 private:
-    Machine() { reset(); }
+    Machine();
     Card *cardAt(uint32_t port);
+    // Falls back to card 0's own state when the shared segment broke.
+    void checkShared();
 
+    SimConfig FConfig;
     std::deque<Card> FCards;
     std::unique_ptr<SharedState> FShared;
     std::string FSharedName;
