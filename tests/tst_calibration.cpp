@@ -44,8 +44,10 @@ bool RunWizard(TMainForm &form, const std::function<void()> &tick, int timeoutMs
 // then finishes.
 class TTechnician {
 public:
-    TTechnician(TMainForm &form, CardState &bench, std::function<uint64_t()> refreshes)
-        : FForm(form), FBench(bench), FRefreshes(std::move(refreshes))
+    // `refreshes` counts the display's refreshes; `meter` tells the card's
+    // true errors, as the bench's reference meter does, for the log.
+    TTechnician(TMainForm &form, CardState &bench, std::function<uint64_t()> refreshes, std::function<QString()> meter)
+        : FForm(form), FBench(bench), FRefreshes(std::move(refreshes)), FMeter(std::move(meter))
     {
     }
 
@@ -81,7 +83,7 @@ private:
     {
         FStep = CalibStep;
         if (FStep == 9) {
-            FLog << QStringLiteral("round %1 done").arg(FRound);
+            FLog << QStringLiteral("round %1 done: %2").arg(FRound).arg(FMeter());
             if (FRound == 1) {
                 FRound = 2;
                 for (int i = 0; i < 8; ++i)
@@ -153,6 +155,7 @@ private:
     TMainForm &FForm;
     CardState &FBench;
     std::function<uint64_t()> FRefreshes;
+    std::function<QString()> FMeter;
     int FRound = 1, FStep = 0, FSeenStep = 0, FPot = 0, FPhase = 0;
     uint64_t FSeenAt = 0;
     double FTarget = 0, FLo = 0, FHi = 1, FReaches = 0;
@@ -382,19 +385,24 @@ private slots:
         bench->dacRange[1] = range1;
         DACRange = {uint8_t(range0), uint8_t(range1)};
 
-        TTechnician tech(*form, *bench, [&] { return card.conversions(); });
+        auto meter = [&card] {
+            const CardErrors e = card.errors();
+            return QStringLiteral("A/D bipolar %1 %2 %3, unipolar %4 %5; DAC 0 %6 %7, DAC 1 %8 %9")
+                .arg(e.adBipolarZero).arg(e.adBipolarPlus).arg(e.adBipolarMinus)
+                .arg(e.adUnipolarZero).arg(e.adUnipolarHigh)
+                .arg(e.dacLow[0]).arg(e.dacHigh[0]).arg(e.dacLow[1]).arg(e.dacHigh[1]);
+        };
+        TTechnician tech(*form, *bench, [&] { return card.conversions(); }, meter);
         const bool ended = RunWizard(*form, [&] { tech.Tick(); }, 240000, 1);
         CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QCOMPARE(CalibStep, 10);
         QVERIFY2(tech.Rounds() == 2, qPrintable(tech.Log()));
+        if (qEnvironmentVariableIsSet("CALIBRATION_LOG"))
+            qInfo().noquote() << tech.Log().split(u'\n').filter(QStringLiteral("done")).join(u'\n');
 
         const CardErrors e = card.errors();
-        const QString errors = QStringLiteral("A/D bipolar %1 %2 %3, unipolar %4 %5; DAC 0 %6 %7, DAC 1 %8 %9\n")
-                                   .arg(e.adBipolarZero).arg(e.adBipolarPlus).arg(e.adBipolarMinus)
-                                   .arg(e.adUnipolarZero).arg(e.adUnipolarHigh)
-                                   .arg(e.dacLow[0]).arg(e.dacHigh[0]).arg(e.dacLow[1]).arg(e.dacHigh[1])
-                               + tech.Log();
+        const QString errors = meter() + u'\n' + tech.Log();
         for (int error : {e.adBipolarZero, e.adBipolarPlus, e.adBipolarMinus, e.adUnipolarZero, e.adUnipolarHigh,
                           e.dacLow[0], e.dacHigh[0], e.dacLow[1], e.dacHigh[1]})
             QVERIFY2(std::abs(error) <= 1, qPrintable(errors));
