@@ -4,7 +4,7 @@
 #include "template.h"
 
 #include <QCloseEvent>
-#include <QMessageBox>
+#include "MessageBox.h"
 
 namespace {
 
@@ -38,9 +38,10 @@ void TMainForm::CalibButtonClick()
 {
     if (BaseAddress == 0) {
         // Without a card the registers would be the machine's ports 0 to 15.
-        QMessageBox::warning(this, QStringLiteral("Calibration"),
-                             QStringLiteral("No PCI-RZ4070(A) card was found, so there is nothing to calibrate.\n\n"
-                                            "Install the card and its driver, then run this program again."));
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"),
+                       QStringLiteral("No PCI-RZ4070(A) card was found, so there is nothing to calibrate.\n\n"
+                                      "Install the card and its driver, then run this program again."),
+                       QMessageBox::Ok);
         return;
     }
     InstPanel->show();

@@ -2,16 +2,41 @@
 
 #include "JpegImage.h"
 #include "LLTRVWDM.h"
+#include "MessageBox.h"
 #include "SetupSupporter.h"
 #include "SupportWindows.h"
 
-#include <QMessageBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
 
 std::array<TTwoJumper *, 9> ChannelJumper{};
 std::array<TDipSwitch *, 2> DACSwitch{};
 std::array<uint8_t, 2> DACRange{0, 0};
 uint16_t BaseAddress = 0;
 int32_t CalibStep = 0;
+
+namespace {
+
+// A list with an edit field: typing never adds items; each edit selects the
+// item whose text is the typed text (none when no item matches) and raises
+// the list's change handler.
+void SelectByTyping(QComboBox *box, TMainForm *form, void (TMainForm::*change)())
+{
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, form, [box, form, change](const QString &text) {
+        const int cursor = box->lineEdit()->cursorPosition();
+        {
+            const QSignalBlocker quiet(box);
+            box->setCurrentIndex(box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            box->setEditText(text);
+        }
+        box->lineEdit()->setCursorPosition(cursor);
+        (form->*change)();
+    });
+}
+
+} // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
@@ -36,6 +61,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     SetSup->FChannels = 16;
     SetSup->FChangeButtons = true;
     SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
+    SelectByTyping(ChannelBox, this, &TMainForm::ChannelBoxChange);
+    SelectByTyping(BufferBox, this, &TMainForm::BufferBoxChange);
     FormCreate();
 }
 
@@ -45,17 +72,16 @@ void TMainForm::FormCreate()
     DACSwitch = {DACDip0, DACDip1};
     SetSup->RegisterApplicationIdle();
     if ((LLTRVWDM::InPortB(DriverCheckPort) & 0xFFFF) == 0xAA55) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                        QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
-                                       "[NT]/system32/drivers and re-run this setup program."),
-                        QMessageBox::Ok | QMessageBox::Cancel);
-        // The text above is the Windows one; say what a Linux user must do.
-        box.setInformativeText(QStringLiteral(
-            "On Linux, Setup reaches the card through its sysfs resource file, which the "
-            "installed package opens to the group rz4070. Add yourself to that group with\n"
-            "    sudo usermod -aG rz4070 $USER\n"
-            "then log out and log in again."));
-        box.exec();
+        // The text names the driver's Windows file; the informative text
+        // says what a Linux user must do.
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Warning"),
+                       QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
+                                      "[NT]/system32/drivers and re-run this setup program."),
+                       QMessageBox::Ok | QMessageBox::Cancel,
+                       QStringLiteral("On Linux, Setup reaches the card through its sysfs resource file, which the "
+                                      "installed package opens to the group rz4070. Add yourself to that group with\n"
+                                      "    sudo usermod -aG rz4070 $USER\n"
+                                      "then log out and log in again."));
     }
 }
 

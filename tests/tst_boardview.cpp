@@ -67,23 +67,29 @@ private slots:
         QVERIFY(s.entry("Features1"));
     }
 
+    // The size rule counts the frame: outer width at least 194, outer
+    // height at least 122, and never smaller than that first outer size.
     void popupSizes()
     {
         TShownMainForm s;
-        struct Case { const char *entry; TBoardHighlight *h; QSize client; };
+        struct Case { const char *entry; TBoardHighlight *h; QSize panelClient; };
         const Case cases[] = {
-            {"Channels1", s.form.ChannelHighlight, {194, 286}},
-            {"BufferTristate1", s.form.ClampHighlight, {194, 206}},
-            {"Calibration2", s.form.CalibrationHighlight0, {194, 280}},
+            {"Channels1", s.form.ChannelHighlight, {169, 286}},
+            {"BufferTristate1", s.form.ClampHighlight, {169, 206}},
+            {"Calibration2", s.form.CalibrationHighlight0, {193, 280}},
             {"DACRange1", s.form.DACHighlight, {209, 214}},
         };
         for (const Case &c : cases) {
             s.entry(c.entry)->trigger();
             TPopupForm *popup = c.h->FPopup;
             QVERIFY2(popup && popup->isVisible(), c.entry);
-            QCOMPARE(popup->size(), c.client);
-            QCOMPARE(popup->minimumSize(), c.client);
-            const int CH = c.client.height(), CW = c.client.width();
+            const QMargins m = TPopupForm::FrameMargins(popup);
+            const QSize frame(m.left() + m.right(), m.top() + m.bottom());
+            const QSize client = (c.panelClient + frame).expandedTo(QSize(194, 122)) - frame;
+            QCOMPARE(popup->size(), client);
+            QCOMPARE(popup->frameGeometry().size(), client + frame);
+            QCOMPARE(popup->minimumSize(), client);
+            const int CH = client.height(), CW = client.width();
             QCOMPARE(popup->PopupStatus->geometry(), QRect(0, CH - 19, CW, 19));
             QCOMPARE(popup->PreviousButton->geometry(), QRect(6, CH - 44, 58, 25));
             QCOMPARE(popup->NextButton->geometry(), QRect((CW - 58) / 2, CH - 44, 58, 25));
@@ -106,13 +112,15 @@ private slots:
         QCOMPARE(s.form.DACPanel->geometry(), QRect(0, 0, 209, 105));
     }
 
+    // Where the layout put the panel relative to the board, on the screen:
+    // the board's place is taken through the main window's client area.
     void popupPlacedFromTheLayout()
     {
         TShownMainForm s;
         s.entry("DACRange1")->trigger();
         TPopupForm *popup = s.form.DACHighlight->FPopup;
         const QPoint board = s.form.BoardImage1->pos();
-        QPoint expected = board - (QPoint(166, 210) - QPoint(592, 24));
+        QPoint expected = s.form.centralWidget()->mapToGlobal(board - (QPoint(166, 210) - QPoint(592, 24)));
         const QSize screen = QGuiApplication::primaryScreen()->size();
         expected.setX(std::clamp(expected.x(), 0, screen.width() - popup->frameGeometry().width()));
         expected.setY(std::clamp(expected.y(), 0, screen.height() - popup->frameGeometry().height()));
@@ -129,15 +137,16 @@ private slots:
         bare->PointerEnter(false);
         TPopupForm *popup = bare->FPopup;
         QVERIFY(popup);
-        QCOMPARE(popup->size(), QSize(194, 141));
+        QCOMPARE(popup->frameGeometry().size(), QSize(194, 141));
         QVERIFY(popup->StatusMemo->toPlainText().isEmpty());
         QTRY_COMPARE(QApplication::focusWidget(), popup->DoneButton);
         // Aligned with the board's left edge, 38 pixels below its bottom,
         // held on the screen.
         const QSize screen = QGuiApplication::primaryScreen()->size();
-        const QPoint want(s.form.BoardImage1->x(),
-                          std::min(s.form.BoardImage1->y() + s.form.BoardImage1->height() + 38, screen.height() - 141));
-        QCOMPARE(popup->pos(), want);
+        const QRect board = s.form.BoardImage1->geometry();
+        const QPoint below = s.form.centralWidget()->mapToGlobal(QPoint(board.x(), board.bottom() + 1 + 38));
+        const QPoint want(std::min(below.x(), screen.width() - 194), std::min(below.y(), screen.height() - 141));
+        QCOMPARE(popup->frameGeometry().topLeft(), want);
     }
 
     void heldOnTheScreen()

@@ -268,8 +268,9 @@ void TBoardHighlight::ShowPopup()
     if (FPopup) {
         if (FPopup->isHidden())
             FPinned = false;
-        FPopup->show();
+        FPopup->show(); // brought up: shown, raised and active
         FPopup->raise();
+        FPopup->activateWindow();
         return;
     }
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -280,7 +281,6 @@ void TBoardHighlight::ShowPopup()
     FPinned = false;
     FPopup = new TPopupForm(this);
     FPopup->show();
-    FPopup->HoldOnScreen(); // with its frame, known once shown
     FPopup->activateWindow();
     FPopup->FocusFirst();
 }

@@ -28,8 +28,7 @@ QSize OuterSize(QWidget *parent)
 TBoardImage::TBoardImage(QWidget *parent) : QWidget(parent)
 {
     resize(105, 105);
-    if (parent)
-        parent->installEventFilter(this);
+    watchParent(true);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
 }
@@ -147,10 +146,27 @@ bool TBoardImage::centreInParent()
     return true;
 }
 
+void TBoardImage::watchParent(bool on)
+{
+    QWidget *parent = parentWidget();
+    if (!parent)
+        return;
+    for (QWidget *w : {parent, parent->window()}) {
+        w->removeEventFilter(this);
+        if (on)
+            w->installEventFilter(this);
+    }
+}
+
 bool TBoardImage::eventFilter(QObject *watched, QEvent *event)
 {
-    // Centre as the parent changes size, before anything paints there.
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
+    // Centre as the parent changes size, before anything paints there, and
+    // whenever its window's outer size may have changed: the window
+    // manager updates the frame after a resize, which moves the window.
+    const QEvent::Type type = event->type();
+    if ((watched == parentWidget() && type == QEvent::Resize)
+        || (parentWidget() && watched == parentWidget()->window()
+            && (type == QEvent::Resize || type == QEvent::Move || type == QEvent::WindowStateChange)))
         centreInParent();
     return QWidget::eventFilter(watched, event);
 }
@@ -197,9 +213,9 @@ bool TBoardImage::event(QEvent *event)
     }
     if (event->type() == QEvent::Show)
         centreInParent();
-    else if (event->type() == QEvent::ParentAboutToChange && parentWidget())
-        parentWidget()->removeEventFilter(this);
-    else if (event->type() == QEvent::ParentChange && parentWidget())
-        parentWidget()->installEventFilter(this);
+    else if (event->type() == QEvent::ParentAboutToChange)
+        watchParent(false);
+    else if (event->type() == QEvent::ParentChange)
+        watchParent(true);
     return QWidget::event(event);
 }

@@ -81,6 +81,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Follows (or stops following) the sizes of the parent and its window.
+    void watchParent(bool on);
     // Takes Left and Top as the design position, once, before any centring.
     void recordDesignPosition();
     // Moves the board to the centre of its parent's outer size; true when

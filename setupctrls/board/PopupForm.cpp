@@ -27,33 +27,40 @@ constexpr int StatusHeight = 19;
 } // namespace
 
 TPopupForm::TPopupForm(TBoardHighlight *owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint), FHighlight(owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::WindowCloseButtonHint),
+      FHighlight(owner)
 {
     FPanel = owner->RadioPanel();
     int memoHeight = NoPanelMemoHeight;
     QPoint panelLayout(0, 0);
+    // Until the window manager frames this window, its frame is taken to be
+    // the main window's.
+    FFrame = FrameMargins(owner->window());
     if (FPanel) {
         memoHeight = FPanel->MemoHeight();
         panelLayout = FPanel->pos();
-        resize(FPanel->width(), FPanel->height() + 32 + memoHeight + StatusHeight);
+        FFirstClient = QSize(FPanel->width(), FPanel->height() + 32 + memoHeight + StatusHeight);
     } else {
-        resize(NoPanelWidth, NoPanelHeight);
+        FFirstClient = QSize(NoPanelWidth, NoPanelHeight) - QSize(FFrame.left() + FFrame.right(), FFrame.top() + FFrame.bottom());
     }
     setWindowTitle(owner->FCaptionText);
-    // The window system adds its frame only once the window is mapped.
-    resize(std::max(MinimumWidth, width()), std::max(MinimumHeight, height()));
-    setMinimumSize(size());
+    ApplySizeRule();
     FTag = int(owner->HighlightType());
 
-    // Placed where the layout put the panel, shifted as far as the board
-    // has moved since; the board's coordinates serve as screen coordinates.
+    // Where the layout put the panel relative to the board, shifted as far
+    // as the board has moved since, on the screen: the board's position is
+    // taken through the client area it lies in.
     QWidget *board = owner->parentWidget();
     QPoint shift(0, 0);
     if (auto *b = AsExactly<TBoardImage>(board))
         shift = QPoint(b->FDesignLeft, b->FDesignTop) - panelLayout;
     if (!FPanel)
         shift = QPoint(0, -((board ? board->height() : 0) + 38));
-    move((board ? board->pos() : QPoint()) - shift);
+    FPlace = board ? board->pos() - shift : QPoint();
+    if (board && board->parentWidget())
+        FPlace = board->parentWidget()->mapToGlobal(FPlace);
+    Place();
 
     FLayout.SetLayoutSize(size());
     const int CW = width(), CH = height();
@@ -87,14 +94,35 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
 }
 
+QMargins TPopupForm::FrameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry(), client = window->geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+void TPopupForm::ApplySizeRule()
+{
+    const QSize frame(FFrame.left() + FFrame.right(), FFrame.top() + FFrame.bottom());
+    const QSize outer = (FFirstClient + frame).expandedTo(QSize(MinimumWidth, MinimumHeight));
+    setMinimumSize(outer - frame);
+    resize(outer - frame);
+}
+
+void TPopupForm::Place()
+{
+    setGeometry(QRect(FPlace + QPoint(FFrame.left(), FFrame.top()), size()));
+    HoldOnScreen();
+}
+
 void TPopupForm::HoldOnScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QSize area = screen->size();
-    const QSize outer = frameGeometry().size();
-    QPoint p = frameGeometry().topLeft();
+    const QRect outer = geometry().marginsAdded(FFrame);
+    QPoint p = outer.topLeft();
     if (p.x() < 0)
         p.setX(0);
     else if (p.x() + outer.width() > area.width())
@@ -103,13 +131,37 @@ void TPopupForm::HoldOnScreen()
         p.setY(0);
     else if (p.y() + outer.height() > area.height())
         p.setY(area.height() - outer.height());
-    move(p);
+    if (p != outer.topLeft())
+        setGeometry(QRect(p + QPoint(FFrame.left(), FFrame.top()), size()));
+}
+
+bool TPopupForm::event(QEvent *event)
+{
+    // The window manager frames the window some time after it is shown,
+    // and may change the frame later: make the size rule and the place
+    // again with the real frame.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) && isVisible()) {
+        const QMargins frame = FrameMargins(this);
+        if (frame != FFrame && !frame.isNull()) {
+            FFrame = frame;
+            if (!FFramed) {
+                ApplySizeRule();
+                Place();
+            } else {
+                HoldOnScreen();
+            }
+        }
+        if (!frame.isNull())
+            FFramed = true;
+    }
+    return QWidget::event(event);
 }
 
 void TPopupForm::FocusFirst()
 {
     if (FPanel)
-        FPanel->setFocus();
+        FPanel->FocusFirstList();
     else
         DoneButton->setFocus();
 }

@@ -8,6 +8,7 @@
 #include "Anchors.h"
 
 #include <QList>
+#include <QMargins>
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -27,6 +28,8 @@ public:
     int Tag() const { return FTag; }
     // Moves the window, frame included, fully onto the screen.
     void HoldOnScreen();
+    // The frame the window manager puts around a window's client area.
+    static QMargins FrameMargins(const QWidget *window);
     // Gives the input focus to the radio panel, or to Done without one.
     void FocusFirst();
 
@@ -43,10 +46,20 @@ protected:
     void leaveEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
+    // Outer size at least 194 x 122 and never smaller, with the frame FFrame.
+    void ApplySizeRule();
+    // The window at FPlace, frame included, held on the screen.
+    void Place();
+
     TRadioPanel *FPanel = nullptr;
     int FTag = 0;
     TAnchorLayout FLayout;
     QRect FPanelStart;
+    QSize FFirstClient;   // the client size the panel asks for
+    QPoint FPlace;        // where the layout puts the window's outer corner
+    QMargins FFrame;      // the frame assumed so far
+    bool FFramed = false; // the window manager's frame has been seen
 };

@@ -6,6 +6,7 @@
 #include "TwoJumper.h"
 
 #include <QApplication>
+#include <QComboBox>
 
 TRadioPanel::TRadioPanel(QWidget *parent) : TPanel(parent)
 {
@@ -46,8 +47,39 @@ void TRadioPanel::Host(QWidget *popup)
     FHosted = true;
 }
 
-void TRadioPanel::focusMoved(QWidget *from, QWidget *to)
+bool TRadioPanel::isList(const QWidget *w) const
 {
-    if (holds(to) && !holds(from))
+    for (; w && w != this; w = w->parentWidget())
+        if (qobject_cast<const QComboBox *>(w))
+            return true;
+    return false;
+}
+
+void TRadioPanel::FocusFirstList()
+{
+    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+        if (holds(w) && isList(w) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        if (!holds(w))
+            break;
+    }
+    setFocus(Qt::OtherFocusReason);
+}
+
+void TRadioPanel::focusMoved(QWidget *, QWidget *to)
+{
+    // Only moves inside this panel's window count: focus coming back from
+    // a list's drop-down or with the window's activation returns to the
+    // control that had it, which is no move at all.
+    if (!to || to->window() != window())
+        return;
+    const QPointer<QWidget> from = FLastFocus;
+    FLastFocus = to;
+    if (from == to)
+        return;
+    const bool entered = holds(to) && !holds(from);
+    if (entered && (isList(to) || (to == this && !from)))
         emit OnEnter(this);
 }

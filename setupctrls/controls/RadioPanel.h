@@ -7,6 +7,7 @@
 #include "Anchors.h"
 #include "Panel.h"
 
+#include <QPointer>
 #include <QStringList>
 
 class TTwoJumper;
@@ -44,13 +45,24 @@ signals:
     void OnRadioChange(QObject *Sender);
     void OnActivate(QObject *Sender);
     void OnDeactivate(QObject *Sender);
-    // The keyboard focus moved into the panel from outside it.
+    // The keyboard focus moved onto one of the panel's lists from a
+    // control outside the panel, inside the same window (or was first
+    // given to the panel in that window). A list's own drop-down is part
+    // of the list, and activating the window is no focus move.
     void OnEnter(QObject *Sender);
+
+public:
+    // Gives the focus to the panel's first list in tab order, or to the
+    // panel itself when it has none.
+    void FocusFirstList();
 
 private:
     void focusMoved(QWidget *from, QWidget *to);
     bool holds(const QWidget *w) const { return w && (w == this || isAncestorOf(w)); }
+    bool isList(const QWidget *w) const;
 
+    // The control that last had the focus in the panel's window.
+    QPointer<QWidget> FLastFocus;
     bool FRadioEnabled = false;
     QStringList FLines;
     int FMemoHeight = 58;

@@ -6,6 +6,7 @@
 #include "RtfReader.h"
 
 #include <QApplication>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,7 +85,7 @@ TSupportWindow::TSupportWindow(QWidget *owner, const QString &name, const QStrin
 
 void TSupportWindow::resizeEvent(QResizeEvent *event)
 {
-    Layout.Apply(size());
+    FLayout.Apply(size());
     QDialog::resizeEvent(event);
 }
 
@@ -93,11 +94,20 @@ void TSupportWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+void TSupportWindow::hideEvent(QHideEvent *event)
+{
+    // A dialog not moved by the program is centred again at each show;
+    // moving it to where it is marks it as placed.
+    if (!event->spontaneous())
+        move(pos());
+    QDialog::hideEvent(event);
+}
+
 THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
     : TSupportWindow(owner, QStringLiteral("HelpForm"), QStringLiteral("Instructions for Settings utility"))
 {
     resize(ClientWidth, HelpClientHeight);
-    Layout.SetLayoutSize(size());
+    FLayout.SetLayoutSize(size());
     HelpRich = new QTextEdit(this);
     HelpRich->setObjectName(QStringLiteral("HelpRich"));
     HelpRich->setReadOnly(true);
@@ -108,7 +118,7 @@ THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
     HelpRich->setPalette(p);
     ReadRtf(HelpDocument(texts), HelpRich->document());
     HelpRich->moveCursor(QTextCursor::Start);
-    Layout.Place(HelpRich, QRect(0, 24, ClientWidth, 73), akLeft | akTop | akRight | akBottom);
+    FLayout.Place(HelpRich, QRect(0, 24, ClientWidth, 73), akLeft | akTop | akRight | akBottom);
 
     HelpLabel = new QLabel(QStringLiteral("How to use this program"), this);
     HelpLabel->setObjectName(QStringLiteral("HelpLabel"));
@@ -116,12 +126,12 @@ THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
     QFont verdana(QStringLiteral("Verdana"), 12);
     verdana.setBold(true);
     HelpLabel->setFont(verdana);
-    Layout.Place(HelpLabel, QRect(0, 0, ClientWidth, HelpLabel->sizeHint().height()), akLeft | akTop | akRight);
+    FLayout.Place(HelpLabel, QRect(0, 0, ClientWidth, HelpLabel->sizeHint().height()), akLeft | akTop | akRight);
 
     StartButton = new QPushButton(QStringLiteral("Start"), this);
     StartButton->setObjectName(QStringLiteral("StartButton"));
     StartButton->setDefault(true);
-    Layout.Place(StartButton, QRect(66, 105, 173, 25), akBottom);
+    FLayout.Place(StartButton, QRect(66, 105, 173, 25), akBottom);
     connect(StartButton, &QPushButton::clicked, this, &THelpForm::StartButtonClick);
     setTabOrder(StartButton, HelpRich);
 
@@ -167,17 +177,17 @@ TTextForm::TTextForm(QWidget *owner, const QString &name, const QString &caption
     : TSupportWindow(owner, name, caption)
 {
     resize(ClientWidth, TextClientHeight);
-    Layout.SetLayoutSize(size());
+    FLayout.SetLayoutSize(size());
     Memo = new QPlainTextEdit(this);
     Memo->setObjectName(memoName);
     Memo->setReadOnly(true);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Layout.Place(Memo, QRect(0, 0, ClientWidth, 89), akLeft | akTop | akRight | akBottom);
+    FLayout.Place(Memo, QRect(0, 0, ClientWidth, 89), akLeft | akTop | akRight | akBottom);
     CloseButton = new QPushButton(QStringLiteral("Close"), this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     CloseButton->setAutoDefault(false);
-    Layout.Place(CloseButton, QRect((ClientWidth - 73) / 2, 97, 73, 25), akBottom);
+    FLayout.Place(CloseButton, QRect((ClientWidth - 73) / 2, 97, 73, 25), akBottom);
     connect(CloseButton, &QPushButton::clicked, this, &TTextForm::CloseButtonClick);
     setTabOrder(CloseButton, Memo);
 }

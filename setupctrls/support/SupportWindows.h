@@ -30,7 +30,8 @@ QString SupportText(const TSupportTexts &texts);
 // scaled by min(height / 450, width / 800), never below 1.
 QSize HelpClientSize(const QSize &screen);
 
-// A secondary window: hides on close, follows its children's anchors.
+// A secondary window: hides on close, follows its children's anchors, and
+// comes back where it was when shown again.
 class TSupportWindow : public QDialog {
     Q_OBJECT
 
@@ -41,7 +42,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     // The close box only hides the window.
     void closeEvent(QCloseEvent *event) override;
-    TAnchorLayout Layout;
+    // Keeps the place the window had (or the user gave it).
+    void hideEvent(QHideEvent *event) override;
+    TAnchorLayout FLayout;
 };
 
 class THelpForm : public TSupportWindow {
