@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -163,6 +165,17 @@ QString TBenchWindow::Readout(int which) const
 QString TBenchWindow::CardErrors() const
 {
     return FErrors->text();
+}
+
+void TBenchWindow::PlaceBesideSetup()
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize frame(8, 32); // room for the window manager's frame and caption
+        move(area.right() + 1 - width() - frame.width(), area.bottom() + 1 - height() - frame.height());
+    }
 }
 
 CardState &TBenchWindow::State()

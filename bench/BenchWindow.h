@@ -35,6 +35,9 @@ public:
 
     // Takes what another bench or Setup changed, and refreshes the readouts.
     void Refresh();
+    // Setup runs maximised: the bench stays on top, in the bottom right
+    // corner of the screen, so that both are usable at once.
+    void PlaceBesideSetup();
 
 private:
     QWidget *potsPanel();

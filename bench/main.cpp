@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QScreen>
 #include <cstdlib>
 
 int main(int argc, char *argv[])
@@ -24,15 +23,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     TBenchWindow window(shared->Card(), shared.get());
-    // Beside Setup, not under it: Setup runs maximised, so the bench stays on
-    // top in the bottom right corner of the screen.
-    window.setWindowFlag(Qt::WindowStaysOnTopHint);
-    window.adjustSize();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const int frame = 32; // room for the window manager's frame and caption
-        window.move(area.right() + 1 - window.width() - frame / 4, area.bottom() + 1 - window.height() - frame);
-    }
+    window.PlaceBesideSetup();
     window.show();
     return application.exec();
 }

@@ -1,6 +1,7 @@
 // The board view in the main window: popup windows, the highlight menus,
 // Previous, Next and Done, and the start message.
 #include "Board.h"
+#include "ClientArea.h"
 #include "Fonts.h"
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
@@ -83,7 +84,7 @@ private slots:
             s.entry(c.entry)->trigger();
             TPopupForm *popup = c.h->FPopup;
             QVERIFY2(popup && popup->isVisible(), c.entry);
-            const QMargins m = TPopupForm::FrameMargins(popup);
+            const QMargins m = FrameMargins(popup);
             const QSize frame(m.left() + m.right(), m.top() + m.bottom());
             const QSize client = (c.panelClient + frame).expandedTo(QSize(194, 122)) - frame;
             QCOMPARE(popup->size(), client);

@@ -1,6 +1,7 @@
 #include "BoardHighlight.h"
 
 #include "BoardImage.h"
+#include "ClientArea.h"
 #include "ExactClass.h"
 #include "PopupForm.h"
 #include "RadioPanel.h"
@@ -191,7 +192,7 @@ void TBoardHighlight::PointerLeave(bool FromGroup)
     if (!FLit)
         return;
     if (FPopup && !FPinned) {
-        if (FPopup->frameGeometry().contains(QCursor::pos())) {
+        if (OuterGeometry(FPopup).contains(QCursor::pos())) {
             FPopup->FCloseOnLeave = true;
             PinPopup();
         } else {

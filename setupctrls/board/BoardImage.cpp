@@ -2,6 +2,7 @@
 
 #include "BoardHighlight.h"
 #include "ClientArea.h"
+#include "FrameWatch.h"
 
 #include <QMenuBar>
 #include <QPainter>
@@ -17,9 +18,9 @@ int Div(int a, int b) { return a / b; }
 QSize OuterSize(QWidget *parent)
 {
     if (parent->isWindow())
-        return parent->frameGeometry().size();
+        return OuterGeometry(parent).size();
     if (QWidget *window = parent->window(); ClientArea(window) == parent)
-        return window->frameGeometry().size();
+        return OuterGeometry(window).size();
     return parent->size();
 }
 
@@ -151,22 +152,25 @@ void TBoardImage::watchParent(bool on)
     QWidget *parent = parentWidget();
     if (!parent)
         return;
-    for (QWidget *w : {parent, parent->window()}) {
-        w->removeEventFilter(this);
-        if (on)
-            w->installEventFilter(this);
-    }
+    parent->removeEventFilter(this);
+    if (FWindowWatch)
+        disconnect(FWindowWatch, nullptr, this, nullptr);
+    if (!on)
+        return;
+    parent->installEventFilter(this);
+    // The window's outer size also changes when the window manager's frame
+    // does, which it tells of later than the resize that brought it.
+    QWidget *window = parent->window();
+    FWindowWatch = window->findChild<TFrameWatch *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!FWindowWatch)
+        FWindowWatch = new TFrameWatch(window);
+    connect(FWindowWatch, &TFrameWatch::FrameChanged, this, &TBoardImage::centreInParent);
 }
 
 bool TBoardImage::eventFilter(QObject *watched, QEvent *event)
 {
-    // Centre as the parent changes size, before anything paints there, and
-    // whenever its window's outer size may have changed: the window
-    // manager updates the frame after a resize, which moves the window.
-    const QEvent::Type type = event->type();
-    if ((watched == parentWidget() && type == QEvent::Resize)
-        || (parentWidget() && watched == parentWidget()->window()
-            && (type == QEvent::Resize || type == QEvent::Move || type == QEvent::WindowStateChange)))
+    // Centre as the parent changes size, before anything paints there.
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
         centreInParent();
     return QWidget::eventFilter(watched, event);
 }

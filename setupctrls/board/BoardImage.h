@@ -11,6 +11,7 @@
 
 class QMenuBar;
 class TBoardHighlight;
+class TFrameWatch;
 
 // Private message asking a board to open its first highlight.
 inline constexpr QEvent::Type WM_SHOWFIRSTHIGHLIGHT = QEvent::Type(0x4A2);
@@ -83,6 +84,7 @@ protected:
 private:
     // Follows (or stops following) the sizes of the parent and its window.
     void watchParent(bool on);
+    QPointer<TFrameWatch> FWindowWatch;
     // Takes Left and Top as the design position, once, before any centring.
     void recordDesignPosition();
     // Moves the board to the centre of its parent's outer size; true when

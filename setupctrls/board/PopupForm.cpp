@@ -2,6 +2,8 @@
 
 #include "BoardHighlight.h"
 #include "BoardImage.h"
+#include "ClientArea.h"
+#include "FrameWatch.h"
 #include "ExactClass.h"
 #include "RadioPanel.h"
 
@@ -89,16 +91,10 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     FLayout.Place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
     PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
 
+    connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TPopupForm::FrameChanged);
     connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
     connect(NextButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupNextClick);
     connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
-}
-
-QMargins TPopupForm::FrameMargins(const QWidget *window)
-{
-    const QRect frame = window->frameGeometry(), client = window->geometry();
-    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                    frame.bottom() - client.bottom());
 }
 
 void TPopupForm::ApplySizeRule()
@@ -135,27 +131,28 @@ void TPopupForm::HoldOnScreen()
         setGeometry(QRect(p + QPoint(FFrame.left(), FFrame.top()), size()));
 }
 
-bool TPopupForm::event(QEvent *event)
+void TPopupForm::FrameChanged()
 {
     // The window manager frames the window some time after it is shown,
-    // and may change the frame later: make the size rule and the place
-    // again with the real frame.
-    const QEvent::Type type = event->type();
-    if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) && isVisible()) {
-        const QMargins frame = FrameMargins(this);
-        if (frame != FFrame && !frame.isNull()) {
-            FFrame = frame;
-            if (!FFramed) {
-                ApplySizeRule();
-                Place();
-            } else {
-                HoldOnScreen();
-            }
-        }
-        if (!frame.isNull())
-            FFramed = true;
+    // and may change the frame later: the size rule and the place are made
+    // again with the real frame, once; later changes only hold it on the
+    // screen.
+    if (!isVisible())
+        return;
+    const QMargins frame = FrameMargins(this);
+    if (frame.isNull())
+        return;
+    const bool first = !FFramed;
+    FFramed = true;
+    if (frame == FFrame)
+        return;
+    FFrame = frame;
+    if (first) {
+        ApplySizeRule();
+        Place();
+    } else {
+        HoldOnScreen();
     }
-    return QWidget::event(event);
 }
 
 void TPopupForm::FocusFirst()
@@ -174,7 +171,7 @@ void TPopupForm::closeEvent(QCloseEvent *event)
 
 void TPopupForm::leaveEvent(QEvent *event)
 {
-    if (FCloseOnLeave && !frameGeometry().contains(QCursor::pos()))
+    if (FCloseOnLeave && !OuterGeometry(this).contains(QCursor::pos()))
         close();
     QWidget::leaveEvent(event);
 }

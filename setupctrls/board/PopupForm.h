@@ -28,8 +28,9 @@ public:
     int Tag() const { return FTag; }
     // Moves the window, frame included, fully onto the screen.
     void HoldOnScreen();
-    // The frame the window manager puts around a window's client area.
-    static QMargins FrameMargins(const QWidget *window);
+    // Whether the window manager's frame has been seen and taken into the
+    // size rule and the place.
+    bool FrameKnown() const { return FFramed; }
     // Gives the input focus to the radio panel, or to Done without one.
     void FocusFirst();
 
@@ -46,9 +47,10 @@ protected:
     void leaveEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool event(QEvent *event) override;
 
 private:
+    // Makes the size rule and the place again when the frame has changed.
+    void FrameChanged();
     // Outer size at least 194 x 122 and never smaller, with the frame FFrame.
     void ApplySizeRule();
     // The window at FPlace, frame included, held on the screen.

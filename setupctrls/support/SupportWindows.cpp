@@ -150,7 +150,7 @@ void THelpForm::showEvent(QShowEvent *event)
     // Centred over the main window when first shown.
     if (!FPlaced && parentWidget()) {
         FPlaced = true;
-        const QRect main = parentWidget()->window()->frameGeometry();
+        const QRect main = OuterGeometry(parentWidget()->window());
         move(main.center() - QPoint(width() / 2, height() / 2));
     }
     QDialog::showEvent(event);

@@ -1,0 +1,391 @@
+// Setup on a real X server under a real window manager (openbox), on the
+// xcb platform: drop-down lists chosen by mouse, activation moving between
+// windows, frames the window manager adds, stacking, and the screen size
+// this run was given. Every wait is for a condition.
+#include "BenchWindow.h"
+#include "Board.h"
+#include "ClientArea.h"
+#include "Fonts.h"
+#include "LLTRVWDM.h"
+#include "ShownMainForm.h"
+#include "Support.h"
+#include "Wait.h"
+#include "template.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QtTest>
+
+namespace {
+
+constexpr int Patience = 10000; // ms: a loaded machine may be slow, never this slow
+
+QStringList XProp(const QStringList &args)
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), args);
+    if (!xprop.waitForFinished(5000))
+        return {};
+    return QString::fromLatin1(xprop.readAllStandardOutput()).split(QRegularExpression(QStringLiteral("[,=\\s]+")),
+                                                                    Qt::SkipEmptyParts);
+}
+
+// The client windows from bottom to top, as the window manager stacks them.
+QList<WId> Stacking()
+{
+    QList<WId> ids;
+    for (const QString &word : XProp({QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}))
+        if (word.startsWith(QStringLiteral("0x")))
+            ids << word.toULongLong(nullptr, 16);
+    return ids;
+}
+
+bool Above(const QWidget *upper, const QWidget *lower)
+{
+    const QList<WId> order = Stacking();
+    const qsizetype u = order.indexOf(upper->winId()), l = order.indexOf(lower->winId());
+    return u >= 0 && l >= 0 && u > l;
+}
+
+bool Framed(const QWidget *w)
+{
+    return w->isVisible() && !FrameMargins(w).isNull();
+}
+
+QRect Screen()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+// The window's outer rectangle: its client area and the frame around it.
+QRect Outer(const QWidget *w)
+{
+    return w->geometry().marginsAdded(FrameMargins(w));
+}
+
+bool OnScreen(const QWidget *w)
+{
+    return Framed(w) && Screen().contains(Outer(w));
+}
+
+// Opens the list's real drop-down with the mouse and clicks item `index`.
+bool ChooseByMouse(QComboBox *box, int index)
+{
+    // The arrow opens the drop-down, in a list with an edit field too.
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = box->isEditable();
+    option.subControls = QStyle::SC_All;
+    const QRect arrow = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, arrow.center());
+    QAbstractItemView *view = box->view();
+    if (!QTest::qWaitFor([&] { return view->isVisible() && view->window()->windowHandle()->isExposed(); }, Patience))
+        return false;
+    // Over the item, it becomes the current one; a click chooses it. The
+    // drop-down ignores a click that comes as quickly as a double click's
+    // second half, so, like a user, click again until it closes.
+    const QRect item = view->visualRect(box->model()->index(index, 0));
+    QTest::mouseMove(view->viewport(), item.center());
+    if (!QTest::qWaitFor([&] { return view->currentIndex().row() == index; }, Patience))
+        return false;
+    QElapsedTimer pace;
+    pace.start();
+    return QTest::qWaitFor([&] {
+        if (view->isVisible() && pace.elapsed() >= 100) {
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+            pace.restart();
+        }
+        return !view->isVisible() && box->hasFocus();
+    }, Patience);
+}
+
+TPopupForm *Open(TShownMainForm &s, const char *entry, TBoardHighlight *h)
+{
+    s.entry(entry)->trigger();
+    if (!QTest::qWaitFor([&] { return h->FPopup && h->FPopup->FrameKnown() && OnScreen(h->FPopup) && h->FPopup->isActiveWindow(); }, Patience))
+        return nullptr;
+    return h->FPopup;
+}
+
+bool Activate(QWidget *w)
+{
+    w->activateWindow();
+    return QTest::qWaitFor([&] { return w->isActiveWindow(); }, Patience);
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QVERIFY2(!XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).isEmpty(),
+                 "no window manager");
+        RegisterFonts();
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init()
+    {
+        BaseAddress = 0;
+        QCursor::setPos(0, 0);
+    }
+
+    // A range chosen from a drop-down survives the drop-down closing, the
+    // next list's choice and the window's activation; a real focus move
+    // into the panel still resets the lists as its enter event says.
+    void dacRangeChoicesSurvive()
+    {
+        TShownMainForm s;
+        TPopupForm *popup = Open(s, "DACRange1", s.form.DACHighlight);
+        QVERIFY(popup);
+        QVERIFY(ChooseByMouse(s.form.DACBox0, 4)); // DAC 0: ±5V
+        QVERIFY(ChooseByMouse(s.form.DACBox1, 2)); // DAC 1: 0-10V
+        QCOMPARE(DACRange, (std::array<uint8_t, 2>{4, 2}));
+        QCOMPARE(s.form.DACBox0->currentText(), QStringLiteral("DAC 0: ±5V"));
+        QCOMPARE(s.form.DACBox1->currentText(), QStringLiteral("DAC 1: 0-10V"));
+        QCOMPARE(s.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        QCOMPARE(s.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
+
+        QVERIFY(Activate(&s.form));
+        QVERIFY(Activate(popup));
+        QCOMPARE(s.form.DACBox0->currentIndex(), 4);
+        QCOMPARE(s.form.DACBox1->currentIndex(), 2);
+
+        // Tab from Done into the panel: a focus move from outside it.
+        popup->DoneButton->setFocus(Qt::TabFocusReason);
+        QVERIFY(QTest::qWaitFor([&] { return popup->DoneButton->hasFocus(); }, Patience));
+        s.form.DACBox0->setFocus(Qt::TabFocusReason);
+        QVERIFY(QTest::qWaitFor([&] { return s.form.DACBox0->currentIndex() == 1; }, Patience));
+        QCOMPARE(s.form.DACBox1->currentIndex(), 1);
+        QCOMPARE(DACRange, (std::array<uint8_t, 2>{4, 2})); // no change event
+    }
+
+    void softwareTristatedSurvives()
+    {
+        TShownMainForm s;
+        TPopupForm *popup = Open(s, "BufferTristate1", s.form.ClampHighlight);
+        QVERIFY(popup);
+        QCOMPARE(s.form.BufferBox->currentIndex(), 0); // entered when first shown
+        QVERIFY(ChooseByMouse(s.form.BufferBox, 1));
+        QCOMPARE(s.form.BufferBox->currentText(), QStringLiteral("Software Tristated"));
+        QCOMPARE(s.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        QVERIFY(Activate(&s.form));
+        QVERIFY(Activate(popup));
+        QCOMPARE(s.form.BufferBox->currentIndex(), 1);
+    }
+
+    // Typing in a list with an edit field selects the matching item and
+    // never adds one.
+    void typingSelectsWithoutAddingItems()
+    {
+        TShownMainForm s;
+        QVERIFY(Open(s, "Channels1", s.form.ChannelHighlight));
+        QLineEdit *edit = s.form.ChannelBox->lineEdit();
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("CH2"));
+        QCOMPARE(s.form.ChannelBox->currentIndex(), 3);
+        QVERIFY(s.form.CH2->Closed());
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("foo"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(s.form.ChannelBox->count(), 9);
+        QCOMPARE(s.form.ChannelBox->currentIndex(), -1);
+        QCOMPARE(edit->text(), QStringLiteral("foo"));
+        QVERIFY(!s.form.CH2->Closed());
+        QCOMPARE(s.form.BufferBox->count(), 2);
+    }
+
+    // Every popup, frame and caption included, lies on the screen; it is a
+    // tool window that cannot be minimised or maximised; its outer size
+    // keeps to the 194 x 122 rule.
+    void popupsAreHeldOnTheScreenWithTheirFrame()
+    {
+        TShownMainForm s;
+        struct Case { const char *entry; TBoardHighlight *h; QSize client; };
+        const Case cases[] = {
+            {"Channels1", s.form.ChannelHighlight, {169, 286}},
+            {"BufferTristate1", s.form.ClampHighlight, {169, 206}},
+            {"Calibration2", s.form.CalibrationHighlight0, {193, 280}},
+            {"DACRange1", s.form.DACHighlight, {209, 214}},
+        };
+        for (const Case &c : cases) {
+            TPopupForm *popup = Open(s, c.entry, c.h);
+            QVERIFY2(popup, c.entry);
+            const QRect outer = Outer(popup);
+            QVERIFY2(Screen().contains(outer), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5").arg(c.entry)
+                                                                .arg(outer.x()).arg(outer.y()).arg(outer.width()).arg(outer.height())));
+            const QMargins m = FrameMargins(popup);
+            const QSize frame(m.left() + m.right(), m.top() + m.bottom());
+            QCOMPARE(outer.size(), (c.client + frame).expandedTo(QSize(194, 122)));
+            QCOMPARE(popup->minimumSize() + frame, outer.size());
+            // What the window manager is asked to draw and allow: a title,
+            // a border and a close button; no minimise or maximise.
+            const QStringList motif = XProp({QStringLiteral("-id"), QString::number(popup->winId()),
+                                             QStringLiteral("_MOTIF_WM_HINTS")});
+            QVERIFY2(motif.size() >= 4, qPrintable(motif.join(u' ')));
+            const uint functions = motif[2].toUInt(nullptr, 16), decorations = motif[3].toUInt(nullptr, 16);
+            constexpr uint FuncClose = 0x20, FuncMinimize = 0x08, FuncMaximize = 0x10;
+            constexpr uint DecorTitle = 0x08, DecorMinimize = 0x20, DecorMaximize = 0x40;
+            QVERIFY(functions & FuncClose);
+            QVERIFY(!(functions & (FuncMinimize | FuncMaximize)));
+            QVERIFY(decorations & DecorTitle);
+            QVERIFY(!(decorations & (DecorMinimize | DecorMaximize)));
+            popup->close();
+        }
+    }
+
+    // A popup opens where the layout put its panel relative to the board,
+    // on the screen, wherever the main window is.
+    void popupFollowsTheBoardOnTheScreen()
+    {
+        TShownMainForm s;
+        s.form.showNormal();
+        const QPoint corner(Screen().width() - 720, Screen().height() - 540);
+        s.form.resize(700, 500);
+        s.form.move(corner);
+        // Settled: away from the screen's corner, framed with the borders of
+        // a window in its normal state, the board centred in that frame.
+        const bool settled = QTest::qWaitFor([&] {
+            const QRect outer = Outer(&s.form);
+            return !s.form.isMaximized() && FrameMargins(&s.form).left() > 0 && s.form.size() == QSize(700, 500)
+                   && outer.x() > 20 && outer.y() > 20
+                   && s.form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
+        }, Patience);
+        if (!settled)
+            qWarning() << s.form.isMaximized() << FrameMargins(&s.form) << s.form.size() << Outer(&s.form) << s.form.BoardImage1->pos();
+        QVERIFY(settled);
+        TPopupForm *popup = Open(s, "BufferTristate1", s.form.ClampHighlight);
+        QVERIFY(popup);
+        const QPoint board = s.form.BoardImage1->pos();
+        QPoint want = s.form.centralWidget()->mapToGlobal(board - (QPoint(166, 210) - QPoint(608, 528)));
+        const QSize outer = Outer(popup).size();
+        want.setX(std::clamp(want.x(), 0, Screen().width() - outer.width()));
+        want.setY(std::clamp(want.y(), 0, Screen().height() - outer.height()));
+        QVERIFY2(QTest::qWaitFor([&] { return Outer(popup).topLeft() == want; }, Patience),
+                 qPrintable(QStringLiteral("at %1,%2, not %3,%4").arg(Outer(popup).x()).arg(Outer(popup).y()).arg(want.x()).arg(want.y())));
+    }
+
+    // Shown again by hovering, a popup is brought up: shown, raised, active.
+    void popupShownAgainIsActive()
+    {
+        TShownMainForm s;
+        // Out of the way first: the help and cards windows open over the board.
+        QVERIFY(WaitFor([&] { return s.form.SetSup->FHelpForm && s.form.SetSup->FHelpForm->isVisible(); }, Patience));
+        s.form.SetSup->FHelpForm->hide();
+        s.form.SetSup->FPCIForm->hide();
+        TBoardHighlight *h = s.form.ChannelHighlight;
+        const QPoint over = h->mapToGlobal(h->rect().center());
+        for (int round = 0; round < 2; ++round) {
+            QCursor::setPos(over);
+            QVERIFY(QTest::qWaitFor([&] { return h->FPopup && h->FPopup->isVisible() && h->FPopup->isActiveWindow(); }, Patience));
+            QTest::mouseClick(h->FPopup->DoneButton, Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([&] { return !h->FPopup->isVisible(); }, Patience));
+            QCursor::setPos(0, 0);
+            QVERIFY(Activate(&s.form));
+        }
+    }
+
+    // Un-maximised and maximised again, the board is centred in the
+    // window's outer size as the window manager has framed it.
+    void boardRecentresWithTheFrame()
+    {
+        TShownMainForm s;
+        auto centred = [&] {
+            const QSize outer = Outer(&s.form).size();
+            return s.form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
+        };
+        QVERIFY(QTest::qWaitFor(centred, Patience));
+        s.form.showNormal();
+        QVERIFY(QTest::qWaitFor([&] { return !s.form.isMaximized() && centred(); }, Patience));
+        s.form.showMaximized();
+        QVERIFY(QTest::qWaitFor([&] { return s.form.isMaximized() && centred(); }, Patience));
+        const QPoint board = s.form.BoardImage1->pos();
+        TPopupForm *popup = Open(s, "DACRange1", s.form.DACHighlight);
+        QVERIFY(popup);
+        QVERIFY(centred());
+        QCOMPARE(s.form.BoardImage1->pos(), board);
+    }
+
+    // Moved by the user, the support and cards windows come back there.
+    void secondaryWindowsKeepTheirPlace()
+    {
+        TShownMainForm s;
+        QVERIFY(WaitFor([&] { return s.form.SetSup->FTechForm && s.form.SetSup->FPCIForm; }, Patience));
+        for (QWidget *w : {static_cast<QWidget *>(s.form.SetSup->FTechForm), static_cast<QWidget *>(s.form.SetSup->FPCIForm)}) {
+            w->show();
+            QVERIFY(QTest::qWaitFor([&] { return Framed(w); }, Patience));
+            const QPoint before = Outer(w).topLeft();
+            const QPoint to(40, Screen().height() - Outer(w).height() - 40);
+            // As a user drags it: through the window manager.
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QString::number(w->winId()),
+                                                          QString::number(to.x()), QString::number(to.y())});
+            QVERIFY(QTest::qWaitFor([&] { return Outer(w).topLeft() != before; }, Patience));
+            const QPoint moved = Outer(w).topLeft();
+            w->hide();
+            QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, Patience));
+            w->show();
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && Outer(w).topLeft() == moved; }, Patience),
+                     qPrintable(QStringLiteral("%1 came back at %2,%3, not %4,%5").arg(w->objectName())
+                                    .arg(Outer(w).x()).arg(Outer(w).y()).arg(moved.x()).arg(moved.y())));
+            w->hide();
+        }
+    }
+
+    // A message box opened while a pinned popup is up lies above it.
+    void messageBoxAbovePopups()
+    {
+        TShownMainForm s;
+        TPopupForm *popup = Open(s, "Calibration2", s.form.CalibrationHighlight0);
+        QVERIFY(popup);
+        bool above = false, seen = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !Framed(box))
+                return;
+            if (!seen && Above(box, popup)) {
+                seen = above = true;
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        poll.start(20);
+        QTimer::singleShot(Patience, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Ok)->click();
+        });
+        s.form.CalibButtonClick(); // no card: refuses with a box
+        QVERIFY2(above, "the message box opened under the popup");
+    }
+
+    // The bench stays usable beside a maximised Setup: clicks in Setup do
+    // not bury it, and it lies on the screen.
+    void benchStaysBesideSetup()
+    {
+        TShownMainForm s;
+        trvsim::Card card(trvsim::DeviceRZ4070, trvsim::DefaultBase);
+        TBenchWindow bench(card.State());
+        bench.PlaceBesideSetup();
+        bench.show();
+        QVERIFY(QTest::qWaitFor([&] { return Framed(&bench); }, Patience));
+        QVERIFY(Activate(&s.form));
+        QTest::mouseClick(s.form.centralWidget(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(QTest::qWaitFor([&] { return Above(&bench, &s.form); }, Patience));
+        if (Screen().width() >= 1280)
+            QVERIFY2(Screen().contains(Outer(&bench)), "the bench does not fit beside Setup");
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
