@@ -29,13 +29,13 @@ const char *const Ranges[6] = {"0-2.5V (001)", "0-5V (000)", "0-10V (010)", "±2
 const char *const Style = R"(
     TBenchWindow { background: #262a2e; }
     QGroupBox { color: #d8dde2; font-weight: bold; border: 1px solid #4a5158; border-radius: 6px;
-                margin-top: 14px; padding: 10px 8px 8px 8px; background: #30353a; }
+                margin-top: 12px; padding: 6px 6px 4px 6px; background: #30353a; }
     QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }
     QLabel { color: #c9cfd5; }
     QLabel[role="pot"] { color: #9fb4ff; font-weight: bold; }
     QLabel[role="value"] { color: #8fe39a; font-family: "DejaVu Sans Mono"; }
     QLabel[role="readout"] { color: #7CFC8a; background: #0d1210; border: 1px solid #3a4a3d; border-radius: 4px;
-                             font-family: "DejaVu Sans Mono"; font-size: 20px; padding: 4px 8px; }
+                             font-family: "DejaVu Sans Mono"; font-size: 15px; padding: 1px 6px; }
     QComboBox, QDoubleSpinBox { background: #1d2124; color: #e6eaee; border: 1px solid #4a5158; padding: 2px 6px; }
     QComboBox QAbstractItemView { background: #1d2124; color: #e6eaee; selection-background-color: #3d6fd1; }
 )";
@@ -59,13 +59,14 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     FCard.UseState(&state);
     setWindowTitle(QStringLiteral("Virtual bench: PCI-RZ4070 (simulated card)"));
     setStyleSheet(QLatin1String(Style));
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(potsPanel());
-    auto *row = new QHBoxLayout;
-    row->addWidget(wiringPanel(), 3);
-    row->addWidget(readoutPanel(), 2);
-    layout->addLayout(row);
-    layout->addWidget(errorsPanel());
+    // Wide and low, to sit below the board of a maximised Setup.
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(6, 0, 6, 6);
+    layout->setSpacing(6);
+    layout->addWidget(potsPanel(), 0, 0, 1, 3);
+    layout->addWidget(wiringPanel(), 1, 0);
+    layout->addWidget(readoutPanel(), 1, 1);
+    layout->addWidget(errorsPanel(), 1, 2);
     Refresh();
     connect(&FTimer, &QTimer::timeout, this, &TBenchWindow::Refresh);
     FTimer.start(50);
@@ -83,7 +84,7 @@ QWidget *TBenchWindow::potsPanel()
         dial->setPageStep(250);
         dial->setNotchesVisible(true);
         dial->setNotchTarget(8);
-        dial->setMinimumSize(72, 72);
+        dial->setFixedSize(52, 52);
         dial->setWrapping(false);
         connect(dial, &QDial::valueChanged, this, [this, i](int v) {
             State().SetPot(i, double(v) / DialSteps);

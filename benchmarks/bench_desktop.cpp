@@ -13,6 +13,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
@@ -67,9 +69,18 @@ void Report(const char *what, std::vector<double> v)
                 v.back(), v.size());
 }
 
+// Waits in a real event loop, which blocks between events, so that the
+// application's idle moment comes as it does for a user.
 bool WaitUntil(const std::function<bool()> &condition, int ms = 10000)
 {
-    return QTest::qWaitFor(condition, ms);
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return condition();
 }
 
 std::vector<double> Hovers(int count)
