@@ -20,6 +20,9 @@ TMeasureStep DacStep(int dac, uint8_t range, bool gain)
     s.Body2 = QStringLiteral("Adjust pot marked \"%1\" until the value displayed is as close to %2 Volts as possible.")
                   .arg(Pot(pot), CardIO::FormatGeneral(target));
     s.Mark = (gain ? 156 : 130) + 52 * dac;
+    s.Target = target;
+    s.Pot = pot;
+    s.Range = range;
     s.Dac = dac;
     s.DacCode = gain ? DacHighCode : DacLowCode;
     if (gain) {
@@ -41,14 +44,14 @@ TMeasureStep StepBipolarOffset()
 {
     return {QStringLiteral("Adjust Bipolar Offset RP1"), GroundPin18,
             QStringLiteral("Adjust pot marked \"RP1\" until the value displayed equals 0.000 Volts."),
-            9, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw};
+            9, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 0.0, 1, std::nullopt};
 }
 
 TMeasureStep StepUnipolarOffset()
 {
     return {QStringLiteral("Adjust Unipolar Offset RP2"), GroundPin18,
             QStringLiteral("Adjust pot marked \"RP2\" until the value displayed flickers between 0.000 and 0.003 Volts."),
-            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar};
+            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 0.0, 2, std::nullopt};
 }
 
 TMeasureStep StepBipolarGain()
@@ -56,7 +59,7 @@ TMeasureStep StepBipolarGain()
     return {QStringLiteral("Adjust Bipolar Gain RP3"), Calibrator + QStringLiteral("Apply 9.900V"),
             QStringLiteral("Adjust pot marked \"RP3\" until the value is as close to 9.900V as possible. "
                            "Confirm that an input of -9.900V displays the proper value."),
-            61, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw};
+            61, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 9.9, 3, std::nullopt};
 }
 
 TMeasureStep StepUnipolarGain()
@@ -64,7 +67,7 @@ TMeasureStep StepUnipolarGain()
     return {QStringLiteral("Adjust Unipolar Gain RP3"), Calibrator + QStringLiteral("Apply a 9.950V"),
             QStringLiteral("Confirm that the value is within 10mv of 9.950V. If you plan on using Unipolar mode "
                            "you can fine tune the card with pot \"RP3\"."),
-            61, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar};
+            61, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 9.95, 3, std::nullopt};
 }
 
 TMeasureStep StepDACOffset(int dac, uint8_t range)

@@ -17,6 +17,9 @@ struct TMeasureStep {
     uint16_t DacCode = 0;
     uint16_t Code = CardIO::SelectBipolar;
     CardIO::TVariant Variant = CardIO::TVariant::BipolarRaw;
+    double Target = 0;  // the voltage the step trims to
+    int Pot = 0;        // the pot's number: RP<Pot>
+    std::optional<uint8_t> Range; // the DAC range used, for the DAC steps
 };
 
 namespace CalibrationSteps {

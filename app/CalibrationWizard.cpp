@@ -1,6 +1,8 @@
 // TMainForm's calibration wizard and card identification.
 #include "CalibrationSteps.h"
 #include "LLTRVWDM.h"
+#include "ReportWindow.h"
+#include "TrendChart.h"
 #include "template.h"
 
 #include <QCloseEvent>
@@ -31,6 +33,7 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
     else
         return QString(); // another kind of card never becomes the wizard's target
     BaseAddress = uint16_t(base);
+    FCardModel = model.section(u' ', 0, 0);
     return model + QStringLiteral("\r\nBase Address: ") + QStringLiteral("%1").arg(base, 4, 16, QLatin1Char('0')).toUpper();
 }
 
@@ -48,18 +51,24 @@ void TMainForm::CalibButtonClick()
     OutputPanel->show();
     CalibStep = 1;
     FReadFailing = false;
+    if (FWizards++ == 0) // a wizard started inside another goes on with its record
+        FRecord.Begin(DACRange);
+    FShownStep = 0;
     do {
         ProcessPendingEvents();
         CardIO::WaitMs(50);
         RunStep(CalibStep);
     } while (CalibStep <= CalibrationSteps::LastStep);
+    --FWizards;
     InstPanel->hide();
     OutputPanel->hide();
     PotMark->hide();
+    TrendView->hide();
 }
 
 void TMainForm::NextClick()
 {
+    FRecord.Next(CalibStep);
     ++CalibStep;
 }
 
@@ -84,6 +93,9 @@ void TMainForm::RunStep(int step)
 {
     if (step == CalibrationSteps::LastStep) {
         StepComplete();
+        if (FShownStep != step)
+            ShowReport();
+        FShownStep = step;
         return;
     }
     const std::optional<TMeasureStep> s = CalibrationSteps::MeasureStep(step, DACRange);
@@ -98,20 +110,44 @@ void TMainForm::RunStep(int step)
     if (s->Dac)
         LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
     CardIO::SelectADInput(BaseAddress, s->Code);
-    FReadFailing = !ReadAverage(s->Variant);
-    if (!FReadFailing)
-        CTitle->setText(s->Title);
+    const std::optional<CardIO::TReading> reading = ReadAverage(s->Variant);
+    FReadFailing = !reading;
+    // The trend starts afresh with each step; steps 5 to 8 take the target
+    // of this pass.
+    const double perCount = CardIO::VoltsPerCount(s->Variant);
+    if (FShownStep != step)
+        TrendView->Reset(s->Target, perCount);
+    else
+        TrendView->SetTarget(s->Target, perCount);
+    FShownStep = step;
+    TrendView->show();
+    if (!reading)
+        return;
+    CTitle->setText(s->Title);
+    FRecord.Reading(step, *s, *reading);
+    TrendView->Add(reading->volts);
+}
+
+void TMainForm::ShowReport()
+{
+    if (!ReportWindow)
+        ReportWindow = new TReportWindow(this);
+    ReportWindow->Show({QDateTime::currentDateTime(), FCardModel, BaseAddress}, FRecord.Rows());
+    // Beside the instruction panel.
+    const QPoint corner = InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0));
+    ReportWindow->move(corner);
 }
 
 void TMainForm::StepComplete()
 {
+    TrendView->hide();
     CTitle->clear();
     CBody->setText(QStringLiteral("Calibration is complete"));
     CBody2->clear();
     PotMark->hide();
 }
 
-bool TMainForm::ReadAverage(CardIO::TVariant variant)
+std::optional<CardIO::TReading> TMainForm::ReadAverage(CardIO::TVariant variant)
 {
     CardIO::TAverage average(variant);
     bool failed = false;
@@ -129,8 +165,8 @@ bool TMainForm::ReadAverage(CardIO::TVariant variant)
         ProcessPendingEvents();
     }
     if (failed)
-        return false;
+        return std::nullopt;
     ReadCount->setText(CardIO::FormatCounts(average.Counts()));
     ReadVolt->setText(CardIO::FormatVolts(average.Volts()));
-    return true;
+    return CardIO::TReading{average.Counts(), average.Volts()};
 }

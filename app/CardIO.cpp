@@ -116,10 +116,15 @@ int32_t TAverage::Counts() const
     return 0;
 }
 
+double VoltsPerCount(TVariant variant)
+{
+    const bool bipolar = variant == TVariant::BipolarRaw || variant == TVariant::BipolarByDac;
+    return bipolar ? BipolarVoltsPerCount : UnipolarVoltsPerCount;
+}
+
 double TAverage::Volts() const
 {
-    const bool bipolar = FVariant == TVariant::BipolarRaw || FVariant == TVariant::BipolarByDac;
-    return double(Counts()) * (bipolar ? BipolarVoltsPerCount : UnipolarVoltsPerCount);
+    return double(Counts()) * VoltsPerCount(FVariant);
 }
 
 QString FormatCounts(int32_t counts)

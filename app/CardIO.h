@@ -45,6 +45,15 @@ double RangeSpan(uint8_t range);
 // How the five samples of a reading are decoded, summed and scaled.
 enum class TVariant { BipolarRaw, Unipolar, BipolarByDac, UnipolarByDac };
 
+// The volts one count of the variant's reading stands for.
+double VoltsPerCount(TVariant variant);
+
+// One reading as shown: the average in counts and in volts.
+struct TReading {
+    int32_t counts;
+    double volts;
+};
+
 // Sums the decoded samples of one reading as the variant says.
 class TAverage {
 public:

@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "SetupSupporter.h"
 #include "SupportWindows.h"
+#include "TrendChart.h"
 
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -61,6 +62,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     SetSup->FChannels = 16;
     SetSup->FChangeButtons = true;
     SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
+    TrendView = new TTrendView(InstPanel);
+    TrendView->setObjectName(QStringLiteral("TrendView"));
+    TrendView->setGeometry(8, 180, 225, 55); // the free band between CBody2 and the pots
+    TrendView->hide();
     SelectByTyping(ChannelBox, this, &TMainForm::ChannelBoxChange);
     SelectByTyping(BufferBox, this, &TMainForm::BufferBoxChange);
     FormCreate();

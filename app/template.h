@@ -3,6 +3,7 @@
 // slots under the names the layout binds.
 #pragma once
 
+#include "CalibrationRecord.h"
 #include "CardIO.h"
 #include "ui_template.h"
 
@@ -12,7 +13,9 @@
 
 class TTwoJumper;
 class TDipSwitch;
+class TReportWindow;
 class TSetupSupporter;
+class TTrendView;
 
 // Module-level state shared by the handlers and the calibration wizard.
 extern std::array<TTwoJumper *, 9> ChannelJumper; // entries 1..8: CH0..CH7
@@ -60,7 +63,14 @@ public slots:
     // Takes five A/D samples and shows their average in counts and volts;
     // when a sample fails, shows "****", "******" and "A/D FAILURE" instead
     // and returns false.
-    bool ReadAverage(CardIO::TVariant variant);
+    std::optional<CardIO::TReading> ReadAverage(CardIO::TVariant variant);
+
+public:
+    // The live trend in the instruction panel, the as-left record of the
+    // calibration and the report window it opens at the last step.
+    TTrendView *TrendView = nullptr;
+    TReportWindow *ReportWindow = nullptr;
+    const TCalibrationRecord &Record() const { return FRecord; }
 
 protected:
     // Closing the window ends a running calibration, as Quit does.
@@ -71,7 +81,14 @@ private:
     void RunStep(int step);
     void StepComplete();
 
+    // Opens (or brings up) the calibration report beside the instruction panel.
+    void ShowReport();
+
     // The last reading failed: the title stays "A/D FAILURE" until a pass
     // reads cleanly.
     bool FReadFailing = false;
+    TCalibrationRecord FRecord;
+    int FWizards = 0;       // wizards running, nested ones included
+    int FShownStep = 0;     // the step the trend and report belong to
+    QString FCardModel;     // the model of the card in BaseAddress
 };

@@ -1,7 +1,8 @@
 // Benchmarks of the board view and the drawn controls:
 //  - building the ring images of the main window's five highlights;
 //  - a pointer entering a highlight until its popup window is shown;
-//  - one paint of a jumper and of a DIP switch.
+//  - one paint of a jumper and of a DIP switch;
+//  - drawing the calibration trend of ten seconds of readings (one pass).
 // Runs headless (QT_QPA_PLATFORM=offscreen) with the simulated driver
 // library on LD_LIBRARY_PATH. Prints medians.
 #include "Board.h"
@@ -9,6 +10,7 @@
 #include "JpegImage.h"
 #include "Jumpers.h"
 #include "Ring.h"
+#include "TrendChart.h"
 #include "template.h"
 
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QPainter>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -98,5 +101,12 @@ int main(int argc, char *argv[])
     };
     std::printf("paint of one two-pin jumper:   %8.1f us (median of 2000)\n", MedianMicros(2000, [&] { paintOnce(jumper); }));
     std::printf("paint of one DIP switch:       %8.1f us (median of 2000)\n", MedianMicros(2000, [&] { paintOnce(dip); }));
+
+    // Ten seconds at ten readings a second, wandering around the target.
+    TTrendData trend{{}, 10.0, 9.9, 20.0 / 4096};
+    for (int i = 0; i < 100; ++i)
+        trend.points.append({i * 0.1, 9.9 + 0.01 * std::sin(i * 0.3)});
+    std::printf("trend chart, one pass (100 readings): %8.1f us (median of 2000)\n",
+                MedianMicros(2000, [&] { DrawTrend(trend, QSize(225, 55)); }));
     return 0;
 }

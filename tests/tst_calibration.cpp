@@ -4,6 +4,7 @@
 #include "Fonts.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
+#include "RunWizard.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
@@ -18,22 +19,6 @@ using namespace trvsim;
 namespace {
 
 Card &TheCard() { return Machine::instance().card(0); }
-
-// Runs the wizard from Begin Calibration; `tick` plays the user every
-// 10 ms inside the wizard's own event processing. True when the wizard
-// returned in time.
-bool RunWizard(TMainForm &form, const std::function<void()> &tick, int timeoutMs = 60000, int tickMs = 10)
-{
-    bool done = false;
-    QTimer::singleShot(0, &form, [&] {
-        form.CalibButtonClick();
-        done = true;
-    });
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, tick);
-    ticker.start(tickMs);
-    return WaitFor([&] { return done; }, timeoutMs);
-}
 
 // Plays a technician at the bench: reads each step's texts, wires pin 37
 // as they say, and turns the named pot by halving its travel, once to find

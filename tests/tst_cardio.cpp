@@ -102,7 +102,7 @@ private slots:
             script.push_back(w < 0 ? std::nullopt : std::optional<uint16_t>(uint16_t(w)));
         TheCard().scriptConversions(script);
         form->CTitle->setText(QStringLiteral("title"));
-        QCOMPARE(form->ReadAverage(TVariant(variant)), !failed);
+        QCOMPARE(form->ReadAverage(TVariant(variant)).has_value(), !failed);
         QCOMPARE(form->ReadCount->text(), counts);
         QCOMPARE(form->ReadVolt->text(), volts);
         QCOMPARE(form->CTitle->text(), failed ? QStringLiteral("A/D FAILURE") : QStringLiteral("title"));
