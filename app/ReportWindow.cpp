@@ -17,6 +17,8 @@ TReportWindow::TReportWindow(QWidget *owner) : QDialog(owner)
     setObjectName(QStringLiteral("ReportWindow"));
     setWindowTitle(QStringLiteral("Calibration report"));
     setModal(false);
+    // Above the help and support windows, which stay on top as well.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     auto *layout = new QVBoxLayout(this);
     Table = new QPlainTextEdit(this);
     Table->setReadOnly(true);
