@@ -8,6 +8,7 @@
 // Prints the medians (and the ranges).
 #include "Fonts.h"
 #include "Support.h"
+#include "Wait.h"
 #include "template.h"
 
 #include <QAbstractNativeEventFilter>
@@ -69,18 +70,9 @@ void Report(const char *what, std::vector<double> v)
                 v.back(), v.size());
 }
 
-// Waits in a real event loop, which blocks between events, so that the
-// application's idle moment comes as it does for a user.
 bool WaitUntil(const std::function<bool()> &condition, int ms = 10000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
+    return WaitFor(condition, ms);
 }
 
 std::vector<double> Hovers(int count)

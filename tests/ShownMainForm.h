@@ -3,11 +3,19 @@
 // once, with the pointer parked over the menu bar.
 #pragma once
 
+#include "Board.h"
 #include "template.h"
 
 #include <QAction>
 #include <QCursor>
 #include <QtTest>
+
+// The popup's outer size: the panel's client size and the frame, at least
+// 194 x 122.
+inline QSize PopupOuterSize(QSize panelClient, const QMargins &frame)
+{
+    return (panelClient + QSize(frame.left() + frame.right(), frame.top() + frame.bottom())).expandedTo(QSize(194, 122));
+}
 
 struct TShownMainForm {
     TMainForm form;
@@ -24,6 +32,21 @@ struct TShownMainForm {
     }
 
     QAction *entry(const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+
+    // The four popups of the layout: menu entry, highlight, and the client
+    // size their panel asks for.
+    struct TPopupCase {
+        const char *entry;
+        TBoardHighlight *h;
+        QSize panelClient;
+    };
+    std::array<TPopupCase, 4> popups()
+    {
+        return {{{"Channels1", form.ChannelHighlight, {169, 286}},
+                 {"BufferTristate1", form.ClampHighlight, {169, 206}},
+                 {"Calibration2", form.CalibrationHighlight0, {193, 280}},
+                 {"DACRange1", form.DACHighlight, {209, 214}}}};
+    }
 
     // Opens a highlight's popup from its menu entry and waits until it shows.
     bool open(TBoardHighlight *h)

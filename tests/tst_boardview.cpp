@@ -73,20 +73,13 @@ private slots:
     void popupSizes()
     {
         TShownMainForm s;
-        struct Case { const char *entry; TBoardHighlight *h; QSize panelClient; };
-        const Case cases[] = {
-            {"Channels1", s.form.ChannelHighlight, {169, 286}},
-            {"BufferTristate1", s.form.ClampHighlight, {169, 206}},
-            {"Calibration2", s.form.CalibrationHighlight0, {193, 280}},
-            {"DACRange1", s.form.DACHighlight, {209, 214}},
-        };
-        for (const Case &c : cases) {
+        for (const TShownMainForm::TPopupCase &c : s.popups()) {
             s.entry(c.entry)->trigger();
             TPopupForm *popup = c.h->FPopup;
             QVERIFY2(popup && popup->isVisible(), c.entry);
             const QMargins m = FrameMargins(popup);
             const QSize frame(m.left() + m.right(), m.top() + m.bottom());
-            const QSize client = (c.panelClient + frame).expandedTo(QSize(194, 122)) - frame;
+            const QSize client = PopupOuterSize(c.panelClient, m) - frame;
             QCOMPARE(popup->size(), client);
             QCOMPARE(popup->frameGeometry().size(), client + frame);
             QCOMPARE(popup->minimumSize(), client);

@@ -64,15 +64,9 @@ QRect Screen()
     return QGuiApplication::primaryScreen()->geometry();
 }
 
-// The window's outer rectangle: its client area and the frame around it.
-QRect Outer(const QWidget *w)
-{
-    return w->geometry().marginsAdded(FrameMargins(w));
-}
-
 bool OnScreen(const QWidget *w)
 {
-    return Framed(w) && Screen().contains(Outer(w));
+    return Framed(w) && Screen().contains(OuterGeometry(w));
 }
 
 // Opens the list's real drop-down with the mouse and clicks item `index`.
@@ -213,22 +207,15 @@ private slots:
     void popupsAreHeldOnTheScreenWithTheirFrame()
     {
         TShownMainForm s;
-        struct Case { const char *entry; TBoardHighlight *h; QSize client; };
-        const Case cases[] = {
-            {"Channels1", s.form.ChannelHighlight, {169, 286}},
-            {"BufferTristate1", s.form.ClampHighlight, {169, 206}},
-            {"Calibration2", s.form.CalibrationHighlight0, {193, 280}},
-            {"DACRange1", s.form.DACHighlight, {209, 214}},
-        };
-        for (const Case &c : cases) {
+        for (const TShownMainForm::TPopupCase &c : s.popups()) {
             TPopupForm *popup = Open(s, c.entry, c.h);
             QVERIFY2(popup, c.entry);
-            const QRect outer = Outer(popup);
+            const QRect outer = OuterGeometry(popup);
             QVERIFY2(Screen().contains(outer), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5").arg(c.entry)
                                                                 .arg(outer.x()).arg(outer.y()).arg(outer.width()).arg(outer.height())));
             const QMargins m = FrameMargins(popup);
             const QSize frame(m.left() + m.right(), m.top() + m.bottom());
-            QCOMPARE(outer.size(), (c.client + frame).expandedTo(QSize(194, 122)));
+            QCOMPARE(outer.size(), PopupOuterSize(c.panelClient, m));
             QCOMPARE(popup->minimumSize() + frame, outer.size());
             // What the window manager is asked to draw and allow: a title,
             // a border and a close button; no minimise or maximise.
@@ -258,23 +245,23 @@ private slots:
         // Settled: away from the screen's corner, framed with the borders of
         // a window in its normal state, the board centred in that frame.
         const bool settled = QTest::qWaitFor([&] {
-            const QRect outer = Outer(&s.form);
+            const QRect outer = OuterGeometry(&s.form);
             return !s.form.isMaximized() && FrameMargins(&s.form).left() > 0 && s.form.size() == QSize(700, 500)
                    && outer.x() > 20 && outer.y() > 20
                    && s.form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
         }, Patience);
         if (!settled)
-            qWarning() << s.form.isMaximized() << FrameMargins(&s.form) << s.form.size() << Outer(&s.form) << s.form.BoardImage1->pos();
+            qWarning() << s.form.isMaximized() << FrameMargins(&s.form) << s.form.size() << OuterGeometry(&s.form) << s.form.BoardImage1->pos();
         QVERIFY(settled);
         TPopupForm *popup = Open(s, "BufferTristate1", s.form.ClampHighlight);
         QVERIFY(popup);
         const QPoint board = s.form.BoardImage1->pos();
         QPoint want = s.form.centralWidget()->mapToGlobal(board - (QPoint(166, 210) - QPoint(608, 528)));
-        const QSize outer = Outer(popup).size();
+        const QSize outer = OuterGeometry(popup).size();
         want.setX(std::clamp(want.x(), 0, Screen().width() - outer.width()));
         want.setY(std::clamp(want.y(), 0, Screen().height() - outer.height()));
-        QVERIFY2(QTest::qWaitFor([&] { return Outer(popup).topLeft() == want; }, Patience),
-                 qPrintable(QStringLiteral("at %1,%2, not %3,%4").arg(Outer(popup).x()).arg(Outer(popup).y()).arg(want.x()).arg(want.y())));
+        QVERIFY2(QTest::qWaitFor([&] { return OuterGeometry(popup).topLeft() == want; }, Patience),
+                 qPrintable(QStringLiteral("at %1,%2, not %3,%4").arg(OuterGeometry(popup).x()).arg(OuterGeometry(popup).y()).arg(want.x()).arg(want.y())));
     }
 
     // Shown again by hovering, a popup is brought up: shown, raised, active.
@@ -303,7 +290,7 @@ private slots:
     {
         TShownMainForm s;
         auto centred = [&] {
-            const QSize outer = Outer(&s.form).size();
+            const QSize outer = OuterGeometry(&s.form).size();
             return s.form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
         };
         QVERIFY(QTest::qWaitFor(centred, Patience));
@@ -326,19 +313,19 @@ private slots:
         for (QWidget *w : {static_cast<QWidget *>(s.form.SetSup->FTechForm), static_cast<QWidget *>(s.form.SetSup->FPCIForm)}) {
             w->show();
             QVERIFY(QTest::qWaitFor([&] { return Framed(w); }, Patience));
-            const QPoint before = Outer(w).topLeft();
-            const QPoint to(40, Screen().height() - Outer(w).height() - 40);
+            const QPoint before = OuterGeometry(w).topLeft();
+            const QPoint to(40, Screen().height() - OuterGeometry(w).height() - 40);
             // As a user drags it: through the window manager.
             QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QString::number(w->winId()),
                                                           QString::number(to.x()), QString::number(to.y())});
-            QVERIFY(QTest::qWaitFor([&] { return Outer(w).topLeft() != before; }, Patience));
-            const QPoint moved = Outer(w).topLeft();
+            QVERIFY(QTest::qWaitFor([&] { return OuterGeometry(w).topLeft() != before; }, Patience));
+            const QPoint moved = OuterGeometry(w).topLeft();
             w->hide();
             QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, Patience));
             w->show();
-            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && Outer(w).topLeft() == moved; }, Patience),
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && OuterGeometry(w).topLeft() == moved; }, Patience),
                      qPrintable(QStringLiteral("%1 came back at %2,%3, not %4,%5").arg(w->objectName())
-                                    .arg(Outer(w).x()).arg(Outer(w).y()).arg(moved.x()).arg(moved.y())));
+                                    .arg(OuterGeometry(w).x()).arg(OuterGeometry(w).y()).arg(moved.x()).arg(moved.y())));
             w->hide();
         }
     }
@@ -383,7 +370,7 @@ private slots:
         QTest::mouseClick(s.form.centralWidget(), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(QTest::qWaitFor([&] { return Above(&bench, &s.form); }, Patience));
         if (Screen().width() >= 1280)
-            QVERIFY2(Screen().contains(Outer(&bench)), "the bench does not fit beside Setup");
+            QVERIFY2(Screen().contains(OuterGeometry(&bench)), "the bench does not fit beside Setup");
     }
 };
 
