@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 using namespace trvsim;
@@ -170,13 +171,18 @@ QString TBenchWindow::CardErrors() const
 
 void TBenchWindow::PlaceBesideSetup()
 {
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     adjustSize();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize frame(8, 32); // room for the window manager's frame and caption
-        move(area.right() + 1 - width() - frame.width(), area.bottom() + 1 - height() - frame.height());
-    }
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame(8, 32); // room for the window manager's frame and caption
+    // On top only where it fits below the board; on a smaller screen it
+    // would cover Setup, so it is an ordinary window there.
+    const bool fits = width() + frame.width() <= area.width() && height() + frame.height() <= area.height() / 3;
+    setWindowFlag(Qt::WindowStaysOnTopHint, fits);
+    move(std::max(area.left(), area.right() + 1 - width() - frame.width()),
+         std::max(area.top(), area.bottom() + 1 - height() - frame.height()));
 }
 
 CardState &TBenchWindow::State()

@@ -35,8 +35,9 @@ public:
 
     // Takes what another bench or Setup changed, and refreshes the readouts.
     void Refresh();
-    // Setup runs maximised: the bench stays on top, in the bottom right
-    // corner of the screen, so that both are usable at once.
+    // Setup runs maximised: where the screen has room below the board, the
+    // bench stays on top there, in the bottom right corner, so that both
+    // are usable at once; on a smaller screen it is an ordinary window.
     void PlaceBesideSetup();
 
 private:
