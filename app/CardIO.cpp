@@ -127,23 +127,28 @@ double TAverage::Volts() const
     return double(Counts()) * VoltsPerCount(FVariant);
 }
 
+// The user's locale (decimal separator, minus sign) without group separators,
+// the one convention of every number the wizard shows.
+static QLocale UserNumbers()
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
 QString FormatCounts(int32_t counts)
 {
-    return QString::number(counts);
+    return UserNumbers().toString(counts);
 }
 
 QString FormatVolts(double volts)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(volts, 'f', 3);
+    return UserNumbers().toString(volts, 'f', 3);
 }
 
 QString FormatGeneral(double value)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 15);
+    return UserNumbers().toString(value, 'g', 15);
 }
 
 } // namespace CardIO

@@ -71,8 +71,8 @@ private:
     uint16_t FUnsigned = 0; // wrapping unsigned 16-bit sum
 };
 
-// Counts as plain decimal digits; volts with three decimals; both with the
-// user's decimal separator and no thousands separator.
+// Counts as plain decimal digits; volts with three decimals; all three with
+// the user's decimal separator and minus sign and no thousands separator.
 QString FormatCounts(int32_t counts);
 QString FormatVolts(double volts);
 // A number in the general format, up to 15 significant digits.

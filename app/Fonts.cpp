@@ -1,7 +1,9 @@
 #include "Fonts.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QString>
 
 void RegisterFonts()
@@ -10,8 +12,16 @@ void RegisterFonts()
     if (done)
         return;
     done = true;
-    const QString dir = QStringLiteral("/usr/share/wine/fonts/");
-    for (const char *file : {"ms_sans_serif.ttf", "tahoma.ttf", "tahomabd.ttf"})
-        QFontDatabase::addApplicationFont(dir + QLatin1String(file));
+    const QString wine = QStringLiteral("/usr/share/wine/fonts/");
+    QFontDatabase::addApplicationFont(wine + QLatin1String("tahoma.ttf"));
+    if (qApp->devicePixelRatio() > 1.0) {
+        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"));
+    } else {
+        const QDir strikes(QStringLiteral(":/fonts"), QStringLiteral("*.ttf"));
+        for (const QString &file : strikes.entryList())
+            QFontDatabase::addApplicationFont(strikes.filePath(file));
+        if (strikes.isEmpty())
+            QFontDatabase::addApplicationFont(wine + QLatin1String("ms_sans_serif.ttf"));
+    }
     QFont::insertSubstitution(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
 }

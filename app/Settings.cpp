@@ -1,16 +1,13 @@
 // Entry point: the application, the main window, the message loop.
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "template.h"
 
 #include <QApplication>
-#include <QFont>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    RegisterFonts();
-    // Every window, the popups included, speaks in the layout's font.
-    QApplication::setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    UseLayoutLook();
     TMainForm MainForm;
     MainForm.showMaximized();
     return application.exec();

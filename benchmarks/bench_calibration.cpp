@@ -2,7 +2,7 @@
 // ten seconds and prints the CPU time the process used and the passes per
 // second. Headless (QT_QPA_PLATFORM=offscreen), with the simulated driver
 // library on LD_LIBRARY_PATH.
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
@@ -26,7 +26,7 @@ double CpuSeconds()
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    RegisterFonts();
+    UseLayoutLook();
     TMainForm form;
     form.show();
     form.SetSupGetCardString(nullptr, 0);

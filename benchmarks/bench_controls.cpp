@@ -6,7 +6,7 @@
 // Runs headless (QT_QPA_PLATFORM=offscreen) with the simulated driver
 // library on LD_LIBRARY_PATH. Prints medians.
 #include "Board.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "JpegImage.h"
 #include "Jumpers.h"
 #include "Ring.h"
@@ -44,7 +44,7 @@ double MedianMicros(int runs, const std::function<void()> &work)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    RegisterFonts();
+    UseLayoutLook();
 
     const QImage photo = LoadJpeg(QStringLiteral(":/board.jpg"));
     const QRect rings[] = {{70, 148, 61, 36}, {502, 219, 42, 21}, {126, 0, 65, 60}, {454, 2, 85, 59}, {432, 108, 70, 42}};

@@ -6,7 +6,7 @@
 // - exit: the time from File, Exit to the end of the process, over 10 runs
 //   of a child Setup.
 // Prints the medians (and the ranges).
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "Support.h"
 #include "Wait.h"
 #include "template.h"
@@ -114,7 +114,7 @@ std::vector<double> Hovers(int count)
 int ExitChild(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    RegisterFonts();
+    UseLayoutLook();
     auto *form = new TMainForm;
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->showMaximized();
@@ -150,7 +150,7 @@ int main(int argc, char *argv[])
     if (argc >= 2 && std::strcmp(argv[1], "--exit-child") == 0)
         return ExitChild(argc, argv);
     QApplication application(argc, argv);
-    RegisterFonts();
+    UseLayoutLook();
     const std::vector<double> hovers = Hovers(20);
     Report("pointer enter to popup mapped (MapNotify)", hovers);
     const std::vector<double> exits = Exits(argv[0], 10);

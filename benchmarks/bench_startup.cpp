@@ -4,7 +4,7 @@
 // and the simulated driver library on LD_LIBRARY_PATH.
 //
 //   bench_startup [RUNS]
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "template.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ int Child(const char *kind, int argc, char **argv)
     QApplication application(argc, argv);
     FirstPaint watcher;
     if (std::strcmp(kind, "setup") == 0) {
-        RegisterFonts();
+        UseLayoutLook();
         auto *form = new TMainForm;
         form->installEventFilter(&watcher);
         form->showMaximized();

@@ -2,7 +2,7 @@
 // Previous, Next and Done, and the start message.
 #include "Board.h"
 #include "ClientArea.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
 #include "template.h"
@@ -32,7 +32,7 @@ class TestBoardView : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
     }
 

@@ -1,7 +1,7 @@
 // The calibration wizard against the simulated card: steps, buttons,
 // ranges, the ending, the refusals, and one whole calibration played the
 // way a technician would.
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
 #include "RunWizard.h"
@@ -158,7 +158,7 @@ class TestCalibration : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
         QApplication::setQuitOnLastWindowClosed(false);
     }

@@ -2,7 +2,7 @@
 // the number formats, the step texts and targets, and WaitMs.
 #include "CalibrationSteps.h"
 #include "CardIO.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
@@ -32,7 +32,7 @@ class TestCardIO : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
         form = new TMainForm;
     }
@@ -125,6 +125,14 @@ private slots:
         QCOMPARE(CardIO::FormatVolts(-1234.5), QStringLiteral("-1234,500"));
         QCOMPARE(CardIO::FormatGeneral(2.4875), QStringLiteral("2,4875"));
         QCOMPARE(CardIO::FormatCounts(-2048), QStringLiteral("-2048"));
+        // Swedish writes a real minus sign: counts, volts and targets alike.
+        QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+        const QString minus = QLocale().negativeSign();
+        QCOMPARE(minus, QString(QChar(0x2212)));
+        QCOMPARE(CardIO::FormatCounts(-1028), minus + QStringLiteral("1028"));
+        QCOMPARE(CardIO::FormatCounts(12345), QStringLiteral("12345"));
+        QCOMPARE(CardIO::FormatVolts(-5.02), minus + QStringLiteral("5,020"));
+        QCOMPARE(CardIO::FormatGeneral(-4.95), minus + QStringLiteral("4,95"));
         QLocale::setDefault(QLocale::c());
         QCOMPARE(CardIO::FormatVolts(0.0), QStringLiteral("0.000"));
     }

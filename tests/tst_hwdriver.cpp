@@ -5,7 +5,7 @@
 // reads its tree once per process, so each tree that the C entry points
 // must see is given to a child run of this program.
 #include "CardIO.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
 #include "ShownMainForm.h"
@@ -108,7 +108,7 @@ class TestHwDriver : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         QApplication::setQuitOnLastWindowClosed(false);
     }
 

@@ -1,6 +1,6 @@
 // The main window: the kernel-driver check, its components, texts and
 // initial states, and File, Exit.
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
 #include "Panel.h"
@@ -19,7 +19,7 @@ class TestMainForm : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { RegisterFonts(); }
+    void initTestCase() { UseLayoutLook(); }
     void init()
     {
         Machine::instance().reset();

@@ -1,6 +1,6 @@
 // The card option handlers: jumpers, switches and lists kept in step
 // through real clicks, list choices and focus moves.
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "Jumpers.h"
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
@@ -34,7 +34,7 @@ class TestOptions : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
     }
 

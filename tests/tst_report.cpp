@@ -2,7 +2,7 @@
 // a calibration leaves (with Prev, a skipped step and Quit), the report
 // window, and the PDF and CSV it saves.
 #include "CalibrationRecord.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
@@ -40,7 +40,7 @@ class TestReport : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
         QApplication::setQuitOnLastWindowClosed(false);
     }

@@ -2,7 +2,7 @@
 // title, the File-menu item, the installed-cards list, the help window's
 // timer, Start and Escape, and the Help menu.
 #include "Board.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "SetupSupporter.h"
 #include "SupportWindows.h"
@@ -58,7 +58,7 @@ class TestSupporter : public QObject {
 private slots:
     void initTestCase()
     {
-        RegisterFonts();
+        UseLayoutLook();
         LLTRVWDM::LoadDriverLibrary();
     }
     void init() { Machine::instance().reset(); }

@@ -141,7 +141,7 @@ void Chip(QPainter &p, QRect body, const QString &name, bool vertical = false)
     font.setPixelSize(7);
     p.setFont(font);
     p.setPen(QColor(170, 170, 175));
-    p.drawText(body.adjusted(2, 2, -2, -2), Qt::AlignCenter, name);
+    p.drawText(body.adjusted(1, 1, -1, -1), Qt::AlignCenter, name);
 }
 
 // A pin header of `count` square posts, pitch `pitch`, along (dx, dy).
@@ -287,17 +287,18 @@ QImage DrawBoard()
     p.drawEllipse(QPoint(26, 278), 6, 6);
 
     // Chips.
-    Chip(p, QRect(60, 20, 56, 22), QStringLiteral("MUX508"));
-    Chip(p, QRect(60, 90, 56, 22), QStringLiteral("MUX508"));
-    Chip(p, QRect(205, 40, 86, 30), QStringLiteral("AD1674"));
-    Chip(p, QRect(320, 22, 64, 24), QStringLiteral("DAC7625"));
-    Chip(p, QRect(320, 70, 42, 20), QStringLiteral("OP27"));
-    Chip(p, QRect(380, 70, 42, 20), QStringLiteral("OP27"));
-    Chip(p, QRect(175, 205, 120, 36), QStringLiteral("PCI 9050"));
-    Chip(p, QRect(330, 190, 100, 30), QStringLiteral("82C55A"));
-    Chip(p, QRect(330, 240, 56, 20), QStringLiteral("74HC244"));
-    Chip(p, QRect(450, 175, 40, 20), QStringLiteral("24C02"));
-    Chip(p, QRect(160, 110, 30, 52), QStringLiteral("REF"), true);
+    // Generic designators and functions, no maker's part numbers.
+    Chip(p, QRect(60, 20, 56, 22), QStringLiteral("U1\nMUX"));
+    Chip(p, QRect(60, 90, 56, 22), QStringLiteral("U2\nMUX"));
+    Chip(p, QRect(205, 40, 86, 30), QStringLiteral("U3\nADC"));
+    Chip(p, QRect(320, 22, 64, 24), QStringLiteral("U4\nDAC"));
+    Chip(p, QRect(320, 70, 42, 20), QStringLiteral("U5\nOP AMP"));
+    Chip(p, QRect(380, 70, 42, 20), QStringLiteral("U6\nOP AMP"));
+    Chip(p, QRect(175, 205, 120, 36), QStringLiteral("U7\nPCI BRIDGE"));
+    Chip(p, QRect(330, 190, 100, 30), QStringLiteral("U8\nPPI"));
+    Chip(p, QRect(330, 240, 56, 20), QStringLiteral("U9\nBUFFER"));
+    Chip(p, QRect(450, 175, 40, 20), QStringLiteral("U10\nEEPROM"));
+    Chip(p, QRect(160, 110, 30, 52), QStringLiteral("U11\nREF"), true);
 
     // Small parts: resistors and capacitors.
     for (int i = 0; i < 16; ++i) {

@@ -5,7 +5,7 @@
 #include "BenchWindow.h"
 #include "Board.h"
 #include "ClientArea.h"
-#include "Fonts.h"
+#include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
 #include "Support.h"
@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
         QVERIFY2(!XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).isEmpty(),
                  "no window manager");
-        RegisterFonts();
+        UseLayoutLook();
         QVERIFY(LLTRVWDM::LoadDriverLibrary());
         QApplication::setQuitOnLastWindowClosed(false);
     }
