@@ -7,27 +7,36 @@
 #include <QFontInfo>
 #include <QPainter>
 #include <QStyleOptionComboBox>
+#include <algorithm>
 
-bool DrawsBoldAsRegular(const QFont &font)
+bool OverstrikesBold(const QFont &font, qreal ratio)
 {
-    return font.weight() >= QFont::DemiBold && !QFontDatabase::isScalable(QFontInfo(font).family());
+    if (font.weight() < QFont::DemiBold)
+        return false;
+    const QString family = QFontInfo(font).family();
+    const QStringList styles = QFontDatabase::styles(family);
+    const bool ownBold = std::any_of(styles.begin(), styles.end(), [&](const QString &style) {
+        return QFontDatabase::weight(family, style) >= QFont::DemiBold;
+    });
+    return !ownBold && (!QFontDatabase::isScalable(family) || ratio > 1.0);
 }
 
 void DrawOverstruck(QPainter &painter, const QRect &rect, int flags, const QString &text)
 {
+    const qreal pixel = 1.0 / painter.device()->devicePixelRatioF();
     painter.save();
     QFont spaced = painter.font();
-    spaced.setLetterSpacing(QFont::AbsoluteSpacing, spaced.letterSpacing() + 1);
+    spaced.setLetterSpacing(QFont::AbsoluteSpacing, spaced.letterSpacing() + pixel);
     painter.setFont(spaced);
     painter.drawText(rect, flags, text);
-    painter.drawText(rect.translated(1, 0), flags, text);
+    painter.drawText(QRectF(rect).translated(pixel, 0), flags, text);
     painter.restore();
 }
 
 void TLayoutStyle::drawItemText(QPainter *painter, const QRect &rect, int flags, const QPalette &palette,
                                 bool enabled, const QString &text, QPalette::ColorRole textRole) const
 {
-    if (text.isEmpty() || !DrawsBoldAsRegular(painter->font())) {
+    if (text.isEmpty() || !OverstrikesBold(painter->font(), painter->device()->devicePixelRatioF())) {
         QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, textRole);
         return;
     }

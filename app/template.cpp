@@ -7,7 +7,9 @@
 #include "SupportWindows.h"
 #include "TrendChart.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QSignalBlocker>
 
 std::array<TTwoJumper *, 9> ChannelJumper{};
@@ -37,6 +39,18 @@ void SelectByTyping(QComboBox *box, TMainForm *form, void (TMainForm::*change)()
     });
 }
 
+// The picture for a screen of this device pixel ratio: at a whole ratio
+// above 1, each pixel repeated, so that it shows sharp instead of blurred.
+QPixmap WholePixelPixmap(const QImage &image, qreal ratio)
+{
+    const int n = qRound(ratio);
+    if (n < 2 || ratio != n)
+        return QPixmap::fromImage(image);
+    QPixmap pixmap = QPixmap::fromImage(image.scaled(image.size() * n, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    pixmap.setDevicePixelRatio(n);
+    return pixmap;
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
@@ -44,8 +58,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     setupUi(this);
     // What the form file cannot hold: the pictures and object references.
     BoardImage1->setPicture(LoadJpeg(QStringLiteral(":/board.jpg")));
-    Image1->setPixmap(QPixmap::fromImage(LoadJpeg(QStringLiteral(":/pots.jpg"))));
-    Image1->resize(Image1->pixmap().size());
+    Image1->setPixmap(WholePixelPixmap(LoadJpeg(QStringLiteral(":/pots.jpg")), qApp->devicePixelRatio()));
+    Image1->resize(Image1->pixmap().deviceIndependentSize().toSize());
     BoardImage1->setMenu(MainMenu1);
     BoardImage1->setFirst(ChannelHighlight);
     ChannelHighlight->setRadioPanel(ChannelPanel);

@@ -1,0 +1,200 @@
+// Text and pictures as they come out on a real X server, measured in
+// pixels: bold that is bold, the 10 pt strike, whole list items, no
+// letter-spacing at any device pixel ratio, pictures scaled pixel for pixel.
+// Run at ratio 1 and again under QT_SCALE_FACTOR=2.
+#include "Ink.h"
+#include "LLTRVWDM.h"
+#include "LayoutStyle.h"
+#include "ShownMainForm.h"
+#include "Support.h"
+#include "Wait.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyleOptionComboBox>
+#include <QtTest>
+
+namespace {
+
+constexpr int Patience = 10000;
+
+QImage Grab(QWidget *w) { return w->grab().toImage(); }
+
+// The widget drawn with another font, its own font restored afterwards.
+QImage GrabWith(QWidget *w, const QFont &font)
+{
+    const QFont own = w->font();
+    w->setFont(font);
+    const QImage image = Grab(w);
+    w->setFont(own);
+    return image;
+}
+
+QFont Regular(QFont font)
+{
+    font.setBold(false);
+    return font;
+}
+
+// The height of the text's first glyph: within the first band of inked
+// columns, the first band of inked rows.
+int FirstGlyphHeight(const QImage &image)
+{
+    const QRect ink = InkBounds(image);
+    int right = ink.left();
+    while (right <= ink.right() && InkCount(image, QRect(right, 0, 1, image.height())))
+        ++right;
+    const QRect glyph = InkBounds(image, QRect(ink.left(), 0, right - ink.left(), image.height()));
+    int bottom = glyph.top();
+    while (bottom <= glyph.bottom() && InkCount(image, QRect(glyph.left(), bottom, glyph.width(), 1)))
+        ++bottom;
+    return bottom - glyph.top();
+}
+
+QRect ToDevice(const QRect &r, qreal ratio)
+{
+    return QRect(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio), qRound(r.height() * ratio));
+}
+
+// The text alone in the font, unclipped, as device pixels at the ratio.
+QImage DrawnAlone(const QString &text, const QFont &font, qreal ratio)
+{
+    QImage image(QSize(400, 60) * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    QApplication::style()->drawItemText(&painter, QRect(10, 10, 380, 40), Qt::AlignLeft | Qt::AlignVCenter,
+                                        QApplication::palette(), true, text, QPalette::NoRole);
+    return image;
+}
+
+} // namespace
+
+class TestRendering : public QObject {
+    Q_OBJECT
+
+    qreal ratio() const { return qApp->devicePixelRatio(); }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        UseLayoutLook();
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        qInfo("device pixel ratio %g", ratio());
+    }
+
+    // Each bold label, in MS Sans Serif or Tahoma, has wider strokes and
+    // more ink than the same label drawn regular.
+    void boldLooksBold()
+    {
+        TShownMainForm s;
+        QVERIFY(WaitFor([&] { return s.form.SetSup->FHeaderLabel && s.form.SetSup->FPCIForm; }, Patience));
+        QPlainTextEdit *memo = s.form.SetSup->FPCIForm->PCIMemo;
+        const QList<QWidget *> bold = {s.form.SetSup->FHeaderLabel, memo, s.form.Label4, s.form.Label5,
+                                       s.form.Label6, s.form.Label7, s.form.Label8, s.form.Label9, s.form.Label11};
+        for (QWidget *w : bold) {
+            QVERIFY2(w->font().bold(), qPrintable(w->objectName()));
+            QWidget *surface = w == memo ? memo->viewport() : w;
+            const QImage asBold = Grab(surface);
+            const QImage asRegular = GrabWith(w, Regular(w->font()));
+            const double stroke = MeanStroke(asBold), regularStroke = MeanStroke(asRegular);
+            const int ink = InkCount(asBold), regularInk = InkCount(asRegular);
+            qInfo("%s: stroke %.2f vs %.2f px, ink %d vs %d", qPrintable(w->objectName()), stroke, regularStroke, ink,
+                  regularInk);
+            QVERIFY2(regularInk > 0, qPrintable(w->objectName()));
+            QVERIFY2(stroke >= regularStroke + 0.3, qPrintable(w->objectName()));
+            QVERIFY2(ink >= regularInk * 1.15, qPrintable(w->objectName()));
+        }
+    }
+
+    // The 10 pt labels are drawn larger than the window's 8 pt text; at
+    // ratio 1 with the 16-pixel strike, whose capitals are 10 pixels high
+    // (the 8 pt strike's are 9).
+    void tenPointIsLarger()
+    {
+        TShownMainForm s;
+        for (QLabel *label : {s.form.Label3, s.form.Label4}) {
+            QCOMPARE(label->font().pointSize(), 10);
+            QFont eight = label->font();
+            eight.setPointSize(8);
+            const int ten = FirstGlyphHeight(Grab(label));
+            const int small = FirstGlyphHeight(GrabWith(label, eight));
+            qInfo("%s: first capital %d px at 10 pt, %d px at 8 pt", qPrintable(label->objectName()), ten, small);
+            QVERIFY2(ten >= small + qRound(ratio()), qPrintable(label->objectName()));
+            if (ratio() == 1.0)
+                QCOMPARE(ten, 10);
+        }
+    }
+
+    // Every DAC range shows whole in its 89-pixel list: as much ink as the
+    // text drawn alone, clear of the arrow.
+    void dacItemsShowWhole()
+    {
+        TShownMainForm s;
+        for (QComboBox *box : {s.form.DACBox0, s.form.DACBox1}) {
+            QCOMPARE(box->width(), 89);
+            for (int i = 0; i < box->count(); ++i) {
+                box->setCurrentIndex(i);
+                QStyleOptionComboBox option;
+                option.initFrom(box);
+                option.frame = true;
+                const QRect field = ToDevice(
+                    box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box),
+                    ratio());
+                const QImage drawn = Grab(box);
+                const QRect ink = InkBounds(drawn, field);
+                const QRect whole = InkBounds(DrawnAlone(box->itemText(i), box->font(), ratio()));
+                QVERIFY2(ink.width() == whole.width(), qPrintable(box->itemText(i)));
+                QVERIFY2(ink.right() < field.right(), qPrintable(box->itemText(i)));
+            }
+        }
+    }
+
+    // Menu titles are not letter-spaced: no gap inside a word is wider
+    // than a third of the text's height (a bitmap face stretched to a
+    // larger ratio leaves its letters far apart).
+    void noLetterSpacing()
+    {
+        TShownMainForm s;
+        const QImage bar = Grab(s.form.MainMenu1);
+        int titles = 0;
+        for (QAction *action : s.form.MainMenu1->actions()) {
+            const QRect area = ToDevice(s.form.MainMenu1->actionGeometry(action), ratio());
+            const QRect ink = InkBounds(bar, area);
+            if (ink.isNull())
+                continue;
+            ++titles;
+            const int gap = WidestGap(bar, area);
+            qInfo("%s: text %d px high, widest gap %d px", qPrintable(action->text()), ink.height(), gap);
+            QVERIFY2(gap * 3 <= ink.height(), qPrintable(action->text()));
+        }
+        QCOMPARE(titles, 4); // File, Settings, Calibration, Help
+    }
+
+    // Above ratio 1 the photograph, the rings, the jumpers and the DIP
+    // switches are their composed pictures scaled pixel for pixel.
+    void picturesScaleWholePixels()
+    {
+        const int n = qRound(ratio());
+        if (n < 2 || ratio() != n)
+            QSKIP("needs an integer device pixel ratio above 1");
+        TShownMainForm s;
+        for (QWidget *w : std::initializer_list<QWidget *>{s.form.BoardImage1, s.form.DACHighlight, s.form.DACDip0,
+                                                           s.form.CH0, s.form.BufferJumper, s.form.Image1}) {
+            const QImage image = Grab(w);
+            const double share = WholeBlockShare(image, image.rect(), n);
+            qInfo("%s: %.4f of %dx%d blocks whole", qPrintable(w->objectName()), share, n, n);
+            QVERIFY2(share == 1.0, qPrintable(w->objectName()));
+        }
+    }
+};
+
+QTEST_MAIN(TestRendering)
+#include "tst_rendering.moc"
