@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QWindow>
 
 namespace {
 
@@ -25,6 +26,23 @@ constexpr int NoPanelMemoHeight = 58;
 constexpr int ButtonWidth = 58;
 constexpr int ButtonHeight = 25;
 constexpr int StatusHeight = 19;
+
+// Window managers such as openbox give a utility window (Qt::Tool)
+// minimise and maximise buttons whatever its Motif hints ask, and minimising
+// it iconifies the main window with it. Listed first as a toolbar, the
+// window has neither; managers that do not know the type still read it as
+// a utility window. Qt's xcb platform reads the type list from this window
+// property when the flags are applied, so they are applied once more.
+void AskForToolbarType(QWidget *window)
+{
+    constexpr int Toolbar = 0x08;
+    window->winId(); // creates the native window
+    QWindow *handle = window->windowHandle();
+    handle->setProperty("_q_xcb_wm_window_type", Toolbar);
+    const Qt::WindowFlags flags = handle->flags();
+    handle->setFlags(flags | Qt::WindowContextHelpButtonHint);
+    handle->setFlags(flags);
+}
 
 } // namespace
 
@@ -47,6 +65,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
         FFirstClient = QSize(NoPanelWidth, NoPanelHeight) - QSize(FFrame.left() + FFrame.right(), FFrame.top() + FFrame.bottom());
     }
     setWindowTitle(owner->FCaptionText);
+    AskForToolbarType(this);
     ApplySizeRule();
     FTag = int(owner->HighlightType());
 

@@ -17,11 +17,17 @@ inline QWidget *ClientArea(QWidget *window)
     return window;
 }
 
-// What the window manager's frame adds on each side of a window.
+// What the window manager's frame adds on each side of a window; none
+// while it is unknown. Until the manager publishes the frame's extents Qt
+// measures the frame window, which may still have its provisional size
+// (a side comes out negative): that is not known yet either.
 inline QMargins FrameMargins(const QWidget *window)
 {
     const QWindow *handle = window->windowHandle();
-    return handle ? handle->frameMargins() : QMargins();
+    const QMargins frame = handle ? handle->frameMargins() : QMargins();
+    if (frame.left() < 0 || frame.top() < 0 || frame.right() < 0 || frame.bottom() < 0)
+        return QMargins();
+    return frame;
 }
 
 // The window's outer rectangle on the screen, frame included.

@@ -229,6 +229,13 @@ private slots:
             QVERIFY(!(functions & (FuncMinimize | FuncMaximize)));
             QVERIFY(decorations & DecorTitle);
             QVERIFY(!(decorations & (DecorMinimize | DecorMaximize)));
+            // What the window manager then allows (and so draws buttons for).
+            const QString allowed = XProp({QStringLiteral("-id"), QString::number(popup->winId()),
+                                           QStringLiteral("_NET_WM_ALLOWED_ACTIONS")}).join(u' ');
+            QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
+            QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_MOVE")), qPrintable(allowed));
+            QVERIFY2(!allowed.contains(QLatin1String("_NET_WM_ACTION_MINIMIZE")), qPrintable(allowed));
+            QVERIFY2(!allowed.contains(QLatin1String("_NET_WM_ACTION_MAXIMIZE")), qPrintable(allowed));
             popup->close();
         }
     }
