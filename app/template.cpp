@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <future>
+#include <utility>
 
 std::array<TTwoJumper *, 9> ChannelJumper{};
 std::array<TDipSwitch *, 2> DACSwitch{};
@@ -55,10 +57,15 @@ QPixmap WholePixelPixmap(const QImage &image, qreal ratio)
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
+    // The pictures decode on another core while the form is built.
+    auto pictures = std::async(std::launch::async, [] {
+        return std::pair{LoadJpeg(QStringLiteral(":/board.jpg")), LoadJpeg(QStringLiteral(":/pots.jpg"))};
+    });
     setupUi(this);
     // What the form file cannot hold: the pictures and object references.
-    BoardImage1->setPicture(LoadJpeg(QStringLiteral(":/board.jpg")));
-    Image1->setPixmap(WholePixelPixmap(LoadJpeg(QStringLiteral(":/pots.jpg")), qApp->devicePixelRatio()));
+    const auto [board, pots] = pictures.get();
+    BoardImage1->setPicture(board);
+    Image1->setPixmap(WholePixelPixmap(pots, qApp->devicePixelRatio()));
     Image1->resize(Image1->pixmap().deviceIndependentSize().toSize());
     BoardImage1->setMenu(MainMenu1);
     BoardImage1->setFirst(ChannelHighlight);

@@ -6,6 +6,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QWindow>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -75,9 +76,12 @@ void TSetupSupporter::RegisterApplicationIdle()
 
 void TSetupSupporter::ApplicationIdle()
 {
-    // The first idle moment of the main window on screen, not of a message
-    // box shown while it is being created.
-    if (!MainWindow() || !MainWindow()->isVisible() || QApplication::activeModalWidget())
+    // The first idle moment of the main window on screen (exposed, so
+    // already painted once: it shows before the support windows are
+    // built), not of a message box shown while it is being created.
+    QWidget *main = MainWindow();
+    if (!main || !main->isVisible() || !main->windowHandle() || !main->windowHandle()->isExposed()
+        || QApplication::activeModalWidget())
         return;
     disconnect(FIdle);
     FIdle = {};

@@ -114,6 +114,28 @@ bool Activate(QWidget *w)
     return QTest::qWaitFor([&] { return w->isActiveWindow(); }, Patience);
 }
 
+// Notes whether the support windows existed when the main window first
+// painted.
+class TFirstPaintWatch : public QObject {
+public:
+    explicit TFirstPaintWatch(TMainForm *form) : FForm(form) { form->installEventFilter(this); }
+    bool FPainted = false;
+    bool FSupportBuiltFirst = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !FPainted) {
+            FPainted = true;
+            FSupportBuiltFirst = FForm->SetSup->FHeaderLabel != nullptr;
+        }
+        return false;
+    }
+
+private:
+    TMainForm *FForm;
+};
+
 } // namespace
 
 class TestDesktop : public QObject {
@@ -128,6 +150,18 @@ private slots:
         UseLayoutLook();
         QVERIFY(LLTRVWDM::LoadDriverLibrary());
         QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    // The main window is on the screen, painted, before the support
+    // windows are built at the first idle moment.
+    void mainWindowPaintsBeforeTheSupportWindows()
+    {
+        TMainForm form;
+        TFirstPaintWatch watch(&form);
+        form.showMaximized();
+        QVERIFY(WaitFor([&] { return form.SetSup->FHeaderLabel != nullptr; }, Patience));
+        QVERIFY(watch.FPainted);
+        QVERIFY(!watch.FSupportBuiltFirst);
     }
 
     void init()
