@@ -122,12 +122,14 @@ void TPopupForm::ApplySizeRule()
     const QSize outer = (FFirstClient + frame).expandedTo(QSize(MinimumWidth, MinimumHeight));
     setMinimumSize(outer - frame);
     resize(outer - frame);
+    FRuledSize = size();
 }
 
 void TPopupForm::Place()
 {
     setGeometry(QRect(FPlace + QPoint(FFrame.left(), FFrame.top()), size()));
     HoldOnScreen();
+    FPlacedAt = geometry().topLeft();
 }
 
 void TPopupForm::HoldOnScreen()
@@ -153,25 +155,24 @@ void TPopupForm::HoldOnScreen()
 void TPopupForm::FrameChanged()
 {
     // The window manager frames the window some time after it is shown,
-    // and may change the frame later: the size rule and the place are made
-    // again with the real frame, once; later changes only hold it on the
+    // and until it publishes the frame's extents Qt may measure a frame
+    // still being built. So each time the frame changes, the size rule and
+    // the place are made again with it, as long as the user has not
+    // resized or moved the window since; otherwise it is only held on the
     // screen.
     if (!isVisible())
         return;
     const QMargins frame = FrameMargins(this);
-    if (frame.isNull())
+    if (frame.isNull() || (FFramed && frame == FFrame))
         return;
-    const bool first = !FFramed;
     FFramed = true;
-    if (frame == FFrame)
-        return;
     FFrame = frame;
-    if (first) {
+    if (size() == FRuledSize)
         ApplySizeRule();
+    if (geometry().topLeft() == FPlacedAt)
         Place();
-    } else {
+    else
         HoldOnScreen();
-    }
 }
 
 void TPopupForm::FocusFirst()

@@ -49,7 +49,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // Makes the size rule and the place again when the frame has changed.
+    // Makes the size rule and the place again when the frame has changed,
+    // unless the user has resized or moved the window.
     void FrameChanged();
     // Outer size at least 194 x 122 and never smaller, with the frame FFrame.
     void ApplySizeRule();
@@ -64,4 +65,6 @@ private:
     QPoint FPlace;        // where the layout puts the window's outer corner
     QMargins FFrame;      // the frame assumed so far
     bool FFramed = false; // the window manager's frame has been seen
+    QSize FRuledSize;     // the client size the size rule last gave
+    QPoint FPlacedAt;     // the client's position as placing last left it
 };
