@@ -1,12 +1,12 @@
 // TMainForm's calibration wizard and card identification.
 #include "CalibrationSteps.h"
 #include "LLTRVWDM.h"
+#include "MessageBox.h"
 #include "ReportWindow.h"
 #include "TrendChart.h"
 #include "template.h"
 
 #include <QCloseEvent>
-#include "MessageBox.h"
 
 namespace {
 

@@ -6,6 +6,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
+// How long the desktop tests wait for a window manager's answer: a loaded
+// machine may be slow, never this slow.
+inline constexpr int Patience = 10000; // ms
+
 template <typename Condition>
 bool WaitFor(Condition condition, int timeoutMs = 5000)
 {

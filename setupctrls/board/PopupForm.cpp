@@ -152,7 +152,7 @@ void TPopupForm::HoldOnScreen()
         setGeometry(QRect(p + QPoint(FFrame.left(), FFrame.top()), size()));
 }
 
-void TPopupForm::FrameChanged()
+void TPopupForm::FrameChanged(const QMargins &frame)
 {
     // The window manager frames the window some time after it is shown,
     // and until it publishes the frame's extents Qt may measure a frame
@@ -162,7 +162,6 @@ void TPopupForm::FrameChanged()
     // screen.
     if (!isVisible())
         return;
-    const QMargins frame = FrameMargins(this);
     if (frame.isNull() || (FFramed && frame == FFrame))
         return;
     FFramed = true;

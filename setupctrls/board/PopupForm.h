@@ -51,7 +51,7 @@ protected:
 private:
     // Makes the size rule and the place again when the frame has changed,
     // unless the user has resized or moved the window.
-    void FrameChanged();
+    void FrameChanged(const QMargins &frame);
     // Outer size at least 194 x 122 and never smaller, with the frame FFrame.
     void ApplySizeRule();
     // The window at FPlace, frame included, held on the screen.

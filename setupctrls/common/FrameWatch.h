@@ -18,7 +18,6 @@ class TFrameWatch : public QObject {
 public:
     // Watches `window` (a top-level widget) and lives as long as it does.
     explicit TFrameWatch(QWidget *window);
-    QMargins Frame() const { return FFrame; }
 
 signals:
     void FrameChanged(const QMargins &frame);

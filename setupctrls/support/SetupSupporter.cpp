@@ -6,12 +6,12 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QWindow>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QWindow>
 #include <algorithm>
 
 namespace {

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int Patience = 10000; // ms: a loaded machine may be slow, never this slow
 
 QStringList XProp(const QStringList &args)
 {

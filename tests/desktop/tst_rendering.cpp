@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int Patience = 10000;
-
 QImage Grab(QWidget *w) { return w->grab().toImage(); }
 
 // The widget drawn with another font, its own font restored afterwards.
