@@ -32,13 +32,26 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
         model = QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)");
     else
         return QString(); // another kind of card never becomes the wizard's target
-    BaseAddress = uint16_t(base);
-    FCardModel = model.section(u' ', 0, 0);
-    return model + QStringLiteral("\r\nBase Address: ") + QStringLiteral("%1").arg(base, 4, 16, QLatin1Char('0')).toUpper();
+    const QString baseText = QStringLiteral("%1").arg(base, 4, 16, QLatin1Char('0')).toUpper();
+    if (base > 0xFFFF) {
+        // Listed as it is, but never driven at a truncated address.
+        FUnaddressableCard = model.section(u' ', 0, 0) + QStringLiteral(" at base address ") + baseText;
+    } else {
+        BaseAddress = uint16_t(base);
+        FCardModel = model.section(u' ', 0, 0);
+    }
+    return model + QStringLiteral("\r\nBase Address: ") + baseText;
 }
 
 void TMainForm::CalibButtonClick()
 {
+    if (BaseAddress == 0 && !FUnaddressableCard.isEmpty()) {
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"),
+                       QStringLiteral("The %1 lies above the 16-bit I/O ports that Setup drives, so it "
+                                      "cannot be calibrated here.").arg(FUnaddressableCard),
+                       QMessageBox::Ok);
+        return;
+    }
     if (BaseAddress == 0) {
         // Without a card the registers would be the machine's ports 0 to 15.
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"),

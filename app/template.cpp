@@ -1,5 +1,6 @@
 #include "template.h"
 
+#include "DriverCheck.h"
 #include "JpegImage.h"
 #include "LLTRVWDM.h"
 #include "MessageBox.h"
@@ -97,17 +98,13 @@ void TMainForm::FormCreate()
     ChannelJumper = {nullptr, CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7};
     DACSwitch = {DACDip0, DACDip1};
     SetSup->RegisterApplicationIdle();
-    if ((LLTRVWDM::InPortB(DriverCheckPort) & 0xFFFF) == 0xAA55) {
+    if (const TDriverFault fault = CheckDriver(); fault != TDriverFault::None) {
         // The text names the driver's Windows file; the informative text
-        // says what a Linux user must do.
+        // says what a Linux user must do, for the cause found.
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Warning"),
                        QStringLiteral("TARVIKNT.SYS not detected. Please copy TARVIKNT.SYS into "
                                       "[NT]/system32/drivers and re-run this setup program."),
-                       QMessageBox::Ok | QMessageBox::Cancel,
-                       QStringLiteral("On Linux, Setup reaches the card through its sysfs resource file, which the "
-                                      "installed package opens to the group rz4070. Add yourself to that group with\n"
-                                      "    sudo usermod -aG rz4070 $USER\n"
-                                      "then log out and log in again."));
+                       QMessageBox::Ok | QMessageBox::Cancel, DriverAdvice(fault));
     }
 }
 

@@ -24,9 +24,6 @@ extern std::array<uint8_t, 2> DACRange;           // range index per DAC
 extern uint16_t BaseAddress;                      // I/O base of the card in use
 extern int32_t CalibStep;                         // wizard step
 
-// Port read at start-up to tell whether the kernel driver is loaded.
-inline constexpr uint32_t DriverCheckPort = 0x61;
-
 class TMainForm : public QMainWindow, public Ui::TMainForm {
     Q_OBJECT
 
@@ -91,4 +88,7 @@ private:
     int FWizards = 0;       // wizards running, nested ones included
     int FShownStep = 0;     // the step the trend and report belong to
     QString FCardModel;     // the model of the card in BaseAddress
+    // A card listed at a base above 0xFFFF, which 16-bit ports cannot reach
+    // (its model and base), for the wizard's refusal.
+    QString FUnaddressableCard;
 };

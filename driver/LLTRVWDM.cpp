@@ -59,7 +59,7 @@ bool LoadDriverLibrary(const QString &fileName)
     if (!lib->load() && fileName.isEmpty())
         lib = std::make_unique<QLibrary>(InstalledLibrary());
     if (!lib->isLoaded() && !lib->load())
-        return false;
+        return false; // b.library stays null: nothing was loaded
     b.inPortB = resolve<TInPortB>(*lib, "InPortB");
     b.inPort = resolve<TInPort>(*lib, "InPort");
     b.outPortB = resolve<TOutPortB>(*lib, "OutPortB");
@@ -71,6 +71,11 @@ bool LoadDriverLibrary(const QString &fileName)
     // library's own state (a card model, granted ports) must not be reset.
     b.library = std::move(lib);
     return b.complete;
+}
+
+bool DriverLibraryLoaded()
+{
+    return bound().library != nullptr;
 }
 
 bool DriverLibraryComplete()

@@ -16,6 +16,8 @@ namespace LLTRVWDM {
 // path first (where the simulated card is put), then in the installed
 // program's own library directory.
 bool LoadDriverLibrary(const QString &fileName = QString());
+// Whether the library file was found and loaded.
+bool DriverLibraryLoaded();
 // Whether the loaded library has all six entry points.
 bool DriverLibraryComplete();
 

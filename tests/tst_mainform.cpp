@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLibrary>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -56,12 +57,65 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
     }
 
-    void missingLibraryWarns()
+    // The warning's advice fits its cause: a library that is missing or
+    // lacks an entry point needs reinstalling, not the group; a card whose
+    // file does not open needs the group.
+    void adviceFitsTheCause_data()
     {
-        LLTRVWDM::LoadDriverLibrary(QStringLiteral("libtrvwdm-not-installed.so.1"));
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<bool>("kernelDriver");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("doesNotSay");
+        QTest::newRow("library missing") << QStringLiteral("libtrvwdm-not-installed.so.1") << true
+                                         << QStringLiteral("could not load") << QStringLiteral("usermod");
+        QTest::newRow("entry point missing") << QStringLiteral(PARTIAL_DRIVER) << true
+                                             << QStringLiteral("lacks some of its operations")
+                                             << QStringLiteral("usermod");
+        QTest::newRow("card not accessible") << QString() << false
+                                             << QStringLiteral("sudo usermod -aG rz4070 $USER")
+                                             << QStringLiteral("reinstall");
+    }
+
+    void adviceFitsTheCause()
+    {
+        QFETCH(QString, library);
+        QFETCH(bool, kernelDriver);
+        QFETCH(QString, says);
+        QFETCH(QString, doesNotSay);
+        LLTRVWDM::LoadDriverLibrary(library);
+        Machine::instance().setKernelDriverLoaded(kernelDriver);
         ModalBoxes boxes(QMessageBox::Ok);
         TMainForm form;
         QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].caption, QStringLiteral("Warning"));
+        QVERIFY2(boxes.seen[0].informativeText.contains(says), qPrintable(boxes.seen[0].informativeText));
+        QVERIFY2(!boxes.seen[0].informativeText.contains(doesNotSay, Qt::CaseInsensitive),
+                 qPrintable(boxes.seen[0].informativeText));
+    }
+
+    // A card the library reports above 0xFFFF is listed as reported, but
+    // the wizard refuses it and writes no port, instead of driving the
+    // truncated address.
+    void cardAbove16BitPortsIsRefused()
+    {
+        QVERIFY(LLTRVWDM::LoadDriverLibrary(QStringLiteral(HIGH_BASE_DRIVER)));
+        QLibrary fake(QStringLiteral(HIGH_BASE_DRIVER));
+        const auto writes = reinterpret_cast<int (*)()>(fake.resolve("PortWrites"));
+        QVERIFY(writes);
+        ModalBoxes boxes(QMessageBox::Ok);
+        TMainForm form;
+        QCOMPARE(form.SetSupGetCardString(nullptr, 0),
+                 QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: 1E800"));
+        QCOMPARE(BaseAddress, uint16_t(0));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.CalibButtonClick();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].caption, QStringLiteral("Calibration"));
+        QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("PCI-RZ4070 at base address 1E800")),
+                 qPrintable(boxes.seen[0].text));
+        QVERIFY(!form.InstPanel->isVisible());
+        QCOMPARE(writes(), 0);
     }
 
     void windowAndMenus()
