@@ -58,8 +58,8 @@ sed -e 's/ATTR{vendor}=="0x7a4c"/ATTR{vendor}=="0x1b36"/' -e 's/ATTR{device}=="0
 diff <(sed -e 's/0x7a4c/VENDOR/' -e 's/0x6d21|0x6d22/DEVICE/' "$rule") \
      <(sed -e 's/0x1b36/VENDOR/' -e 's/0x0005/DEVICE/' "$root/usr/lib/udev/rules.d/70-rz4070.rules") >/dev/null
 cp "$sysusers" "$root/usr/lib/sysusers.d/rz4070-setup.conf"
-mkdir -p "$root/usr/lib/rz4070-setup"
-cp -p "$vm/pkg/contents/usr/lib/rz4070-setup/rz4070-grant" "$root/usr/lib/rz4070-setup/"
+mkdir -p "$root/usr/libexec/rz4070-setup"
+cp -p "$vm/pkg/contents/usr/libexec/rz4070-setup/rz4070-grant" "$root/usr/libexec/rz4070-setup/"
 mkdir -p "$root/$(dirname "$library")"
 cp "$vm/pkg/contents/$library" "$root/$library"
 # vm_check sits beside where the program is installed, so that the binding
