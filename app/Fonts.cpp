@@ -15,7 +15,9 @@ void RegisterFonts()
     const QString wine = QStringLiteral("/usr/share/wine/fonts/");
     QFontDatabase::addApplicationFont(wine + QLatin1String("tahoma.ttf"));
     if (qApp->devicePixelRatio() > 1.0) {
-        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"));
+        // Tahoma's outlines, named MS Sans Serif, with its line height.
+        if (QFontDatabase::addApplicationFont(QStringLiteral(":/standin/ms_sans_serif.ttf")) < 0)
+            QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"));
     } else {
         const QDir strikes(QStringLiteral(":/fonts"), QStringLiteral("*.ttf"));
         for (const QString &file : strikes.entryList())

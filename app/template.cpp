@@ -116,13 +116,13 @@ void TMainForm::Exit2Click()
 void TMainForm::Howtousethisprogram1Click()
 {
     if (SetSup->FHelpForm)
-        SetSup->FHelpForm->show();
+        SetSup->FHelpForm->ShowUp();
 }
 
 void TMainForm::TechnicalSupport1Click()
 {
     if (SetSup->FTechForm)
-        SetSup->FTechForm->show();
+        SetSup->FTechForm->ShowUp();
 }
 
 void TMainForm::ChannelClick(QObject *Sender)

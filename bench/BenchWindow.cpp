@@ -55,8 +55,12 @@ QString Volts(double v)
 } // namespace
 
 TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget *parent)
-    : QWidget(parent), FState(&state), FShared(shared), FCard(DeviceRZ4070, DefaultBase)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      FState(&state), FShared(shared), FCard(DeviceRZ4070, DefaultBase)
 {
+    // No maximise and a fixed size: the bench, on top of a maximised Setup,
+    // must never grow over it.
     FCard.UseState(&state);
     setWindowTitle(QStringLiteral("Virtual bench: PCI-RZ4070 (simulated card)"));
     setStyleSheet(QLatin1String(Style));
@@ -68,6 +72,7 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     layout->addWidget(wiringPanel(), 1, 0);
     layout->addWidget(readoutPanel(), 1, 1);
     layout->addWidget(errorsPanel(), 1, 2);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     Refresh();
     connect(&FTimer, &QTimer::timeout, this, &TBenchWindow::Refresh);
     FTimer.start(50);

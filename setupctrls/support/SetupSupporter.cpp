@@ -114,7 +114,7 @@ void TSetupSupporter::BuildSupportWindows()
     if (OnGetCardString) {
         AddDisplayPCIItem();
         FPCIForm = new TPCIForm(main, name);
-        FPCIForm->show();
+        FPCIForm->ShowUp();
         found = ListCards();
     }
     const QString series = FbSeries ? QStringLiteral(" Series") : QString();
@@ -122,7 +122,9 @@ void TSetupSupporter::BuildSupportWindows()
                                 : QStringLiteral("No ") + name + (FbSeries ? QStringLiteral(" Series Card") : QString())
                                       + QStringLiteral(" Found"));
     FHeaderLabel->show();
-    FHeaderLabel->raise();
+    // A label is drawn on its parent's surface, beneath the panels and the
+    // board, whatever the order they were made in.
+    FHeaderLabel->lower();
 
     FHelpPending = true;
     UpdateTimer();
@@ -169,7 +171,7 @@ bool TSetupSupporter::ListCards()
 void TSetupSupporter::DisplayPCIClick()
 {
     if (FPCIForm)
-        FPCIForm->show();
+        FPCIForm->ShowUp();
 }
 
 void TSetupSupporter::UpdateTimer()
@@ -184,7 +186,7 @@ void TSetupSupporter::TimerTick()
     if (!FHelpPending)
         return;
     if (FHelpForm)
-        FHelpForm->show();
+        FHelpForm->ShowUp();
     FHelpPending = false;
     UpdateTimer();
 }

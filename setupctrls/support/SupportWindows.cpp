@@ -3,6 +3,7 @@
 #include "BoardImage.h"
 #include "Canvas.h"
 #include "ClientArea.h"
+#include "FrameWatch.h"
 #include "RtfReader.h"
 
 #include <QApplication>
@@ -12,12 +13,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace {
 
 constexpr int ClientWidth = 305;
 constexpr int HelpClientHeight = 138;
 constexpr int TextClientHeight = 122;
+// The states in which a window on top would hide everything under it.
+constexpr Qt::WindowStates Covering = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 QString SeriesSuffix(const TSupportTexts &t)
 {
@@ -76,17 +80,34 @@ QSize HelpClientSize(const QSize &screen)
 }
 
 TSupportWindow::TSupportWindow(QWidget *owner, const QString &name, const QString &caption)
-    : QDialog(owner, Qt::Window | Qt::WindowStaysOnTopHint)
+    : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(name);
     setWindowTitle(caption);
     setModal(false);
 }
 
+void TSupportWindow::ShowUp()
+{
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void TSupportWindow::resizeEvent(QResizeEvent *event)
 {
     FLayout.Apply(size());
     QDialog::resizeEvent(event);
+}
+
+void TSupportWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Covering))
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~Covering); });
 }
 
 void TSupportWindow::closeEvent(QCloseEvent *event)
@@ -147,14 +168,42 @@ void THelpForm::reject()
 
 void THelpForm::showEvent(QShowEvent *event)
 {
-    // Centred over the main window when first shown.
+    // Centred over the main window when first shown. The window manager may
+    // still be maximising the main window and framing both, so each later
+    // change of either re-centres it, until the user moves it.
     if (!FPlaced && parentWidget()) {
         FPlaced = true;
-        const QRect main = OuterGeometry(parentWidget()->window());
-        move(main.center() - QPoint(width() / 2, height() / 2));
+        QWidget *main = parentWidget()->window();
+        main->installEventFilter(this);
+        connect(new TFrameWatch(main), &TFrameWatch::FrameChanged, this, &THelpForm::Recentre);
+        connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &THelpForm::Recentre);
+        Centre();
     }
     QDialog::showEvent(event);
     StartButton->setFocus();
+}
+
+bool THelpForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        Recentre();
+    return TSupportWindow::eventFilter(watched, event);
+}
+
+void THelpForm::Centre()
+{
+    const QRect main = OuterGeometry(parentWidget()->window());
+    const QMargins frame = FrameMargins(this);
+    const QSize outer = size().grownBy(frame);
+    const QPoint topLeft = main.topLeft() + QPoint((main.width() - outer.width()) / 2, (main.height() - outer.height()) / 2);
+    setGeometry(QRect(topLeft + QPoint(frame.left(), frame.top()), size()));
+    FPlacedAt = geometry().topLeft();
+}
+
+void THelpForm::Recentre()
+{
+    if (isVisible() && geometry().topLeft() == FPlacedAt)
+        Centre();
 }
 
 void THelpForm::StartButtonClick()

@@ -1,6 +1,11 @@
 // The setup supporter's three windows: help (THelpForm), technical support
 // (TTechForm) and installed cards (TPCIForm). Each stays on top, is never
-// modal, and hides instead of closing.
+// modal, and hides instead of closing. They belong to the main window
+// (dialogs transient for it): the window manager minimises and restores
+// them with it. They offer close and minimise, not maximise: a helper on
+// top would cover everything. A window manager that still maximises them
+// (openbox allows it to every resizable window) sees them return to their
+// normal size.
 #pragma once
 
 #include "Anchors.h"
@@ -38,8 +43,14 @@ class TSupportWindow : public QDialog {
 public:
     TSupportWindow(QWidget *owner, const QString &name, const QString &caption);
 
+    // Brings the window up, whatever the user left it as: shown, not
+    // minimised, raised and active. What the menu items and the first
+    // timer tick do.
+    void ShowUp();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     // The close box only hides the window.
     void closeEvent(QCloseEvent *event) override;
     // Keeps the place the window had (or the user gave it).
@@ -66,9 +77,17 @@ protected:
     // Escape, like Enter, is the Start button.
     void reject() override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Centred over the main window as it is now, frames included.
+    void Centre();
+    // The main window or this window got its size, place or frame: centred
+    // again, unless the user has moved this window since it was centred.
+    void Recentre();
+
     bool FPlaced = false;
+    QPoint FPlacedAt; // where Centre() put the client area
 };
 
 // A text view above a centred Close button: the support and card windows.

@@ -53,6 +53,32 @@ bool Above(const QWidget *upper, const QWidget *lower)
     return u >= 0 && l >= 0 && u > l;
 }
 
+// The window's _NET_WM_STATE, as the window manager keeps it.
+QString NetState(const QWidget *w)
+{
+    return XProp({QStringLiteral("-id"), QString::number(w->winId()), QStringLiteral("_NET_WM_STATE")}).join(u' ');
+}
+
+// Whether the X server shows the window: mapped, not minimised.
+bool Viewable(const QWidget *w)
+{
+    QProcess info;
+    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w->winId())});
+    return info.waitForFinished(5000) && info.readAllStandardOutput().contains("Map State: IsViewable")
+           && !NetState(w).contains(QLatin1String("_NET_WM_STATE_HIDDEN"));
+}
+
+bool ActiveOnTheServer(const QWidget *w)
+{
+    const QStringList active = XProp({QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+    return !active.isEmpty() && active.last().toULongLong(nullptr, 16) == w->winId();
+}
+
+void XDoTool(const QStringList &args)
+{
+    QProcess::execute(QStringLiteral("xdotool"), args);
+}
+
 bool Framed(const QWidget *w)
 {
     return w->isVisible() && !FrameMargins(w).isNull();
@@ -105,6 +131,45 @@ TPopupForm *Open(TShownMainForm &s, const char *entry, TBoardHighlight *h)
     if (!QTest::qWaitFor([&] { return h->FPopup && h->FPopup->FrameKnown() && OnScreen(h->FPopup) && h->FPopup->isActiveWindow(); }, Patience))
         return nullptr;
     return h->FPopup;
+}
+
+// Double-clicks the window's caption, as a user who wants it maximised.
+void DoubleClickCaption(const QWidget *w)
+{
+    const QRect outer = OuterGeometry(w);
+    const QPoint at(outer.center().x(), outer.top() + FrameMargins(w).top() / 2);
+    XDoTool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+    XDoTool({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+             QStringLiteral("80"), QStringLiteral("1")});
+}
+
+// Records whether a window was ever maximised.
+class TMaximisedWatch : public QObject {
+public:
+    explicit TMaximisedWatch(QWidget *w) { w->installEventFilter(this); }
+    bool FSeen = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowStateChange && static_cast<QWidget *>(watched)->isMaximized())
+            FSeen = true;
+        return false;
+    }
+};
+
+// A double-click on the caption leaves the window at its size, not
+// maximised, whatever the window manager allows.
+bool NeverMaximised(QWidget *w)
+{
+    const QSize before = w->size();
+    TMaximisedWatch watch(w);
+    DoubleClickCaption(w);
+    // The window manager's answer, if any, comes first.
+    [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return watch.FSeen; }, 2000);
+    return QTest::qWaitFor([&] {
+        return !NetState(w).contains(QLatin1String("MAXIMIZED")) && !w->isMaximized() && w->size() == before;
+    }, Patience);
 }
 
 bool Activate(QWidget *w)
@@ -396,6 +461,90 @@ private slots:
         QVERIFY2(above, "the message box opened under the popup");
     }
 
+    // A support window the user minimised comes back from its menu item:
+    // shown, raised above the main window and active.
+    void supportWindowsComeBackFromTheirMenuItems()
+    {
+        TShownMainForm s;
+        TSetupSupporter *sup = s.form.SetSup;
+        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
+        const std::pair<QWidget *, QAction *> cases[] = {
+            {sup->FHelpForm, s.form.Howtousethisprogram1},
+            {sup->FTechForm, s.form.TechnicalSupport1},
+            {sup->FPCIForm, s.form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}};
+        for (const auto &[w, item] : cases) {
+            QVERIFY(item);
+            item->trigger();
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && Viewable(w); }, Patience), qPrintable(w->objectName()));
+            XDoTool({QStringLiteral("windowminimize"), QString::number(w->winId())});
+            QVERIFY2(QTest::qWaitFor([&] { return NetState(w).contains(QLatin1String("_NET_WM_STATE_HIDDEN")); }, Patience),
+                     qPrintable(w->objectName()));
+            item->trigger();
+            QVERIFY2(QTest::qWaitFor([&] { return Viewable(w) && Above(w, &s.form) && ActiveOnTheServer(w); }, Patience),
+                     qPrintable(w->objectName() + QStringLiteral(": ") + NetState(w)));
+        }
+    }
+
+    // The support windows belong to the main window: minimised with it,
+    // back with it, above it. They offer minimise and close, and are never
+    // maximised.
+    void supportWindowsFollowTheMainWindow()
+    {
+        TShownMainForm s;
+        TSetupSupporter *sup = s.form.SetSup;
+        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
+        s.form.TechnicalSupport1->trigger();
+        const QList<QWidget *> windows = {sup->FHelpForm, sup->FTechForm, sup->FPCIForm};
+        for (QWidget *w : windows)
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && Viewable(w); }, Patience), qPrintable(w->objectName()));
+        XDoTool({QStringLiteral("windowminimize"), QString::number(s.form.winId())});
+        QVERIFY(QTest::qWaitFor([&] {
+            return !Viewable(&s.form) && std::none_of(windows.begin(), windows.end(), Viewable);
+        }, Patience));
+        XDoTool({QStringLiteral("windowactivate"), QString::number(s.form.winId())});
+        QVERIFY(QTest::qWaitFor([&] {
+            return Viewable(&s.form) && std::all_of(windows.begin(), windows.end(), [&](QWidget *w) {
+                return Viewable(w) && Above(w, &s.form);
+            });
+        }, Patience));
+        for (QWidget *w : windows) {
+            const QString allowed = XProp({QStringLiteral("-id"), QString::number(w->winId()),
+                                           QStringLiteral("_NET_WM_ALLOWED_ACTIONS")}).join(u' ');
+            QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_MINIMIZE")), qPrintable(allowed));
+            QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
+        }
+        QVERIFY2(NeverMaximised(sup->FTechForm), qPrintable(NetState(sup->FTechForm)));
+    }
+
+    // The title is drawn beneath the panels: on the screen, the instruction
+    // panel shows its own pixels where the title's band crosses it.
+    void titleLiesBeneathThePanels()
+    {
+        TShownMainForm s;
+        TSetupSupporter *sup = s.form.SetSup;
+        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
+        for (QWidget *w : {static_cast<QWidget *>(sup->FHelpForm), static_cast<QWidget *>(sup->FPCIForm)})
+            w->hide();
+        s.form.InstPanel->show();
+        QWidget *panel = s.form.InstPanel;
+        const QRect global(panel->mapToGlobal(QPoint(0, 0)), panel->size());
+        const QRect title(sup->FHeaderLabel->mapToGlobal(QPoint(0, 0)), sup->FHeaderLabel->size());
+        if (!global.intersects(title))
+            QSKIP("the title does not reach the instruction panel on this screen");
+        const QImage own = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage shown;
+        const bool same = QTest::qWaitFor([&] {
+            shown = QGuiApplication::primaryScreen()->grabWindow(0, global.x(), global.y(), global.width(), global.height())
+                        .toImage().convertToFormat(QImage::Format_RGB32);
+            return shown == own;
+        }, Patience);
+        if (!same) {
+            own.save(QStringLiteral("instpanel-own.png"));
+            shown.save(QStringLiteral("instpanel-shown.png"));
+        }
+        QVERIFY2(same, "the title covers the instruction panel (instpanel-own.png, instpanel-shown.png)");
+    }
+
     // The bench stays usable beside a maximised Setup: clicks in Setup do
     // not bury it, and it lies on the screen.
     void benchStaysBesideSetup()
@@ -406,6 +555,12 @@ private slots:
         bench.PlaceBesideSetup();
         bench.show();
         QVERIFY(QTest::qWaitFor([&] { return Framed(&bench); }, Patience));
+        // Never maximised over Setup: not offered, and a double-click on its
+        // caption leaves it as it was.
+        const QString allowed = XProp({QStringLiteral("-id"), QString::number(bench.winId()),
+                                       QStringLiteral("_NET_WM_ALLOWED_ACTIONS")}).join(u' ');
+        QVERIFY2(!allowed.contains(QLatin1String("MAXIMIZE")), qPrintable(allowed));
+        QVERIFY2(NeverMaximised(&bench), qPrintable(NetState(&bench)));
         if (Screen().width() < 1280) { // no room below the board: it must not cover Setup for good
             QVERIFY(!(bench.windowFlags() & Qt::WindowStaysOnTopHint));
             return;

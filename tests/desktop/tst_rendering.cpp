@@ -2,6 +2,7 @@
 // pixels: bold that is bold, the 10 pt strike, whole list items, no
 // letter-spacing at any device pixel ratio, pictures scaled pixel for pixel.
 // Run at ratio 1 and again under QT_SCALE_FACTOR=2.
+#include "ClientArea.h"
 #include "Ink.h"
 #include "LLTRVWDM.h"
 #include "LayoutStyle.h"
@@ -190,6 +191,49 @@ private slots:
             const double share = WholeBlockShare(image, image.rect(), n);
             qInfo("%s: %.4f of %dx%d blocks whole", qPrintable(w->objectName()), share, n, n);
             QVERIFY2(share == 1.0, qPrintable(w->objectName()));
+        }
+    }
+
+    // The popup's text box keeps the layout's line pitch, 13 pixels of 8 pt
+    // text, at every ratio: lines never touch.
+    void popupTextLinePitch()
+    {
+        TShownMainForm s;
+        QVERIFY(s.open(s.form.ChannelHighlight));
+        QPlainTextEdit *memo = s.form.ChannelHighlight->FPopup->StatusMemo;
+        memo->setPlainText(QStringLiteral("HHHH\nHHHH\nHHHH"));
+        const QImage image = Grab(memo->viewport());
+        QList<int> tops; // the first row of each band of inked rows
+        bool inBand = false;
+        for (int y = 0; y < image.height(); ++y) {
+            const bool ink = InkCount(image, QRect(0, y, image.width(), 1)) > 0;
+            if (ink && !inBand)
+                tops << y;
+            inBand = ink;
+        }
+        qInfo("line tops in device pixels: %s", qPrintable(QDebug::toString(tops)));
+        QVERIFY(tops.size() >= 3);
+        QCOMPARE(tops[1] - tops[0], qRound(13 * ratio()));
+        QCOMPARE(tops[2] - tops[1], qRound(13 * ratio()));
+    }
+
+    // The help window comes up centred over the maximised main window,
+    // frames included, start after start.
+    void helpCentredOverTheMainWindow()
+    {
+        for (int start = 0; start < 5; ++start) {
+            TShownMainForm s;
+            QWidget *help = nullptr;
+            QVERIFY(WaitFor([&] {
+                help = s.form.SetSup->FHelpForm;
+                return help && help->isVisible();
+            }, Patience));
+            auto offset = [&] { return OuterGeometry(help).center() - OuterGeometry(&s.form).center(); };
+            const bool centred = QTest::qWaitFor([&] {
+                return s.form.isMaximized() && !FrameMargins(help).isNull() && !FrameMargins(&s.form).isNull()
+                       && std::abs(offset().x()) <= 1 && std::abs(offset().y()) <= 1;
+            }, Patience);
+            QVERIFY2(centred, qPrintable(QStringLiteral("start %1: off centre by %2,%3").arg(start).arg(offset().x()).arg(offset().y())));
         }
     }
 };
