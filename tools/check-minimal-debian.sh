@@ -39,10 +39,24 @@ step() { echo; echo "=== $*"; }
 result() { echo "RESULT: $1: $2"; }
 
 step "./run.sh"
-QT_QPA_PLATFORM=offscreen timeout 600 bash -c "./run.sh & pid=\$!; for i in \$(seq 600); do
-  [ -x build/app/rz4070-setup ] && pgrep -f build/app/rz4070-setup >/dev/null && break; sleep 1; done
-  sleep 30; pgrep -f build/app/rz4070-setup >/dev/null; status=\$?; kill \$pid; pkill -f build/app/rz4070-setup; exit \$status"
-[ $? -eq 0 ] && result run.sh pass || result run.sh FAIL
+# Setup must still be running 30 s after it appeared. run.sh gets a session
+# of its own, so that its programs are told apart from any others and
+# stopped together (a minimal system has no pgrep).
+setsid ./run.sh &
+run=$!
+setup_running() {
+  local s pid comm state ppid pgrp rest
+  for s in /proc/[0-9]*/stat; do
+    read -r pid comm state ppid pgrp rest <"$s" 2>/dev/null || continue
+    [ "$comm" = "(rz4070-setup)" ] && [ "$pgrp" = "$run" ] && return 0
+  done
+  return 1
+}
+for i in $(seq 900); do setup_running && break; sleep 1; done
+sleep 30
+if setup_running; then result run.sh pass; else result run.sh FAIL; fi
+kill -- -$run 2>/dev/null
+wait $run
 
 step "./test.sh"
 if ./test.sh; then result test.sh pass; else result test.sh FAIL; fi
@@ -80,7 +94,8 @@ for release in "${releases[@]}"; do
     debootstrap --variant=minbase "$release" "$dir"
     git clone -q "$repo" "$dir/root/rz4070"
     mounts up "$dir"
-    chroot "$dir" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 /bin/bash -c "$inside"
+    chroot "$dir" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+      QT_QPA_PLATFORM=offscreen /bin/bash -c "$inside"
     mounts down "$dir"
   } >"$log" 2>&1 || { mounts down "$dir"; echo "RESULT: chroot: FAIL" >>"$log"; }
   grep '^RESULT:' "$log" | sed "s/^/$release /"
