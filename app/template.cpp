@@ -161,6 +161,8 @@ void TMainForm::BufferPanelEnter()
 
 void TMainForm::DACBoxChange()
 {
+    if (sender() == DACBox0 || sender() == DACBox1)
+        FDacChosen[sender() == DACBox0 ? 0 : 1] = true;
     DACRange[0] = uint8_t(DACBox0->currentIndex());
     DACRange[1] = uint8_t(DACBox1->currentIndex());
     for (int n = 0; n < 2; ++n) {
@@ -179,6 +181,9 @@ void TMainForm::DACBoxChange()
 
 void TMainForm::DACPanelEnter()
 {
-    DACBox0->setCurrentIndex(1);
-    DACBox1->setCurrentIndex(1);
+    // "0-5V" until the user chooses a range for the DAC; from then on its
+    // recorded range, so that the next choice in the other list does not
+    // store this list's "0-5V" over it.
+    DACBox0->setCurrentIndex(FDacChosen[0] ? DACRange[0] : 1);
+    DACBox1->setCurrentIndex(FDacChosen[1] ? DACRange[1] : 1);
 }

@@ -88,6 +88,7 @@ private:
     int FWizards = 0;       // wizards running, nested ones included
     int FShownStep = 0;     // the step the trend and report belong to
     QString FCardModel;     // the model of the card in BaseAddress
+    std::array<bool, 2> FDacChosen{}; // the user chose a range in DAC n's list
     // A card listed at a base above 0xFFFF, which 16-bit ports cannot reach
     // (its model and base), for the wizard's refusal.
     QString FUnaddressableCard;

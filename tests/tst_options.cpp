@@ -121,9 +121,27 @@ private slots:
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
         QCOMPARE(DACRange[0], uint8_t(4));
         f.form.DACPanelEnter();
-        QCOMPARE(f.form.DACBox0->currentText(), QStringLiteral("DAC 0: 0-5V"));
+        QCOMPARE(f.form.DACBox0->currentText(), QStringLiteral("DAC 0: ±5V")); // the chosen range, not 0-5V
+        QCOMPARE(f.form.DACBox1->currentText(), QStringLiteral("DAC 1: ±10V"));
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
         QCOMPARE(DACRange[0], uint8_t(4));
+    }
+
+    // Ranges chosen for both DACs survive re-entering the panel: a choice
+    // in one list never changes the other DAC's recorded range, so the
+    // wizard asks for the targets of the ranges on the card.
+    void reenteringKeepsTheOtherDacsRange()
+    {
+        TShownMainForm f;
+        QVERIFY(f.open(f.form.DACHighlight));
+        QTRY_COMPARE(f.form.DACBox1->currentIndex(), 1); // before any choice: 0-5V, as laid out
+        Choose(f.form.DACBox0, 4); // ±5V
+        Choose(f.form.DACBox1, 2); // 0-10V
+        f.form.DACPanelEnter();    // the popup opened again
+        Choose(f.form.DACBox0, 3); // ±2.5V
+        QCOMPARE(DACRange, (std::array<uint8_t, 2>{3, 2}));
+        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
+        QCOMPARE(CalibrationSteps::StepDACGain(1, DACRange[1]).Target, 9.95);
     }
 
     void unselectedListReadsAsBipolarTwoPointFive()

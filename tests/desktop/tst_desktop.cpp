@@ -255,13 +255,18 @@ private slots:
         QCOMPARE(s.form.DACBox0->currentIndex(), 4);
         QCOMPARE(s.form.DACBox1->currentIndex(), 2);
 
-        // Tab from Done into the panel: a focus move from outside it.
+        // Tab from Done into the panel: a focus move from outside it enters
+        // the panel, which shows the chosen ranges again.
         popup->DoneButton->setFocus(Qt::TabFocusReason);
         QVERIFY(QTest::qWaitFor([&] { return popup->DoneButton->hasFocus(); }, Patience));
         s.form.DACBox0->setFocus(Qt::TabFocusReason);
-        QVERIFY(QTest::qWaitFor([&] { return s.form.DACBox0->currentIndex() == 1; }, Patience));
-        QCOMPARE(s.form.DACBox1->currentIndex(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return s.form.DACBox0->hasFocus(); }, Patience));
+        QCOMPARE(s.form.DACBox0->currentIndex(), 4);
+        QCOMPARE(s.form.DACBox1->currentIndex(), 2);
         QCOMPARE(DACRange, (std::array<uint8_t, 2>{4, 2})); // no change event
+        // A choice in one list leaves the other DAC's range as chosen.
+        QVERIFY(ChooseByMouse(s.form.DACBox0, 3)); // DAC 0: ±2.5V
+        QCOMPARE(DACRange, (std::array<uint8_t, 2>{3, 2}));
     }
 
     void softwareTristatedSurvives()
