@@ -1,135 +1,249 @@
 #include "CalibrationRecord.h"
 
-#include <QFile>
 #include <QFont>
+#include <QIODevice>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStringList>
 #include <cmath>
 
-namespace {
-
-TAsLeft Row(int step, const TMeasureStep &s)
+TPointState TPointRecord::State() const
 {
-    TAsLeft row;
-    row.step = step;
-    row.pot = s.Pot;
-    row.targetVolts = s.Target;
-    row.voltsPerCount = CardIO::VoltsPerCount(s.Variant);
-    row.targetCounts = int(std::lround(s.Target / row.voltsPerCount));
-    row.range = s.Range;
-    return row;
+    if (!asLeft)
+        return TPointState::NotMeasured;
+    if (checkAgain)
+        return TPointState::CheckAgain;
+    // A hair of room for the rounding of a mean that sits on the edge.
+    return std::abs(asLeft->volts - point.Target) <= point.Tolerance * (1 + 1e-9) ? TPointState::Within
+                                                                                  : TPointState::Outside;
 }
 
-} // namespace
-
-void TCalibrationRecord::Begin(const std::array<uint8_t, 2> &ranges)
+void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges)
 {
-    for (int step = 1; step <= int(FRows.size()); ++step)
-        FRows[size_t(step - 1)] = Row(step, *CalibrationSteps::MeasureStep(step, ranges));
-    FLatest.reset();
+    FCard = card;
+    FStarted = QDateTime::currentDateTime();
+    FRanges = ranges;
+    FPoints.clear();
+    for (const TTestPoint &p : CalibrationSteps::TestPoints(ranges))
+        FPoints.push_back({p, std::nullopt, std::nullopt, false});
 }
 
-void TCalibrationRecord::Reading(int step, const TMeasureStep &s, const CardIO::TReading &reading)
+void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
+                                  const std::array<uint8_t, 2> &ranges)
 {
-    FLatest = Row(step, s);
-    FLatest->done = true;
-    FLatest->reading = reading;
+    FRanges = ranges;
+    for (TPointRecord &r : FPoints) {
+        if (r.point.Name != point.Name)
+            continue;
+        r.point = point;
+        if (kind == TCheckKind::AsFound) {
+            r.asFound = m;
+        } else {
+            r.asLeft = m;
+            r.checkAgain = false;
+        }
+    }
 }
 
-void TCalibrationRecord::Next(int step)
+bool TCalibrationRecord::PotAdjusted(int pot)
 {
-    if (FLatest && FLatest->step == step && step >= 1 && step <= int(FRows.size()))
-        FRows[size_t(step - 1)] = *FLatest;
+    bool changed = false;
+    for (TPointRecord &r : FPoints)
+        if (r.point.Pot == pot && r.asLeft && !r.checkAgain)
+            changed = r.checkAgain = true;
+    return changed;
+}
+
+TVerdict TCalibrationRecord::Verdict() const
+{
+    bool all = true;
+    for (const TPointRecord &r : FPoints) {
+        if (r.State() == TPointState::Outside)
+            return TVerdict::Fail;
+        all = all && r.State() == TPointState::Within;
+    }
+    return all && !FPoints.empty() ? TVerdict::Pass : TVerdict::Incomplete;
 }
 
 QString RangeName(uint8_t range)
 {
-    const double span = CardIO::RangeSpan(range);
-    const QString volts = QString::number(span);
+    const QString volts = QString::number(CardIO::RangeSpan(range));
     return CardIO::IsBipolarRange(range) ? QStringLiteral("±%1V").arg(volts) : QStringLiteral("0-%1V").arg(volts);
+}
+
+QString VerdictName(TVerdict verdict)
+{
+    switch (verdict) {
+    case TVerdict::Pass: return QStringLiteral("pass");
+    case TVerdict::Fail: return QStringLiteral("fail");
+    case TVerdict::Incomplete: break;
+    }
+    return QStringLiteral("incomplete");
+}
+
+QString StateName(TPointState state)
+{
+    switch (state) {
+    case TPointState::Within: return QStringLiteral("within");
+    case TPointState::Outside: return QStringLiteral("outside");
+    case TPointState::CheckAgain: return QStringLiteral("check again");
+    case TPointState::NotMeasured: break;
+    }
+    return QStringLiteral("not measured");
 }
 
 namespace {
 
-QString Volts(double v)
+QString When(const TCalibrationRecord &r)
 {
-    return QString::number(v, 'f', 3);
+    return r.Started().toString(Qt::ISODate);
 }
 
-QString Signed(int n)
+// The header's facts, in order: name, value.
+QList<std::pair<QString, QString>> Facts(const TCalibrationRecord &r)
 {
-    return n > 0 ? QStringLiteral("+%1").arg(n) : QString::number(n);
+    return {{QStringLiteral("Card"), QStringLiteral("%1 at base address %2").arg(r.Card().model, CardIO::FormatAddress(r.Card().base))},
+            {QStringLiteral("Date and time"), When(r)},
+            {QStringLiteral("DAC ranges"),
+             QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(r.Ranges()[0]), RangeName(r.Ranges()[1]))},
+            {QStringLiteral("Operator"), r.Operator()},
+            {QStringLiteral("Reference instruments"), r.Instruments()},
+            {QStringLiteral("Verdict"), VerdictName(r.Verdict())}};
 }
 
-QStringList TextLines(const TReportHeader &header, const std::array<TAsLeft, 8> &rows)
+QString Measured(const std::optional<TMeasurement> &m)
 {
-    QStringList lines;
-    lines << QStringLiteral("Calibration report")
-          << QStringLiteral("Date and time: %1").arg(header.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-          << QStringLiteral("Card: %1 at base address %2").arg(header.card, QStringLiteral("%1").arg(header.base, 4, 16, QLatin1Char('0')).toUpper())
-          << QString()
-          << QStringLiteral("Step Pot  Target             As left            Diff  Within 1 count  DAC range");
-    for (const TAsLeft &r : rows) {
-        const QString target = QStringLiteral("%1 V (%2)").arg(Volts(r.targetVolts)).arg(r.targetCounts);
-        const QString left = r.done ? QStringLiteral("%1 V (%2)").arg(Volts(r.reading.volts)).arg(r.reading.counts)
-                                    : QStringLiteral("not done");
-        lines << QStringLiteral("%1 RP%2  %3 %4 %5 %6 %7")
-                     .arg(r.step, 4)
-                     .arg(r.pot)
-                     .arg(target, -18)
-                     .arg(left, -18)
-                     .arg(r.done ? Signed(r.Difference()) : QStringLiteral("-"), 4)
-                     .arg(r.done ? (r.Within() ? QStringLiteral("yes") : QStringLiteral("no")) : QStringLiteral("not done"), -15)
-                     .arg(r.range ? RangeName(*r.range) : QString());
-    }
+    if (!m)
+        return QStringLiteral("not measured");
+    return QStringLiteral("%1 V ±%2").arg(CardIO::FormatVolts(m->volts), CardIO::FormatCounts(m->spread));
+}
+
+QStringList TextLines(const TCalibrationRecord &record)
+{
+    QStringList lines{QStringLiteral("Calibration record")};
+    for (const auto &[name, value] : Facts(record))
+        lines << QStringLiteral("%1: %2").arg(name, value);
+    lines << QString()
+          << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                 .arg(QStringLiteral("Point"), -5).arg(QStringLiteral("Pot"), -4).arg(QStringLiteral("Applied"), -26)
+                 .arg(QStringLiteral("Target V"), 9).arg(QStringLiteral("Tolerance"), -9)
+                 .arg(QStringLiteral("As found"), -18).arg(QStringLiteral("As left"), -18)
+                 .arg(QStringLiteral("State"));
+    for (const TPointRecord &r : record.Points())
+        lines << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                     .arg(r.point.Name, -5).arg(QStringLiteral("RP%1").arg(r.point.Pot), -4)
+                     .arg(CalibrationSteps::AppliedText(r.point), -26)
+                     .arg(CalibrationSteps::TargetText(r.point), 9).arg(r.point.ToleranceText, -9)
+                     .arg(Measured(r.asFound), -18).arg(Measured(r.asLeft), -18)
+                     .arg(StateName(r.State()));
+    lines << QString() << QStringLiteral("Readings: the mean of at least a second; ± their spread in counts.");
     return lines;
+}
+
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+QString Field(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// What is applied, for the CSV: the level is in the target column.
+QString CsvApplied(const TTestPoint &p)
+{
+    if (p.Dac)
+        return QStringLiteral("DAC %1 (pin %2)").arg(*p.Dac).arg(*p.Dac + 14);
+    return p.Input.contains(QStringLiteral("Calibrator")) ? QStringLiteral("calibrator") : QStringLiteral("pin 37 to pin 18");
+}
+
+QString Number(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals);
+}
+
+QStringList MeasurementFields(const std::optional<TMeasurement> &m)
+{
+    if (!m)
+        return {QString(), QString(), QString(), QString(), QStringLiteral("not measured")};
+    return {Number(m->volts, 4), Number(m->counts, 1), QString::number(m->spread), QString::number(m->readings),
+            QStringLiteral("measured")};
 }
 
 } // namespace
 
-QString ReportText(const TReportHeader &header, const std::array<TAsLeft, 8> &rows)
+QString ReportText(const TCalibrationRecord &record)
 {
-    return TextLines(header, rows).join(u'\n') + u'\n';
+    return TextLines(record).join(u'\n') + u'\n';
 }
 
-QString ReportCsv(const std::array<TAsLeft, 8> &rows)
+QString ReportCsv(const TCalibrationRecord &record)
 {
-    QStringList lines{QStringLiteral(
-        "step,pot,target_volts,target_counts,as_left_volts,as_left_counts,difference_counts,within_1_count,dac_range")};
-    for (const TAsLeft &r : rows) {
-        const QString left = r.done ? QStringLiteral("%1,%2,%3,%4").arg(Volts(r.reading.volts)).arg(r.reading.counts)
-                                          .arg(r.Difference()).arg(r.Within() ? QStringLiteral("yes") : QStringLiteral("no"))
-                                    : QStringLiteral("not done,not done,not done,not done");
-        lines << QStringLiteral("%1,RP%2,%3,%4,%5,%6").arg(r.step).arg(r.pot).arg(Volts(r.targetVolts)).arg(r.targetCounts)
-                     .arg(left, r.range ? RangeName(*r.range) : QString());
+    const TCardId &card = record.Card();
+    QStringList lines{QStringLiteral("record,calibration"),
+                      QStringLiteral("card,") + Field(card.model),
+                      QStringLiteral("base_address,") + CardIO::FormatAddress(card.base),
+                      QStringLiteral("date_time,") + When(record),
+                      QStringLiteral("dac0_range,") + RangeName(record.Ranges()[0]),
+                      QStringLiteral("dac1_range,") + RangeName(record.Ranges()[1]),
+                      QStringLiteral("operator,") + Field(record.Operator()),
+                      QStringLiteral("reference_instruments,") + Field(record.Instruments()),
+                      QStringLiteral("verdict,") + VerdictName(record.Verdict()),
+                      QString(),
+                      QStringLiteral("point,pot,applied,ad_range,dac,dac_code,dac_range,target_volts,tolerance_volts,"
+                                     "as_found_volts,as_found_counts,as_found_spread_counts,as_found_readings,as_found_state,"
+                                     "as_left_volts,as_left_counts,as_left_spread_counts,as_left_readings,as_left_state")};
+    for (const TPointRecord &r : record.Points()) {
+        const TTestPoint &p = r.point;
+        QStringList fields{p.Name,
+                           QStringLiteral("RP%1").arg(p.Pot),
+                           Field(CsvApplied(p)),
+                           CalibrationSteps::AdRangeName(p.Code),
+                           p.Dac ? QString::number(*p.Dac) : QString(),
+                           p.Dac ? QString::number(p.DacCode) : QString(),
+                           p.Range ? RangeName(*p.Range) : QString(),
+                           QString::number(p.Target, 'g', 15),
+                           QString::number(p.Tolerance, 'g', 15)};
+        fields << MeasurementFields(r.asFound);
+        QStringList left = MeasurementFields(r.asLeft);
+        left.last() = StateName(r.State());
+        fields << left;
+        lines << fields.join(u',');
     }
-    return lines.join(u'\n') + u'\n';
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
-bool WriteReportPdf(const QString &path, const TReportHeader &header, const std::array<TAsLeft, 8> &rows)
+bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record)
 {
-    QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly))
-        return false;
-    probe.close();
-    QPdfWriter pdf(path);
+    QPdfWriter pdf(device);
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setResolution(300);
-    pdf.setTitle(QStringLiteral("Calibration report"));
+    pdf.setTitle(QStringLiteral("Calibration record"));
     QPainter painter;
     if (!painter.begin(&pdf))
         return false;
     QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPointSizeF(9);
+    font.setPointSizeF(7.5);
     painter.setFont(font);
     const int line = painter.fontMetrics().lineSpacing();
-    int y = line * 4;
     const int left = 300 * 2 / 3; // 2/3 inch
-    for (const QString &text : TextLines(header, rows)) {
+    int y = line * 4;
+    for (const QString &text : TextLines(record)) {
         painter.drawText(left, y, text);
         y += line;
     }
+    // Room for the lab's own words and the signature.
+    const int right = pdf.width() - left;
+    y += line * 2;
+    painter.drawText(left, y, QStringLiteral("Remarks:"));
+    for (int k = 0; k < 4; ++k) {
+        y += line * 2;
+        painter.drawLine(left, y, right, y);
+    }
+    y += line * 4;
+    painter.drawText(left, y, QStringLiteral("Signature:"));
+    painter.drawLine(left + line * 6, y, left + (right - left) / 2, y);
+    painter.drawText(left + (right - left) / 2 + line * 2, y, QStringLiteral("Date:"));
+    painter.drawLine(left + (right - left) / 2 + line * 6, y, right, y);
     return painter.end();
 }

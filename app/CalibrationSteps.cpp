@@ -95,4 +95,67 @@ std::optional<TMeasureStep> MeasureStep(int step, const std::array<uint8_t, 2> &
     }
 }
 
+namespace {
+
+TTestPoint PointOf(int step, const TMeasureStep &s)
+{
+    TTestPoint p;
+    p.Name = QString::number(step);
+    p.Step = step;
+    p.Pot = s.Pot;
+    p.Input = s.Body;
+    p.Code = s.Code;
+    p.Variant = s.Variant;
+    p.Dac = s.Dac;
+    p.DacCode = s.DacCode;
+    p.Range = s.Range;
+    p.Target = s.Target;
+    p.Tolerance = CardIO::VoltsPerCount(s.Variant); // one count of the range read
+    p.ToleranceText = QStringLiteral("1 count");
+    return p;
+}
+
+} // namespace
+
+std::vector<TTestPoint> TestPoints(const std::array<uint8_t, 2> &ranges)
+{
+    std::vector<TTestPoint> points;
+    for (int step = 1; step < LastStep; ++step) {
+        points.push_back(PointOf(step, *MeasureStep(step, ranges)));
+        if (step == 3) {
+            // "Confirm that an input of -9.900V displays the proper value."
+            TTestPoint minus = points.back();
+            minus.Name = QStringLiteral("3b");
+            minus.Input = Calibrator + QStringLiteral("Apply -9.900V");
+            minus.Target = -9.9;
+            points.push_back(minus);
+        }
+        if (step == 4) {
+            // "Confirm that the value is within 10mv of 9.950V."
+            points.back().Tolerance = 0.010;
+            points.back().ToleranceText = QStringLiteral("10 mV");
+        }
+    }
+    return points;
+}
+
+QString TargetText(const TTestPoint &point)
+{
+    return point.Dac ? CardIO::FormatGeneral(point.Target) : CardIO::FormatVolts(point.Target);
+}
+
+QString AppliedText(const TTestPoint &point)
+{
+    if (point.Dac)
+        return QStringLiteral("DAC %1 (pin %2), code %3").arg(*point.Dac).arg(*point.Dac + 14).arg(point.DacCode);
+    if (point.Input.contains(QStringLiteral("Calibrator")))
+        return QStringLiteral("calibrator %1 V").arg(TargetText(point));
+    return QStringLiteral("pin 37 to pin 18");
+}
+
+QString AdRangeName(uint16_t code)
+{
+    return code == CardIO::SelectUnipolar ? QStringLiteral("0-10V") : QStringLiteral("±10V");
+}
+
 } // namespace CalibrationSteps

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 struct TMeasureStep {
     QString Title;      // CTitle
@@ -20,6 +21,24 @@ struct TMeasureStep {
     double Target = 0;  // the voltage the step trims to
     int Pot = 0;        // the pot's number: RP<Pot>
     std::optional<uint8_t> Range; // the DAC range used, for the DAC steps
+};
+
+// A point the card is checked at, with no adjustment: what to apply, how
+// the A/D reads it, what it should read and how close. Each measuring step
+// is one; step 3's confirmation at -9.900 V is one of its own ("3b").
+struct TTestPoint {
+    QString Name;      // "1" .. "8", "3b"
+    int Step = 0;      // the adjustment step it belongs to
+    int Pot = 0;       // the pot that trims it: RP<Pot>
+    QString Input;     // what to connect, in the step's own words
+    uint16_t Code = CardIO::SelectBipolar;
+    CardIO::TVariant Variant = CardIO::TVariant::BipolarRaw;
+    std::optional<int> Dac;
+    uint16_t DacCode = 0;
+    std::optional<uint8_t> Range; // the DAC's range, for the DAC points
+    double Target = 0;            // volts
+    double Tolerance = 0;         // volts either side of the target
+    QString ToleranceText;        // "1 count" or "10 mV"
 };
 
 namespace CalibrationSteps {
@@ -37,5 +56,15 @@ TMeasureStep StepDACGain(int dac, uint8_t range);
 // The measuring step numbered 1 to 8, with the DAC ranges read at the
 // start of the pass; nothing for any other number.
 std::optional<TMeasureStep> MeasureStep(int step, const std::array<uint8_t, 2> &ranges);
+
+// The nine test points, in the order of the steps, for these DAC ranges.
+std::vector<TTestPoint> TestPoints(const std::array<uint8_t, 2> &ranges);
+// The A/D range a point reads with, as a user names it.
+QString AdRangeName(uint16_t code);
+// The point's target as its step states it, in the user's numbers: three
+// decimals for the A/D points, the general format for the DAC points.
+QString TargetText(const TTestPoint &point);
+// What is applied at the point, short, for a table.
+QString AppliedText(const TTestPoint &point);
 
 } // namespace CalibrationSteps

@@ -1,5 +1,7 @@
 // TMainForm's calibration wizard and card identification.
 #include "CalibrationSteps.h"
+#include "CheckWindow.h"
+#include "ClientArea.h"
 #include "LLTRVWDM.h"
 #include "MessageBox.h"
 #include "ReportWindow.h"
@@ -7,6 +9,7 @@
 #include "template.h"
 
 #include <QCloseEvent>
+#include <QInputDialog>
 
 namespace {
 
@@ -32,13 +35,19 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
         model = QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)");
     else
         return QString(); // another kind of card never becomes the wizard's target
-    const QString baseText = QStringLiteral("%1").arg(base, 4, 16, QLatin1Char('0')).toUpper();
+    const QString baseText = CardIO::FormatAddress(base);
     if (base > 0xFFFF) {
         // Listed as it is, but never driven at a truncated address.
         FUnaddressableCard = model.section(u' ', 0, 0) + QStringLiteral(" at base address ") + baseText;
     } else {
         BaseAddress = uint16_t(base);
         FCardModel = model.section(u' ', 0, 0);
+        const TCardId card{FCardModel, BaseAddress};
+        const auto same = std::find_if(FCards.begin(), FCards.end(), [&](const TCardId &c) { return c.base == card.base; });
+        if (same != FCards.end())
+            *same = card;
+        else
+            FCards.push_back(card);
     }
     return model + QStringLiteral("\r\nBase Address: ") + baseText;
 }
@@ -60,19 +69,32 @@ void TMainForm::CalibButtonClick()
                        QMessageBox::Ok);
         return;
     }
+    if (FWizards == 0 && !ChooseCard())
+        return;
     InstPanel->show();
     OutputPanel->show();
+    CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(FCardModel, CardIO::FormatAddress(BaseAddress)));
     CalibStep = 1;
     FReadFailing = false;
-    if (FWizards++ == 0) // a wizard started inside another goes on with its record
-        FRecord.Begin(DACRange);
+    if (FWizards++ == 0) { // a wizard started inside another goes on with its record
+        FRecord.Begin({FCardModel, BaseAddress}, DACRange);
+        FLeftFirstStep = false;
+        ShowReport(); // the new record, nothing of the last one
+    }
     FShownStep = 0;
     do {
         ProcessPendingEvents();
         CardIO::WaitMs(50);
-        RunStep(CalibStep);
+        if (FCheck)
+            RunCheckPass();
+        else
+            RunStep(CalibStep);
+        OfferChecks();
     } while (CalibStep <= CalibrationSteps::LastStep);
-    --FWizards;
+    if (--FWizards == 0) {
+        EndCheck();
+        OfferChecks();
+    }
     InstPanel->hide();
     OutputPanel->hide();
     PotMark->hide();
@@ -81,7 +103,6 @@ void TMainForm::CalibButtonClick()
 
 void TMainForm::NextClick()
 {
-    FRecord.Next(CalibStep);
     ++CalibStep;
 }
 
@@ -125,30 +146,124 @@ void TMainForm::RunStep(int step)
     CardIO::SelectADInput(BaseAddress, s->Code);
     const std::optional<CardIO::TReading> reading = ReadAverage(s->Variant);
     FReadFailing = !reading;
+    // The pot may be turned now: what was checked of it as left is stale.
+    if (step != 1)
+        FLeftFirstStep = true;
+    if (FRecord.PotAdjusted(s->Pot) && ReportWindow)
+        ReportWindow->Refresh();
     // The trend starts afresh with each step; steps 5 to 8 take the target
     // of this pass.
     const double perCount = CardIO::VoltsPerCount(s->Variant);
+    const bool unipolar = CardIO::ReadsUnipolar(s->Variant);
     if (FShownStep != step)
-        TrendView->Reset(s->Target, perCount);
+        TrendView->Reset(s->Target, perCount, unipolar);
     else
-        TrendView->SetTarget(s->Target, perCount);
+        TrendView->SetTarget(s->Target, perCount, unipolar);
     FShownStep = step;
     TrendView->show();
     if (!reading)
         return;
     CTitle->setText(s->Title);
-    FRecord.Reading(step, *s, *reading);
-    TrendView->Add(reading->volts);
+    TrendView->Add(reading->volts, reading->counts);
+}
+
+void TMainForm::StartCheck(TCheckKind kind)
+{
+    if (FWizards == 0 || FCheck)
+        return;
+    // A second of readings per point, in the wizard's time.
+    FCheck = std::make_shared<TCheckPass>(kind, CardIO::WaitScaleFactor());
+    if (!CheckWindow) {
+        CheckWindow = new TCheckWindow(this);
+        // The window's buttons reach whichever pass is running.
+        connect(CheckWindow, &TCheckWindow::RecordClicked, this, [this] { if (FCheck) FCheck->Confirm(); });
+        connect(CheckWindow, &TCheckWindow::SkipClicked, this, [this] { if (FCheck) FCheck->Skip(); });
+        connect(CheckWindow, &TCheckWindow::BackClicked, this, [this] { if (FCheck) FCheck->Back(); });
+        connect(CheckWindow, &TCheckWindow::StopClicked, this, [this] { if (FCheck) FCheck->Stop(); });
+    }
+    // Over the instruction panel, whose step waits meanwhile.
+    CheckWindow->move(InstPanel->mapToGlobal(QPoint(0, 0)));
+    CheckWindow->Show(*FCheck, FCheck->Current(DACRange), std::nullopt);
+    CheckWindow->raise();
+    CheckWindow->activateWindow();
+    OfferChecks();
+}
+
+void TMainForm::RunCheckPass()
+{
+    // Held here: a nested wizard may end the pass while this one reads.
+    const std::shared_ptr<TCheckPass> check = FCheck;
+    const TTestPoint point = check->Current(DACRange);
+    if (point.Dac)
+        LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *point.Dac, point.DacCode);
+    CardIO::SelectADInput(BaseAddress, point.Code);
+    const std::optional<CardIO::TReading> reading = ReadAverage(point.Variant);
+    std::optional<TMeasurement> measured;
+    if (reading)
+        measured = check->Add(*reading);
+    if (measured) {
+        FRecord.Measured(check->Kind(), point, *measured, DACRange);
+        ReportWindow->Refresh();
+    }
+    if (check->Finished()) {
+        EndCheck();
+        return;
+    }
+    if (check == FCheck)
+        CheckWindow->Show(*check, check->Current(DACRange), measured ? std::nullopt : reading);
+}
+
+void TMainForm::EndCheck()
+{
+    if (!FCheck)
+        return;
+    FCheck.reset();
+    CheckWindow->hide();
+    FShownStep = 0; // the step's trend starts afresh when it resumes
+    ShowReport();
+}
+
+void TMainForm::OfferChecks()
+{
+    if (!ReportWindow)
+        return;
+    const bool free = FWizards > 0 && !FCheck;
+    ReportWindow->OfferChecks(free && CalibStep == 1 && !FLeftFirstStep,
+                              free && CalibStep == CalibrationSteps::LastStep);
+}
+
+bool TMainForm::ChooseCard()
+{
+    if (FCards.size() < 2)
+        return true;
+    QStringList items;
+    for (const TCardId &card : FCards)
+        items << QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
+    bool chosen = false;
+    // The last card listed is the one the wizard drives without a choice.
+    const QString item = QInputDialog::getItem(this, QStringLiteral("Calibration"),
+                                               QStringLiteral("Calibrate which card?"), items,
+                                               int(items.size()) - 1, false, &chosen);
+    if (!chosen || !items.contains(item))
+        return false;
+    const TCardId &card = FCards[size_t(items.indexOf(item))];
+    BaseAddress = card.base;
+    FCardModel = card.model;
+    return true;
 }
 
 void TMainForm::ShowReport()
 {
-    if (!ReportWindow)
-        ReportWindow = new TReportWindow(this);
-    ReportWindow->Show({QDateTime::currentDateTime(), FCardModel, BaseAddress}, FRecord.Rows());
-    // Beside the instruction panel.
-    const QPoint corner = InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0));
-    ReportWindow->move(corner);
+    if (!ReportWindow) {
+        ReportWindow = new TReportWindow(this, FRecord);
+        connect(ReportWindow, &TReportWindow::CheckRequested, this, &TMainForm::StartCheck);
+        // Beside the instruction panel, held on the screen.
+        ReportWindow->move(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)));
+    }
+    ReportWindow->Refresh();
+    ReportWindow->show();
+    ReportWindow->raise();
+    OfferChecks();
 }
 
 void TMainForm::StepComplete()

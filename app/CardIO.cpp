@@ -14,6 +14,11 @@ namespace {
 double WaitScale = 1.0;
 }
 
+double WaitScaleFactor()
+{
+    return WaitScale;
+}
+
 void SetWaitScale(double factor)
 {
     WaitScale = std::max(0.0, factor);
@@ -149,6 +154,11 @@ QString FormatVolts(double volts)
 QString FormatGeneral(double value)
 {
     return UserNumbers().toString(value, 'g', 15);
+}
+
+QString FormatAddress(uint32_t address)
+{
+    return QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace CardIO

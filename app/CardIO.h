@@ -27,6 +27,7 @@ void WaitMs(unsigned ms);
 // Makes every WaitMs wait `factor` times as long (1, real time, unless
 // set); tests run whole calibrations in compressed time with it.
 void SetWaitScale(double factor);
+double WaitScaleFactor();
 
 // Selects the A/D input and range, then lets it settle for 50 ms.
 void SelectADInput(uint16_t base, uint16_t code);
@@ -44,6 +45,13 @@ double RangeSpan(uint8_t range);
 
 // How the five samples of a reading are decoded, summed and scaled.
 enum class TVariant { BipolarRaw, Unipolar, BipolarByDac, UnipolarByDac };
+
+// Whether the variant reads the unipolar range, where 0 counts is the
+// bottom and anything below it reads 0 too.
+inline bool ReadsUnipolar(TVariant variant)
+{
+    return variant == TVariant::Unipolar || variant == TVariant::UnipolarByDac;
+}
 
 // The volts one count of the variant's reading stands for.
 double VoltsPerCount(TVariant variant);
@@ -77,5 +85,8 @@ QString FormatCounts(int32_t counts);
 QString FormatVolts(double volts);
 // A number in the general format, up to 15 significant digits.
 QString FormatGeneral(double value);
+// An I/O address as the cards list shows it: at least four hexadecimal
+// digits, in capitals ("E800").
+QString FormatAddress(uint32_t address);
 
 } // namespace CardIO

@@ -1,43 +1,84 @@
 #include "ReportWindow.h"
 
+#include "ClientArea.h"
+#include "FrameWatch.h"
 #include "MessageBox.h"
+#include "SafeSave.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
-#include <QFontDatabase>
-#include <QHBoxLayout>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
-TReportWindow::TReportWindow(QWidget *owner) : QDialog(owner)
+TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDialog(owner), FRecord(record)
 {
     setObjectName(QStringLiteral("ReportWindow"));
-    setWindowTitle(QStringLiteral("Calibration report"));
+    setWindowTitle(QStringLiteral("Calibration record"));
     setModal(false);
     // Above the help and support windows, which stay on top as well.
     setWindowFlag(Qt::WindowStaysOnTopHint);
     auto *layout = new QVBoxLayout(this);
+    auto *form = new QFormLayout;
+    CardLabel = new QLabel(this);
+    DateLabel = new QLabel(this);
+    RangesLabel = new QLabel(this);
+    OperatorEdit = new QLineEdit(this);
+    InstrumentsEdit = new QLineEdit(this);
+    VerdictLabel = new QLabel(this);
+    QFont bold = VerdictLabel->font();
+    bold.setBold(true);
+    VerdictLabel->setFont(bold);
+    form->addRow(QStringLiteral("Card:"), CardLabel);
+    form->addRow(QStringLiteral("Date and time:"), DateLabel);
+    form->addRow(QStringLiteral("DAC ranges:"), RangesLabel);
+    form->addRow(QStringLiteral("Op&erator:"), OperatorEdit);
+    form->addRow(QStringLiteral("&Reference instruments:"), InstrumentsEdit);
+    form->addRow(QStringLiteral("Verdict:"), VerdictLabel);
+    layout->addLayout(form);
     Table = new QPlainTextEdit(this);
+    Table->setObjectName(QStringLiteral("Table"));
     Table->setReadOnly(true);
     Table->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::Monospace);
-    mono.setPointSize(9);
+    mono.setPointSize(8);
     Table->setFont(mono);
-    layout->addWidget(Table);
-    auto *buttons = new QHBoxLayout;
-    PdfButton = new QPushButton(QStringLiteral("Save as PDF…"), this);
-    CsvButton = new QPushButton(QStringLiteral("Save as CSV…"), this);
-    CopyButton = new QPushButton(QStringLiteral("Copy"), this);
-    CloseButton = new QPushButton(QStringLiteral("Close"), this);
-    for (QPushButton *b : {PdfButton, CsvButton, CopyButton, CloseButton})
-        buttons->addWidget(b);
+    layout->addWidget(Table, 1);
+    auto *buttons = new QGridLayout;
+    auto button = [&](const QString &name, const QString &text, int row, int column) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        buttons->addWidget(b, row, column);
+        return b;
+    };
+    AsFoundButton = button(QStringLiteral("AsFoundButton"), QStringLiteral("Check as &found…"), 0, 0);
+    AsLeftButton = button(QStringLiteral("AsLeftButton"), QStringLiteral("Check as &left…"), 0, 1);
+    CopyButton = button(QStringLiteral("CopyButton"), QStringLiteral("&Copy"), 0, 2);
+    PdfButton = button(QStringLiteral("PdfButton"), QStringLiteral("Save as &PDF…"), 1, 0);
+    CsvButton = button(QStringLiteral("CsvButton"), QStringLiteral("Save as C&SV…"), 1, 1);
+    CloseButton = button(QStringLiteral("CloseButton"), QStringLiteral("Cl&ose"), 1, 2);
     layout->addLayout(buttons);
-    resize(720, 300);
+    OfferChecks(false, false);
 
+    connect(OperatorEdit, &QLineEdit::textEdited, this, [this](const QString &text) {
+        FRecord.SetOperator(text);
+        Refresh();
+    });
+    connect(InstrumentsEdit, &QLineEdit::textEdited, this, [this](const QString &text) {
+        FRecord.SetInstruments(text);
+        Refresh();
+    });
+    connect(AsFoundButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsFound); });
+    connect(AsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
     // Asks for a file name, then saves with `save`.
     auto saveAs = [this](const QString &what, const QString &name, bool (TReportWindow::*save)(const QString &)) {
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as %1").arg(what), name,
@@ -46,44 +87,80 @@ TReportWindow::TReportWindow(QWidget *owner) : QDialog(owner)
             (this->*save)(path);
     };
     connect(PdfButton, &QPushButton::clicked, this,
-            [saveAs] { saveAs(QStringLiteral("PDF"), QStringLiteral("calibration-report.pdf"), &TReportWindow::SavePdf); });
+            [saveAs] { saveAs(QStringLiteral("PDF"), QStringLiteral("calibration-record.pdf"), &TReportWindow::SavePdf); });
     connect(CsvButton, &QPushButton::clicked, this,
-            [saveAs] { saveAs(QStringLiteral("CSV"), QStringLiteral("calibration-report.csv"), &TReportWindow::SaveCsv); });
+            [saveAs] { saveAs(QStringLiteral("CSV"), QStringLiteral("calibration-record.csv"), &TReportWindow::SaveCsv); });
     connect(CopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(Text()); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TReportWindow::HoldOnScreen);
+
+    // Wholly on a small screen: no larger than its free area less a frame.
+    QSize size(640, 440);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 40));
+    resize(size);
 }
 
-void TReportWindow::Show(const TReportHeader &header, const std::array<TAsLeft, 8> &rows)
+void TReportWindow::Refresh()
 {
-    FHeader = header;
-    FRows = rows;
+    const TCardId &card = FRecord.Card();
+    CardLabel->setText(QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base)));
+    DateLabel->setText(FRecord.Started().toString(Qt::ISODate));
+    RangesLabel->setText(QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(FRecord.Ranges()[0]), RangeName(FRecord.Ranges()[1])));
+    if (OperatorEdit->text() != FRecord.Operator())
+        OperatorEdit->setText(FRecord.Operator());
+    if (InstrumentsEdit->text() != FRecord.Instruments())
+        InstrumentsEdit->setText(FRecord.Instruments());
+    VerdictLabel->setText(VerdictName(FRecord.Verdict()));
     Table->setPlainText(Text());
-    show();
-    raise();
+    HoldOnScreen();
+}
+
+void TReportWindow::OfferChecks(bool asFound, bool asLeft)
+{
+    AsFoundButton->setEnabled(asFound);
+    AsLeftButton->setEnabled(asLeft);
 }
 
 QString TReportWindow::Text() const
 {
-    return ReportText(FHeader, FRows);
+    return ReportText(FRecord);
 }
 
-bool TReportWindow::Saved(bool written, const QString &path)
+void TReportWindow::HoldOnScreen()
 {
-    if (!written)
-        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration report"),
-                       QStringLiteral("The report could not be written to %1.").arg(path), QMessageBox::Ok);
-    return written;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen || !isVisible())
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect outer = OuterGeometry(this);
+    QPoint to = outer.topLeft();
+    to.setX(std::clamp(to.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())));
+    to.setY(std::clamp(to.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+    if (to != outer.topLeft())
+        move(to); // a top-level's move places its frame
+}
+
+bool TReportWindow::Saved(const QString &path, const QString &failure)
+{
+    if (!failure.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration record"),
+                       QStringLiteral("The record could not be saved to %1: %2.").arg(path, failure), QMessageBox::Ok);
+    return failure.isEmpty();
 }
 
 bool TReportWindow::SavePdf(const QString &path)
 {
-    return Saved(WriteReportPdf(path, FHeader, FRows), path);
+    // Drawn in memory first: a page of text is small.
+    QBuffer pdf;
+    if (!pdf.open(QIODevice::WriteOnly) || !WriteReportPdf(&pdf, FRecord))
+        return Saved(path, QStringLiteral("the PDF could not be drawn"));
+    return Saved(path, SaveAtomically(path, pdf.data()));
 }
 
 bool TReportWindow::SaveCsv(const QString &path)
 {
-    QFile file(path);
-    const QByteArray csv = ReportCsv(FRows).toUtf8();
-    return Saved(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(csv) == csv.size() && file.flush(),
-                 path);
+    // UTF-8 with a byte order mark, which spreadsheets take as UTF-8 (the
+    // ± of the bipolar ranges).
+    return Saved(path, SaveAtomically(path, "\xEF\xBB\xBF" + ReportCsv(FRecord).toUtf8()));
 }

@@ -1,12 +1,18 @@
-// The "Calibration report" window opened at the wizard's last step: the
-// as-left record as a table, with Save as PDF…, Save as CSV…, Copy and
-// Close. Nothing is written unless the user saves.
+// The "Calibration record" window: the card, the date, the DAC ranges, the
+// operator and reference instruments (typed here, kept for the session),
+// the verdict and the table of test points, as found and as left. It
+// offers the check passes (as found before adjusting, as left after the
+// last step) and keeps the record: Save as PDF…, Save as CSV… (both written
+// atomically; a failure says why and leaves an old file as it was), Copy.
+// It lies wholly on the screen, frame included.
 #pragma once
 
 #include "CalibrationRecord.h"
 
 #include <QDialog>
 
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -14,26 +20,40 @@ class TReportWindow : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TReportWindow(QWidget *owner);
+    TReportWindow(QWidget *owner, TCalibrationRecord &record);
 
-    // Shows the record under `header`.
-    void Show(const TReportHeader &header, const std::array<TAsLeft, 8> &rows);
+    // Shows the record as it is now.
+    void Refresh();
+    // Which check passes can be started now.
+    void OfferChecks(bool asFound, bool asLeft);
     QString Text() const;
 
-    // What the buttons do once a file name is chosen; false (with a
-    // message box) when the file cannot be written.
+    // What the save buttons do once a file name is chosen; false (with a
+    // message box saying why) when the file could not be written.
     bool SavePdf(const QString &path);
     bool SaveCsv(const QString &path);
 
-    QPlainTextEdit *Table = nullptr;
-    QPushButton *PdfButton = nullptr;
-    QPushButton *CsvButton = nullptr;
-    QPushButton *CopyButton = nullptr;
-    QPushButton *CloseButton = nullptr;
+    QLabel *CardLabel;
+    QLabel *DateLabel;
+    QLabel *RangesLabel;
+    QLineEdit *OperatorEdit;
+    QLineEdit *InstrumentsEdit;
+    QLabel *VerdictLabel;
+    QPlainTextEdit *Table;
+    QPushButton *AsFoundButton;
+    QPushButton *AsLeftButton;
+    QPushButton *PdfButton;
+    QPushButton *CsvButton;
+    QPushButton *CopyButton;
+    QPushButton *CloseButton;
+
+signals:
+    void CheckRequested(TCheckKind kind);
 
 private:
-    bool Saved(bool written, const QString &path);
+    bool Saved(const QString &path, const QString &failure);
+    // Moves the window, frame included, onto the screen's free area.
+    void HoldOnScreen();
 
-    TReportHeader FHeader;
-    std::array<TAsLeft, 8> FRows{};
+    TCalibrationRecord &FRecord;
 };

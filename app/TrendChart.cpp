@@ -10,6 +10,8 @@ const QRgb Ground = qRgb(255, 255, 255);
 const QRgb Band = qRgb(204, 238, 204);
 const QRgb TargetLine = qRgb(0, 110, 0);
 const QRgb Point = qRgb(0, 0, 200);
+const QRgb Axis = qRgb(96, 96, 96);
+const QRgb Warning = qRgb(200, 0, 0);
 constexpr int MinimumCounts = 8;
 
 } // namespace
@@ -28,6 +30,14 @@ TTrendScale TrendScale(const TTrendData &data)
     return {low - room, high + room};
 }
 
+QRect TrendPlotArea(QSize size)
+{
+    constexpr int CountsAxis = 28, TimeAxis = 10;
+    if (size.width() <= 2 * CountsAxis || size.height() <= 3 * TimeAxis)
+        return QRect(QPoint(0, 0), size);
+    return QRect(CountsAxis, 0, size.width() - CountsAxis, size.height() - TimeAxis);
+}
+
 int TrendRow(const TTrendScale &scale, double volts, int height)
 {
     const double fraction = (scale.high - volts) / (scale.high - scale.low);
@@ -40,13 +50,16 @@ QImage DrawTrend(const TTrendData &data, QSize size)
     image.fill(Ground);
     if (size.isEmpty())
         return image;
-    const TTrendScale scale = TrendScale(data);
-    const int h = size.height(), w = size.width();
+    const TTrendScale scale = data.scale ? *data.scale : TrendScale(data);
+    const QRect plot = TrendPlotArea(size);
+    const int h = plot.height(), w = plot.width();
     const double count = data.voltsPerCount > 0 ? data.voltsPerCount : 1e-3;
     QPainter painter(&image);
+    painter.translate(plot.topLeft());
     const int bandTop = TrendRow(scale, data.target + count, h), bandBottom = TrendRow(scale, data.target - count, h);
+    const int line = TrendRow(scale, data.target, h);
     painter.fillRect(QRect(0, bandTop, w, bandBottom - bandTop + 1), QColor(Band));
-    painter.fillRect(QRect(0, TrendRow(scale, data.target, h), w, 1), QColor(TargetLine));
+    painter.fillRect(QRect(0, line, w, 1), QColor(TargetLine));
     for (const TTrendPoint &p : data.points) {
         const double age = data.now - p.seconds;
         if (age > TrendSeconds || age < 0)
@@ -54,6 +67,33 @@ QImage DrawTrend(const TTrendData &data, QSize size)
         const int x = std::clamp(int((TrendSeconds - age) / TrendSeconds * (w - 2)), 0, w - 2);
         const int y = std::clamp(TrendRow(scale, p.volts, h), 0, h - 2);
         painter.fillRect(QRect(x, y, 2, 2), QColor(Point));
+    }
+    painter.resetTransform();
+    if (plot.topLeft() == QPoint(0, 0))
+        return image; // too small for axes
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(8);
+    painter.setFont(font);
+    painter.setPen(QColor(Axis));
+    painter.drawLine(plot.left() - 1, plot.top(), plot.left() - 1, plot.bottom() + 1);
+    painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right(), plot.bottom() + 1);
+    // The counts axis: the target's count at its line, the band below it.
+    const QRect axis(0, 0, plot.left() - 3, size.height());
+    const QString target = QString::number(std::lround(data.target / count));
+    painter.setPen(QColor(TargetLine));
+    painter.drawText(QRect(axis.left(), line - 5, axis.width(), 10), Qt::AlignRight | Qt::AlignVCenter, target);
+    painter.drawText(QRect(axis.left(), std::min(line + 5, plot.bottom() - 9), axis.width(), 10),
+                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("±1"));
+    // The time axis, in seconds.
+    painter.setPen(QColor(Axis));
+    const int base = plot.bottom() + 2;
+    painter.drawText(QRect(plot.left(), base, 40, 9), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("-10 s"));
+    painter.drawText(QRect(plot.center().x() - 20, base, 40, 9), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("-5 s"));
+    painter.drawText(QRect(plot.right() - 39, base, 40, 9), Qt::AlignRight | Qt::AlignTop, QStringLiteral("0 s"));
+    if (data.belowRange) {
+        painter.setPen(QColor(Warning));
+        painter.drawText(plot.adjusted(2, 1, -2, 0), Qt::AlignLeft | Qt::AlignTop,
+                         QStringLiteral("Reads 0: below the range. Raise the reading."));
     }
     return image;
 }
@@ -64,27 +104,58 @@ TTrendView::TTrendView(QWidget *parent) : QWidget(parent)
     FClock.start();
 }
 
-void TTrendView::Reset(double target, double voltsPerCount)
+void TTrendView::Reset(double target, double voltsPerCount, bool unipolar)
 {
-    FData = TTrendData{{}, 0, target, voltsPerCount};
+    FData = TTrendData{{}, 0, target, voltsPerCount, false, std::nullopt};
+    FUnipolar = unipolar;
+    FCalmSince.reset();
     FClock.restart();
     update();
 }
 
-void TTrendView::SetTarget(double target, double voltsPerCount)
+void TTrendView::SetTarget(double target, double voltsPerCount, bool unipolar)
 {
     FData.target = target;
     FData.voltsPerCount = voltsPerCount;
+    FUnipolar = unipolar;
 }
 
-void TTrendView::Add(double volts)
+void TTrendView::Add(double volts, int counts)
 {
-    FData.now = FClock.elapsed() / 1000.0;
+    AddAt(FClock.elapsed() / 1000.0, volts, counts);
+}
+
+void TTrendView::AddAt(double seconds, double volts, int counts)
+{
+    FData.now = seconds;
     FData.points.append({FData.now, volts});
     // Only the last ten seconds are drawn; keep no more.
     while (!FData.points.isEmpty() && FData.points.first().seconds < FData.now - TrendSeconds)
         FData.points.removeFirst();
+    FData.belowRange = FUnipolar && counts <= 0;
+    HoldScale();
     update();
+}
+
+void TTrendView::HoldScale()
+{
+    const TTrendScale wanted = TrendScale(FData);
+    if (!FData.scale || wanted.low < FData.scale->low || wanted.high > FData.scale->high) {
+        const TTrendScale held = FData.scale.value_or(wanted);
+        FData.scale = TTrendScale{std::min(held.low, wanted.low), std::max(held.high, wanted.high)};
+        FCalmSince.reset();
+        return;
+    }
+    if (wanted.high - wanted.low >= (FData.scale->high - FData.scale->low) / 2) {
+        FCalmSince.reset();
+        return;
+    }
+    if (!FCalmSince)
+        FCalmSince = FData.now;
+    else if (FData.now - *FCalmSince >= CalmSeconds) {
+        FData.scale = wanted;
+        FCalmSince.reset();
+    }
 }
 
 void TTrendView::paintEvent(QPaintEvent *)

@@ -88,6 +88,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     TrendView->setObjectName(QStringLiteral("TrendView"));
     TrendView->setGeometry(8, 180, 225, 55); // the free band between CBody2 and the pots
     TrendView->hide();
+    CardLabel = new QLabel(InstPanel);
+    CardLabel->setObjectName(QStringLiteral("CardLabel"));
+    CardLabel->setGeometry(8, 310, 225, 20); // between the pots and the buttons
     SelectByTyping(ChannelBox, this, &TMainForm::ChannelBoxChange);
     SelectByTyping(BufferBox, this, &TMainForm::BufferBoxChange);
     FormCreate();

@@ -10,9 +10,13 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class TTwoJumper;
 class TDipSwitch;
+class TCheckPass;
+class TCheckWindow;
 class TReportWindow;
 class TSetupSupporter;
 class TTrendView;
@@ -52,7 +56,11 @@ public slots:
     QString SetSupGetCardString(QObject *Sender, int CardIndex);
 
     // Calibration wizard: runs until Quit or Next after the last step.
+    // With several cards listed, the user first chooses the one to drive.
     void CalibButtonClick();
+    // Starts a check pass of the running wizard: as found while it is at
+    // its first step and has not left it, as left at its last step.
+    void StartCheck(TCheckKind kind);
     void NextClick();
     void PrevClick();
     void QuitClick();
@@ -63,10 +71,13 @@ public slots:
     std::optional<CardIO::TReading> ReadAverage(CardIO::TVariant variant);
 
 public:
-    // The live trend in the instruction panel, the as-left record of the
-    // calibration and the report window it opens at the last step.
+    // The live trend and the card driven, in the instruction panel; the
+    // calibration's record, its window (opened with the wizard, brought up
+    // at the last step) and the window of a running check pass.
     TTrendView *TrendView = nullptr;
+    QLabel *CardLabel = nullptr;
     TReportWindow *ReportWindow = nullptr;
+    TCheckWindow *CheckWindow = nullptr;
     const TCalibrationRecord &Record() const { return FRecord; }
 
 protected:
@@ -78,8 +89,15 @@ private:
     void RunStep(int step);
     void StepComplete();
 
-    // Opens (or brings up) the calibration report beside the instruction panel.
+    // Opens (or brings up) the calibration record beside the instruction panel.
     void ShowReport();
+    // One pass of the running check: the current point driven and read.
+    void RunCheckPass();
+    void EndCheck();
+    // The check passes the report window offers now.
+    void OfferChecks();
+    // With several cards, asks which one to calibrate; false when cancelled.
+    bool ChooseCard();
 
     // The last reading failed: the title stays "A/D FAILURE" until a pass
     // reads cleanly.
@@ -88,6 +106,9 @@ private:
     int FWizards = 0;       // wizards running, nested ones included
     int FShownStep = 0;     // the step the trend and report belong to
     QString FCardModel;     // the model of the card in BaseAddress
+    std::vector<TCardId> FCards; // the cards listed that can be driven
+    std::shared_ptr<TCheckPass> FCheck; // the running check pass, if any
+    bool FLeftFirstStep = false; // the wizard has been past step 1
     std::array<bool, 2> FDacChosen{}; // the user chose a range in DAC n's list
     // A card listed at a base above 0xFFFF, which 16-bit ports cannot reach
     // (its model and base), for the wizard's refusal.

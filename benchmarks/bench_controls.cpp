@@ -103,7 +103,7 @@ int main(int argc, char *argv[])
     std::printf("paint of one DIP switch:       %8.1f us (median of 2000)\n", MedianMicros(2000, [&] { paintOnce(dip); }));
 
     // Ten seconds at ten readings a second, wandering around the target.
-    TTrendData trend{{}, 10.0, 9.9, 20.0 / 4096};
+    TTrendData trend{{}, 10.0, 9.9, 20.0 / 4096, false, std::nullopt};
     for (int i = 0; i < 100; ++i)
         trend.points.append({i * 0.1, 9.9 + 0.01 * std::sin(i * 0.3)});
     std::printf("trend chart, one pass (100 readings): %8.1f us (median of 2000)\n",

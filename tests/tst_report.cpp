@@ -1,8 +1,10 @@
-// The live trend and the as-left report: the chart's picture, the record
-// a calibration leaves (with Prev, a skipped step and Quit), the report
-// window, and the PDF and CSV it saves.
+// The live trend and the calibration record: the chart's picture and its
+// held scale, the record window through a wizard (opened fresh, the check
+// passes offered when they may run), the PDF and CSV it saves, and saving
+// onto a full disk.
 #include "CalibrationRecord.h"
 #include "LayoutStyle.h"
+#include "ModalBoxes.h"
 #include "LLTRVWDM.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
@@ -11,7 +13,9 @@
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,20 +49,23 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
     }
 
-    // The picture: band and target line where the scale puts them, a
-    // point where its time and reading put it, the target in view however
-    // far the readings are.
+    // The picture: band and target line where the scale puts them in the
+    // plot area, a point where its time and reading put it, the target in
+    // view however far the readings are; the axes labelled.
     void chartPicture()
     {
-        TTrendData data{{{9.5, 0.0}}, 10.0, 0.0, Count};
+        TTrendData data{{{9.5, 0.0}}, 10.0, 0.0, Count, false, std::nullopt};
         const QSize size(225, 55);
         const QImage image = DrawTrend(data, size);
         QCOMPARE(image.size(), size);
+        const QRect plot = TrendPlotArea(size);
+        QVERIFY(plot.left() > 0 && plot.bottom() < 54 && plot.right() == 224);
         const TTrendScale scale = TrendScale(data);
         QVERIFY(scale.high - scale.low >= 8 * Count - 1e-12); // never squeezed below eight counts
-        const int line = TrendRow(scale, 0.0, 55), top = TrendRow(scale, Count, 55), bottom = TrendRow(scale, -Count, 55);
+        const int h = plot.height();
+        const int line = TrendRow(scale, 0.0, h), top = TrendRow(scale, Count, h), bottom = TrendRow(scale, -Count, h);
         QVERIFY(top < line && line < bottom);
-        for (int x : {0, 100, 224}) {
+        for (int x : {plot.left(), plot.left() + 100, plot.right()}) {
             QCOMPARE(image.pixel(x, line), TargetLine);
             QCOMPARE(image.pixel(x, top), Band);
             QCOMPARE(image.pixel(x, bottom), Band);
@@ -66,9 +73,20 @@ private slots:
             QCOMPARE(image.pixel(x, bottom + 1), Ground);
         }
         // Half a second ago, at the target: two by two pixels near the right.
-        const int px = int(9.5 / 10 * (225 - 2));
+        const int px = plot.left() + int(9.5 / 10 * (plot.width() - 2));
         QCOMPARE(image.pixel(px, line), Point);
         QCOMPARE(image.pixel(px + 1, line + 1), Point);
+        // The counts axis carries the target's count (0) and the band, in
+        // the target's colour; the time axis its seconds.
+        int labelled = 0, seconds = 0;
+        for (int y = 0; y < 55; ++y)
+            for (int x = 0; x < plot.left() - 2; ++x)
+                labelled += qGreen(image.pixel(x, y)) > qRed(image.pixel(x, y)) + 40;
+        for (int y = plot.bottom() + 2; y < 55; ++y)
+            for (int x = 0; x < 225; ++x)
+                seconds += qGray(image.pixel(x, y)) < 160;
+        QVERIFY(labelled > 10);
+        QVERIFY(seconds > 10);
 
         // Readings far from the target: all of them and the target in view.
         data.points = {{1.0, 5.0}, {2.0, 5.2}, {3.0, -1.0}};
@@ -84,25 +102,54 @@ private slots:
             for (int x = 0; x < 225; ++x)
                 points += recent.pixel(x, y) == Point;
         QCOMPARE(points, 4);
+
+        // Below the range: a note in red.
+        data.belowRange = true;
+        const QImage below = DrawTrend(data, size);
+        int red = 0;
+        for (int y = 0; y < 55; ++y)
+            for (int x = 0; x < 225; ++x)
+                red += qRed(below.pixel(x, y)) > 150 && qGreen(below.pixel(x, y)) < 100;
+        QVERIFY(red > 10);
     }
 
-    // The view keeps ten seconds of one step, from its Reset on.
+    // The view keeps ten seconds of one step, from its Reset on; its scale
+    // widens at once for an excursion and narrows only once the readings
+    // have been calm for a while; a unipolar reading of 0 is below range.
     void chartViewFollowsTheStep()
     {
         TTrendView view;
         view.Reset(9.9, Count);
-        view.Add(9.8);
-        view.Add(9.9);
+        view.AddAt(0.1, 9.8, 2007);
+        view.AddAt(0.2, 9.9, 2028);
         QCOMPARE(view.Data().points.size(), 2);
         QCOMPARE(view.Data().target, 9.9);
-        view.Reset(0.0, Count);
+        const TTrendScale calm = *view.Data().scale;
+        view.AddAt(0.3, 9.0, 1843); // an excursion: in view at once
+        const TTrendScale wide = *view.Data().scale;
+        QVERIFY(wide.low < 9.0 && wide.low < calm.low);
+        // Back near the target: the scale holds, however the readings jump.
+        double t = 0.4;
+        for (; t < 11.0; t += 0.1)
+            view.AddAt(t, 9.9 + (int(t * 10) % 2 ? Count : -Count), 2028);
+        QVERIFY(view.Data().scale->low == wide.low || t - 10.3 < TTrendView::CalmSeconds);
+        for (; t < 11.0 + TTrendView::CalmSeconds + 0.5; t += 0.1)
+            view.AddAt(t, 9.9, 2028);
+        QVERIFY(view.Data().scale->low > 9.5); // narrowed, once calm
+        QVERIFY(!view.Data().belowRange);
+        view.Reset(0.0, Count, true);
         QVERIFY(view.Data().points.isEmpty());
+        view.AddAt(0.1, 0.0, 0);
+        QVERIFY(view.Data().belowRange);
+        view.AddAt(0.2, 0.0024, 1);
+        QVERIFY(!view.Data().belowRange);
     }
 
-    // A calibration played with Next, Prev and a skipped step: the last
-    // visit of a step wins, a step left without a reading is not done, and
-    // the report opens at step 9 with the rows.
-    void recordThroughACalibration()
+    // The record window through a wizard: it opens with the wizard, fresh,
+    // naming the card; as found is offered at step 1 before it is left, as
+    // left at step 9; every button has a mnemonic; a new wizard clears the
+    // last record.
+    void recordWindowThroughAWizard()
     {
         Machine::instance().reset();
         DACRange = {5, 2};
@@ -114,127 +161,82 @@ private slots:
         card.setPin37(Pin37::Ground);
         CardIO::SetWaitScale(0.05);
         card.setSettlingTime(std::chrono::microseconds(100));
-        enum { Step1, Step2, PrevFrom4, Step3Again, ToEnd, Finished } phase = Step1;
+        bool foundAtOne = false, foundLater = false, leftAtNine = false, leftEarlier = false;
+        QString named;
         uint64_t after = 0;
-        auto fresh = [&] { return card.conversions() >= after + 10; };
-        bool trendShown = false;
         const bool ended = RunWizard(form, [&] {
-            trendShown = trendShown || (form.TrendView->isVisible() && !form.TrendView->Data().points.isEmpty());
-            if (phase == ToEnd && CalibStep == 9 && form.ReportWindow && form.ReportWindow->isVisible()) {
-                phase = Finished; // step 9 reads nothing: no fresh reading to wait for
-                form.NextClick();
-                return;
-            }
-            if (!fresh())
+            TReportWindow *r = form.ReportWindow;
+            // Step 9 reads nothing; the other steps move on after a reading.
+            if (!r || !r->isVisible() || (CalibStep < 9 && card.conversions() < after + 10))
                 return;
             after = card.conversions();
-            switch (phase) {
-            case Step1: // step 1 recorded as it is
-                if (CalibStep == 1) {
-                    form.NextClick();
-                    phase = Step2;
-                }
-                break;
-            case Step2: // Next twice in one pass: step 2 recorded, step 3 skipped
-                if (CalibStep == 2) {
-                    form.NextClick();
-                    form.NextClick();
-                    phase = PrevFrom4;
-                }
-                break;
-            case PrevFrom4:
-                if (CalibStep == 4) {
-                    card.setPin37(Pin37::Calibrator);
-                    card.setCalibratorVolts(9.9);
-                    form.PrevClick();
-                    phase = Step3Again;
-                }
-                break;
-            case Step3Again: // back in step 3 after a reading: recorded now
-                if (CalibStep == 3 && form.CTitle->text().endsWith(QStringLiteral("RP3"))) {
-                    form.NextClick();
-                    phase = ToEnd;
-                }
-                break;
-            case ToEnd: // 4 to 6 recorded, 7 and 8 skipped by Next in quick succession
-                if (CalibStep == 4 || CalibStep == 5) {
-                    form.NextClick();
-                } else if (CalibStep == 6) {
-                    form.NextClick();
-                    form.NextClick();
-                    form.NextClick();
-                }
-                break;
-            case Finished:
-                break;
-            }
+            named = form.CardLabel->text();
+            const bool found = r->AsFoundButton->isEnabled(), left = r->AsLeftButton->isEnabled();
+            (CalibStep == 1 ? foundAtOne : foundLater) |= found;
+            (CalibStep == 9 ? leftAtNine : leftEarlier) |= left;
+            if (CalibStep < 9 || leftAtNine)
+                form.NextClick();
         });
         CardIO::SetWaitScale(1);
         QVERIFY(ended);
-        QCOMPARE(phase, Finished);
-        QVERIFY(trendShown);
-        QVERIFY(!form.TrendView->isVisible());
-        const std::array<TAsLeft, 8> &rows = form.Record().Rows();
-        const bool done[8] = {true, true, true, true, true, true, false, false};
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rows[size_t(i)].step, i + 1);
-            QVERIFY2(rows[size_t(i)].done == done[i], qPrintable(QString::number(i + 1)));
-        }
-        QCOMPARE(rows[0].targetVolts, 0.0);
-        QCOMPARE(rows[2].targetVolts, 9.9);
-        QCOMPARE(rows[2].pot, 3);
-        QCOMPARE(rows[2].targetCounts, 2028); // 9.9 V in bipolar counts
-        QVERIFY(std::abs(rows[2].reading.volts - 9.9) < 0.5); // read with the calibrator on
-        QCOMPARE(rows[4].targetVolts, -9.9); // DAC 0 offset at ±10 V
-        QCOMPARE(rows[4].range, std::optional<uint8_t>(5));
-        QCOMPARE(rows[5].targetVolts, 9.9);
-        QCOMPARE(rows[6].targetVolts, 0.05); // DAC 1 at 0-10 V, not done
-        QCOMPARE(rows[0].Difference(), rows[0].reading.counts);
+        QVERIFY(foundAtOne && !foundLater);
+        QVERIFY(leftAtNine && !leftEarlier);
+        QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
+        TReportWindow *r = form.ReportWindow;
+        QCOMPARE(r->windowTitle(), QStringLiteral("Calibration record"));
+        QVERIFY(!r->AsFoundButton->isEnabled() && !r->AsLeftButton->isEnabled()); // no wizard: nothing drives a check
+        for (QPushButton *b : r->findChildren<QPushButton *>())
+            QVERIFY2(b->text().contains(u'&'), qPrintable(b->text()));
+        QVERIFY(r->CardLabel->text().contains(QStringLiteral("E800")));
+        QCOMPARE(r->VerdictLabel->text(), QStringLiteral("incomplete"));
+        // As left comes from a check pass only: Next through the steps records nothing.
+        for (const TPointRecord &p : form.Record().Points())
+            QVERIFY(!p.asLeft && !p.asFound);
+        QCOMPARE(form.Record().Points().size(), size_t(9));
+        QCOMPARE(form.Record().Points()[3].point.Name, QStringLiteral("3b"));
+        QCOMPARE(form.Record().Points()[3].point.Target, -9.9);
 
-        const QString text = form.ReportWindow->Text();
-        QVERIFY(text.startsWith(QStringLiteral("Calibration report\n")));
-        QVERIFY(text.contains(QStringLiteral("PCI-RZ4070 at base address E800")));
-        QCOMPARE(text.count(QStringLiteral("not done")), 2 * 2); // as-left and within, for steps 7 and 8
-        QCOMPARE(form.ReportWindow->windowTitle(), QStringLiteral("Calibration report"));
-        QCOMPARE(form.ReportWindow->PdfButton->text(), QStringLiteral("Save as PDF…"));
-        QCOMPARE(form.ReportWindow->CsvButton->text(), QStringLiteral("Save as CSV…"));
-        QCOMPARE(form.ReportWindow->CopyButton->text(), QStringLiteral("Copy"));
-        QCOMPARE(form.ReportWindow->CloseButton->text(), QStringLiteral("Close"));
-
-        // Quit before step 9 shows no report; a new calibration starts a new record.
-        form.ReportWindow->hide();
-        after = card.conversions();
-        const bool quitted = RunWizard(form, [&] {
-            if (CalibStep == 2 && fresh())
+        // Operator and instruments are kept for the session; a new wizard
+        // starts a fresh record, shown at once.
+        r->OperatorEdit->setText(QString());
+        QTest::keyClicks(r->OperatorEdit, QStringLiteral("A. Tech"));
+        QCOMPARE(form.Record().Operator(), QStringLiteral("A. Tech"));
+        const QDateTime first = form.Record().Started();
+        r->hide();
+        const bool again = RunWizard(form, [&] {
+            if (form.ReportWindow->isVisible())
                 form.QuitClick();
-            else if (CalibStep == 1 && fresh()) {
-                after = card.conversions();
-                form.NextClick();
-            }
         });
-        QVERIFY(quitted);
-        QVERIFY(!form.ReportWindow->isVisible());
-        QVERIFY(form.Record().Rows()[0].done);
-        QVERIFY(!form.Record().Rows()[2].done);
+        QVERIFY(again);
+        QVERIFY(form.Record().Started() >= first);
+        QCOMPARE(form.Record().Operator(), QStringLiteral("A. Tech"));
+        QVERIFY(r->Text().contains(QStringLiteral("Operator: A. Tech")));
     }
 
-    // The saved files: the PDF is one A4 page with the rows, the CSV reads
-    // back as a header and one line per step with a dot as decimal point.
+    // The saved files: the PDF is one A4 page with the record and lines
+    // for remarks and a signature; the CSV stands alone, header facts then
+    // points, numbers in numeric columns with a dot, states apart. On
+    // screen the numbers are the user's.
     void pdfAndCsv()
     {
         TCalibrationRecord record;
-        record.Begin({5, 0});
-        TMeasureStep one = *CalibrationSteps::MeasureStep(1, {5, 0});
-        record.Reading(1, one, {2, 0.009765625});
-        record.Next(1);
-        TMeasureStep five = *CalibrationSteps::MeasureStep(5, {5, 0});
-        record.Reading(5, five, {-2027, -9.897});
-        record.Next(5);
+        record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {5, 0});
+        record.SetOperator(QStringLiteral("Tech, A."));
+        record.SetInstruments(QStringLiteral("Calibrator X 123"));
+        const std::vector<TTestPoint> points = CalibrationSteps::TestPoints({5, 0});
+        record.Measured(TCheckKind::AsFound, points[0], {0.0195, 4, 1, 11}, {5, 0});
+        record.Measured(TCheckKind::AsLeft, points[0], {0.0, 0, 0, 11}, {5, 0});
+        record.Measured(TCheckKind::AsLeft, points[3], {-9.9146, -2031, 2, 10}, {5, 0}); // 3b, 3 counts low
+        QCOMPARE(record.Points()[0].State(), TPointState::Within);
+        QCOMPARE(record.Points()[3].State(), TPointState::Outside);
+        QCOMPARE(record.Verdict(), TVerdict::Fail);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a comma for decimals
-        TReportWindow window(nullptr);
-        window.Show({QDateTime(QDate(2026, 12, 8), QTime(9, 30)), QStringLiteral("PCI-RZ4070"), 0xE800}, record.Rows());
+        TReportWindow window(nullptr, record);
+        window.Refresh();
+        QVERIFY(window.Text().contains(QStringLiteral("-9,915 V")));
+        QVERIFY(window.Text().contains(QStringLiteral("0,0125"))); // DAC 0's offset target as step 5 states it
         QTemporaryDir dir;
-        const QString pdf = dir.filePath(QStringLiteral("report.pdf")), csv = dir.filePath(QStringLiteral("report.csv"));
+        const QString pdf = dir.filePath(QStringLiteral("record.pdf")), csv = dir.filePath(QStringLiteral("record.csv"));
         QVERIFY(window.SavePdf(pdf));
         QVERIFY(window.SaveCsv(csv));
         QLocale::setDefault(QLocale::c());
@@ -243,39 +245,105 @@ private slots:
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
         QVERIFY2(info.contains(QStringLiteral("A4")), qPrintable(info));
         const QString text = Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        QVERIFY2(text.contains(QStringLiteral("Calibration report")), qPrintable(text));
-        QVERIFY(text.contains(QStringLiteral("2026-12-08 09:30:00")));
+        QVERIFY2(text.contains(QStringLiteral("Calibration record")), qPrintable(text));
+        QVERIFY(text.contains(record.Started().toString(Qt::ISODate)));
         QVERIFY(text.contains(QStringLiteral("PCI-RZ4070 at base address E800")));
-        for (int step = 1; step <= 8; ++step)
-            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b%1 RP").arg(step))), qPrintable(text));
-        QVERIFY(text.contains(QStringLiteral("-9.897 V (-2027)")));
-        QVERIFY(text.contains(QStringLiteral("not done")));
+        QVERIFY(text.contains(QStringLiteral("Tech, A.")));
+        QVERIFY(text.contains(QStringLiteral("Verdict: fail")));
+        QVERIFY(text.contains(QStringLiteral("Remarks:")) && text.contains(QStringLiteral("Signature:")));
+        for (const TTestPoint &p : points)
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b%1\\s+RP%2").arg(p.Name).arg(p.Pot))), qPrintable(text));
 
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 9);
-        QCOMPARE(lines[0], QStringLiteral("step,pot,target_volts,target_counts,as_left_volts,as_left_counts,"
-                                          "difference_counts,within_1_count,dac_range"));
-        for (int i = 1; i <= 8; ++i) {
-            const QStringList f = lines[i].split(u',');
-            QCOMPARE(f.size(), 9);
-            QCOMPARE(f[0].toInt(), i);
-        }
-        // Fields by column: step 1 (RP1) and step 5 (DAC 0 at -9.9 V).
-        const auto fieldsAre = [&](int line, std::initializer_list<std::pair<int, const char *>> expected) {
-            const QStringList f = lines[line].split(u',');
-            for (const auto &[column, text] : expected)
-                QCOMPARE(f[column], QString::fromUtf8(text));
+        QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines[0], QStringLiteral("record,calibration"));
+        QVERIFY(lines.contains(QStringLiteral("base_address,E800")));
+        QVERIFY(lines.contains(QStringLiteral("dac0_range,±10V")));
+        QVERIFY(lines.contains(QStringLiteral("operator,\"Tech, A.\"")));
+        QVERIFY(lines.contains(QStringLiteral("verdict,fail")));
+        QVERIFY(lines.contains(QStringLiteral("date_time,") + record.Started().toString(Qt::ISODate)));
+        const qsizetype table = lines.indexOf(QString()) + 1;
+        const QStringList columns = lines[table].split(u',');
+        QCOMPARE(columns.size(), 19);
+        QCOMPARE(lines.size(), table + 1 + 9 + 1); // the points and a final line break
+        auto field = [&](int point, const char *column) {
+            return lines[table + 1 + point].split(u',')[columns.indexOf(QLatin1String(column))];
         };
-        fieldsAre(1, {{2, "0.000"}, {4, "0.010"}, {5, "2"}, {6, "2"}, {7, "no"}});
-        fieldsAre(5, {{2, "-9.900"}, {4, "-9.897"}, {6, "1"}, {7, "yes"}, {8, "±10V"}});
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY(lines[2].contains(QStringLiteral("not done")));
+        bool number = false;
+        QCOMPARE(field(0, "as_found_volts").toDouble(&number), 0.0195);
+        QVERIFY(number);
+        QCOMPARE(field(0, "as_found_spread_counts"), QStringLiteral("1"));
+        QCOMPARE(field(0, "as_left_state"), QStringLiteral("within"));
+        QCOMPARE(field(3, "point"), QStringLiteral("3b"));
+        QCOMPARE(field(3, "target_volts"), QStringLiteral("-9.9"));
+        QCOMPARE(field(3, "as_left_volts"), QStringLiteral("-9.9146"));
+        QCOMPARE(field(3, "as_left_state"), QStringLiteral("outside"));
+        QCOMPARE(field(5, "as_left_volts"), QString()); // not measured: empty, not text, in a number column
+        QCOMPARE(field(5, "as_left_state"), QStringLiteral("not measured"));
+        QCOMPARE(field(5, "dac_range"), QStringLiteral("±10V"));
+        QCOMPARE(field(5, "tolerance_volts").toDouble(), 20.0 / 4096);
+        QCOMPARE(field(4, "tolerance_volts").toDouble(), 0.01); // step 4: 10 mV
+    }
 
-        // A file that cannot be written is said so, and reported false.
-        QVERIFY(!WriteReportPdf(dir.filePath(QStringLiteral("missing/dir/report.pdf")), {}, record.Rows()));
+    // Saving onto a full file system, over an old file and as a new one, in
+    // both formats: a message says why, the old file is exactly as it was,
+    // no new or temporary file is left. Runs itself again in a mount
+    // namespace of its own with a small tmpfs.
+    void savingOntoAFullDisk()
+    {
+        const QByteArray dir = qgetenv("REPORT_FULL_DIR");
+        if (dir.isEmpty()) {
+            QTemporaryDir mountPoint;
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("REPORT_FULL_DIR"), mountPoint.path());
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QStringLiteral("unshare"),
+                        {QStringLiteral("--mount"), QStringLiteral("--map-root-user"), QStringLiteral("--propagation"),
+                         QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
+                         QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$0\" && exec \"$@\""), mountPoint.path(),
+                         QCoreApplication::applicationFilePath(), QStringLiteral("savingOntoAFullDisk")});
+            QVERIFY2(child.waitForFinished(60000), "the child did not finish");
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     "saving onto a full tmpfs failed (see the child's output above)");
+            return;
+        }
+        const QDir full(QString::fromLocal8Bit(dir));
+        TCalibrationRecord record;
+        record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
+        const QByteArray oldPdf = "%PDF-1.4 an old record\n", oldCsv = "record,calibration\r\nold\r\n";
+        for (const auto &[name, content] : {std::pair{"old.pdf", oldPdf}, std::pair{"old.csv", oldCsv}}) {
+            QFile f(full.filePath(QLatin1String(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        }
+        {
+            QFile filler(full.filePath(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size()) {
+            }
+        }
+        const QStringList before = full.entryList(QDir::Files | QDir::Hidden);
+        TReportWindow window(nullptr, record);
+        ModalBoxes boxes(QMessageBox::Ok);
+        QVERIFY(!window.SavePdf(full.filePath(QStringLiteral("old.pdf"))));
+        QVERIFY(!window.SaveCsv(full.filePath(QStringLiteral("old.csv"))));
+        QVERIFY(!window.SavePdf(full.filePath(QStringLiteral("new.pdf"))));
+        QVERIFY(!window.SaveCsv(full.filePath(QStringLiteral("new.csv"))));
+        QTRY_COMPARE(boxes.seen.size(), 4);
+        for (const SeenBox &box : boxes.seen)
+            QVERIFY2(box.text.contains(QStringLiteral("No space left on device")), qPrintable(box.text));
+        auto bytesOf = [&](const char *name) {
+            QFile f(full.filePath(QLatin1String(name)));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QCOMPARE(bytesOf("old.pdf"), oldPdf);
+        QCOMPARE(bytesOf("old.csv"), oldCsv);
+        QCOMPARE(full.entryList(QDir::Files | QDir::Hidden), before); // nothing new, nothing temporary
     }
 };
 

@@ -1,0 +1,50 @@
+// A check pass: walks the technician through every test point with no
+// adjustment. For each point the wizard's loop drives the card as the point
+// says and hands each reading in; once the user confirms the input is
+// applied, the readings of at least a second (on the monotonic clock) are
+// collected and their mean and spread recorded. Points may be skipped.
+#pragma once
+
+#include "CalibrationRecord.h"
+
+#include <QDeadlineTimer>
+#include <optional>
+
+class TCheckPass {
+public:
+    // `seconds`: how long a point is read once confirmed.
+    TCheckPass(TCheckKind kind, double seconds = 1.0);
+
+    TCheckKind Kind() const { return FKind; }
+    // The point now checked, for the DAC ranges in effect.
+    TTestPoint Current(const std::array<uint8_t, 2> &ranges) const;
+    int Index() const { return FIndex; }
+    int Count() const { return FCount; }
+    bool Finished() const { return FIndex >= FCount; }
+    // The readings are being collected for the current point.
+    bool Collecting() const { return FCollecting; }
+
+    // The user confirms the input is applied: collecting starts now.
+    void Confirm();
+    // On to the next point without a measurement, or back to the last one.
+    void Skip();
+    void Back();
+    void Stop();
+
+    // One reading of the current point. While collecting, it counts; once
+    // a second's worth is in (and at least two readings), the measurement
+    // is returned and the pass moves to the next point.
+    std::optional<TMeasurement> Add(const CardIO::TReading &reading);
+
+private:
+    void Restart();
+
+    TCheckKind FKind;
+    double FSeconds;
+    int FIndex = 0;
+    int FCount = 0;
+    bool FCollecting = false;
+    QDeadlineTimer FUntil;
+    double FVolts = 0, FCounts = 0;
+    int FLowest = 0, FHighest = 0, FReadings = 0;
+};

@@ -1,0 +1,47 @@
+// A check pass on screen: which point of how many, what to connect (the
+// step's own words), the target and its tolerance, the live reading and
+// its trend, and Record (the input is applied), Skip, Back and Stop. The
+// window only shows and asks; the wizard drives the card and the pass.
+#pragma once
+
+#include "CheckPass.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class TTrendView;
+
+class TCheckWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TCheckWindow(QWidget *owner);
+
+    // The pass at `point`, with its latest reading (none when it failed).
+    void Show(const TCheckPass &pass, const TTestPoint &point, const std::optional<CardIO::TReading> &reading);
+
+    QLabel *TitleLabel;
+    QLabel *InputLabel;
+    QLabel *TargetLabel;
+    QLabel *ReadingLabel;
+    QLabel *StatusLabel;
+    TTrendView *Trend;
+    QPushButton *RecordButton;
+    QPushButton *SkipButton;
+    QPushButton *BackButton;
+    QPushButton *StopButton;
+
+signals:
+    void RecordClicked();
+    void SkipClicked();
+    void BackClicked();
+    void StopClicked();
+
+protected:
+    // The close box stops the pass.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QString FShownPoint; // the point the trend belongs to
+};
