@@ -66,8 +66,9 @@ step "package life cycle"
 deb=$(ls build/rz4070-setup_*_amd64.deb)
 ok=1
 check() { if eval "$2"; then echo "ok: $1"; else echo "NOT OK: $1"; ok=0; fi; }
+status() { dpkg-query -W -f="\${Status}" rz4070-setup 2>/dev/null; }
 apt-get install -y -qq "./$deb" >/dev/null
-check "installed" "dpkg-query -W -f=\${Status} rz4070-setup | grep -q \"install ok installed\""
+check "installed" "status | grep -q \"install ok installed\""
 check "group rz4070 exists" "getent group rz4070 >/dev/null"
 check "the library where the program looks for it" "test -f /usr/lib/x86_64-linux-gnu/rz4070-setup/libtrvwdm.so.1"
 gid=$(getent group rz4070 | cut -d: -f3)
@@ -75,9 +76,9 @@ apt-get install -y -qq --reinstall "./$deb" >/dev/null
 check "reinstalled, same group id" "test \"\$(getent group rz4070 | cut -d: -f3)\" = $gid"
 apt-get remove -y -qq rz4070-setup >/dev/null
 check "removed: no program, no rule, no helper" "! test -e /usr/bin/rz4070-setup && ! test -e /usr/lib/udev/rules.d/70-rz4070.rules && ! test -e /usr/libexec/rz4070-setup"
-check "removed: dpkg keeps only its config state" "dpkg-query -W -f=\${Status} rz4070-setup | grep -q \"deinstall ok config-files\" || ! dpkg-query -W rz4070-setup >/dev/null 2>&1"
+check "removed: dpkg keeps only its config state" "status | grep -q \"deinstall ok config-files\" || ! status >/dev/null"
 apt-get purge -y -qq rz4070-setup >/dev/null
-check "purged: dpkg knows nothing of it" "! dpkg-query -W -f=\${Status} rz4070-setup 2>/dev/null | grep -q installed"
+check "purged: dpkg knows nothing of it" "! status | grep -q installed"
 check "purged: no file of the package is left" "! ls -d /usr/share/doc/rz4070-setup /usr/lib/x86_64-linux-gnu/rz4070-setup 2>/dev/null"
 check "purged: the system group stays, as Debian leaves system groups" "getent group rz4070 >/dev/null"
 [ $ok -eq 1 ] && result package pass || result package FAIL
