@@ -1,14 +1,17 @@
 // The calibration wizard against the simulated card: steps, buttons,
 // ranges, the ending, the refusals, and one whole calibration played the
 // way a technician would.
+#include "CheckWindow.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
+#include "ReportWindow.h"
 #include "RunWizard.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
 
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 #include <functional>
@@ -19,6 +22,21 @@ using namespace trvsim;
 namespace {
 
 Card &TheCard() { return Machine::instance().card(0); }
+
+// Wires pin 37 on the bench as an instruction of the wizard says ("Connect
+// pin 37 to pin 18", "... Apply 9.900V", "Connect pin 37 to pin 14").
+void Wire(CardState &bench, const QString &instruction)
+{
+    static const QRegularExpression apply(QStringLiteral("Apply (?:a )?(-?[0-9.]+)V"));
+    if (instruction.contains(QStringLiteral("pin 18")) && !instruction.contains(QStringLiteral("Calibrator"))) {
+        bench.pin37 = int(Pin37::Ground);
+    } else if (const QRegularExpressionMatch m = apply.match(instruction); m.hasMatch()) {
+        bench.pin37 = int(Pin37::Calibrator);
+        bench.SetCalibrator(m.captured(1).toDouble());
+    } else {
+        bench.pin37 = int(instruction.endsWith(QStringLiteral("pin 14")) ? Pin37::Dac0 : Pin37::Dac1);
+    }
+}
 
 // Plays a technician at the bench: reads each step's texts, wires pin 37
 // as they say, and turns the named pot by halving its travel, once to find
@@ -37,6 +55,10 @@ public:
     }
 
     int Rounds() const { return FRound; }
+    // Stays at step 9 after the second round instead of pressing Next, so
+    // that the record can be checked as left.
+    void HoldAtTheEnd() { FHold = true; }
+    bool Holding() const { return FHold && FRound == 2 && FStep == 9 && CalibStep == 9; }
     QString Log() const { return FLog.join(u'\n'); }
 
     void Tick()
@@ -73,7 +95,7 @@ private:
                 FRound = 2;
                 for (int i = 0; i < 8; ++i)
                     FForm.PrevClick(); // back to step 1, never below
-            } else {
+            } else if (!FHold) {
                 FForm.NextClick(); // ends the wizard
             }
             return;
@@ -82,17 +104,13 @@ private:
         static const QRegularExpression pot(QStringLiteral("RP(\\d)\"")),
             apply(QStringLiteral("Apply (?:a )?(-?[0-9.]+)V")), closeTo(QStringLiteral("as close to (-?[0-9.]+)"));
         FPot = pot.match(body2).captured(1).toInt();
-        if (body.contains(QStringLiteral("pin 18")) && !body.contains(QStringLiteral("Calibrator"))) {
-            FBench.pin37 = int(Pin37::Ground);
-            FTarget = 0;
-        } else if (const QRegularExpressionMatch m = apply.match(body); m.hasMatch()) {
-            FBench.pin37 = int(Pin37::Calibrator);
-            FBench.SetCalibrator(m.captured(1).toDouble());
+        Wire(FBench, body);
+        if (const QRegularExpressionMatch m = apply.match(body); m.hasMatch())
             FTarget = m.captured(1).toDouble();
-        } else {
-            FBench.pin37 = int(body.endsWith(QStringLiteral("pin 14")) ? Pin37::Dac0 : Pin37::Dac1);
+        else if (body.endsWith(QStringLiteral("pin 18")))
+            FTarget = 0;
+        else
             FTarget = closeTo.match(body2).captured(1).toDouble();
-        }
         FPhase = FStep == 2 ? 1 : 0;
         FLo = 0;
         FHi = 1;
@@ -141,12 +159,90 @@ private:
     CardState &FBench;
     std::function<uint64_t()> FRefreshes;
     std::function<QString()> FMeter;
+    bool FHold = false;
     int FRound = 1, FStep = 0, FSeenStep = 0, FPot = 0, FPhase = 0;
     uint64_t FSeenAt = 0;
     double FTarget = 0, FLo = 0, FHi = 1, FReaches = 0;
     uint64_t FReadAfter = 0;
     QStringList FLog;
 };
+
+// Plays a technician through a check pass: wires pin 37 as the check
+// window says for each point, lets a whole pass go by, then presses Record.
+class TChecker {
+public:
+    TChecker(TMainForm &form, CardState &bench, std::function<uint64_t()> refreshes)
+        : FForm(form), FBench(bench), FRefreshes(std::move(refreshes))
+    {
+    }
+
+    // True while a check pass is on screen.
+    bool Tick()
+    {
+        TCheckWindow *w = FForm.CheckWindow;
+        if (!w || !w->isVisible())
+            return false;
+        if (w->TitleLabel->text() != FPoint) { // the next point
+            FPoint = w->TitleLabel->text();
+            Wire(FBench, w->InputLabel->text());
+            FReadyAt = FRefreshes() + 10;
+            FRecorded = false;
+        } else if (!FRecorded && FRefreshes() >= FReadyAt && w->RecordButton->isEnabled()) {
+            w->RecordButton->click();
+            FRecorded = true;
+        }
+        return true;
+    }
+
+private:
+    TMainForm &FForm;
+    CardState &FBench;
+    std::function<uint64_t()> FRefreshes;
+    QString FPoint;
+    uint64_t FReadyAt = 0;
+    bool FRecorded = false;
+};
+
+// What the card should read at each test point, in counts off the target,
+// from its true errors as the reference meter gives them: the A/D's own
+// error at the A/D points; at the DAC points the DAC's error plus the
+// A/D's error at the level it reads the DAC with.
+std::map<QString, int> TrueErrors(const CardErrors &e, const std::array<uint8_t, 2> &ranges)
+{
+    std::map<QString, int> errors{{QStringLiteral("1"), e.adBipolarZero}, {QStringLiteral("2"), e.adUnipolarZero},
+                                  {QStringLiteral("3"), e.adBipolarPlus}, {QStringLiteral("3b"), e.adBipolarMinus},
+                                  {QStringLiteral("4"), e.adUnipolarHigh}};
+    for (int dac = 0; dac < 2; ++dac) {
+        // The offset point reads the bottom of the DAC's range (bipolar:
+        // near -9.9 V on the bipolar A/D range; unipolar: near 0 V), the
+        // gain point the top on the unipolar A/D range.
+        const bool bipolar = CardIO::IsBipolarRange(ranges[size_t(dac)]);
+        errors[QString::number(5 + 2 * dac)] = e.dacLow[dac] + (bipolar ? e.adBipolarMinus : e.adUnipolarZero);
+        errors[QString::number(6 + 2 * dac)] = e.dacHigh[dac] + e.adUnipolarHigh;
+    }
+    return errors;
+}
+
+// A measurement's distance from the point's target, in counts of the range
+// it was read with.
+double CountsOff(const TPointRecord &r, const TMeasurement &m)
+{
+    return m.counts - r.point.Target / CardIO::VoltsPerCount(r.point.Variant);
+}
+
+// The fixed seeds of a test, or those named in the environment variable
+// (a comma list) to replay a failure; printed either way.
+QList<quint64> Seeds(const char *variable, QList<quint64> fixed)
+{
+    if (const QByteArray named = qgetenv(variable); !named.isEmpty()) {
+        fixed.clear();
+        for (const QByteArray &seed : named.split(','))
+            fixed << seed.trimmed().toULongLong();
+    }
+    for (quint64 seed : fixed)
+        qInfo("seed %llu (replay with %s=%llu)", (unsigned long long)seed, variable, (unsigned long long)seed);
+    return fixed;
+}
 
 } // namespace
 
@@ -339,10 +435,12 @@ private slots:
         QTest::addColumn<quint64>("seed");
         QTest::addColumn<int>("range0");
         QTest::addColumn<int>("range1");
-        for (int k = 0; k < 3; ++k) {
-            const quint64 seed = QRandomGenerator::global()->generate64();
-            QTest::addRow("seed %llu, ranges %d and %d", (unsigned long long)seed, k, k + 3) << seed << k << k + 3;
-        }
+        const QList<quint64> seeds = Seeds("CALIBRATION_SEEDS", {QRandomGenerator::global()->generate64(),
+                                                                QRandomGenerator::global()->generate64(),
+                                                                QRandomGenerator::global()->generate64()});
+        for (int k = 0; k < int(seeds.size()); ++k)
+            QTest::addRow("seed %llu, ranges %d and %d", (unsigned long long)seeds[k], k % 3, k % 3 + 3)
+                << seeds[k] << k % 3 << k % 3 + 3;
     }
 
     void wholeCalibration()
@@ -391,6 +489,141 @@ private slots:
         for (int error : {e.adBipolarZero, e.adBipolarPlus, e.adBipolarMinus, e.adUnipolarZero, e.adUnipolarHigh,
                           e.dacLow[0], e.dacHigh[0], e.dacLow[1], e.dacHigh[1]})
             QVERIFY2(std::abs(error) <= 1, qPrintable(errors));
+    }
+
+    // The record a lab signs, against the card's true errors: checked as
+    // found, calibrated by the technician, checked as left; then RP8 is
+    // turned after its check, which marks its point "check again" until a
+    // second check, which finds it off. Step 3's -9.900 V point included.
+    void recordAgainstTheTrueErrors_data()
+    {
+        QTest::addColumn<quint64>("seed");
+        for (quint64 seed : Seeds("RECORD_SEEDS", {20261208, 4070}))
+            QTest::addRow("seed %llu", (unsigned long long)seed) << seed;
+    }
+
+    void recordAgainstTheTrueErrors()
+    {
+        QFETCH(quint64, seed);
+        Card &card = TheCard();
+        card.newCard(seed);
+        CardIO::SetWaitScale(0.05);
+        card.setSettlingTime(std::chrono::microseconds(100));
+        CardState &bench = card.State();
+        bench.dacRange[0] = 5; // ±10V
+        bench.dacRange[1] = 2; // 0-10V
+        DACRange = {5, 2};
+        const CardErrors found = card.errors();
+        auto refreshes = [&card] { return card.conversions(); };
+        TTechnician tech(*form, bench, refreshes, [] { return QString(); });
+        tech.HoldAtTheEnd();
+        TChecker checker(*form, bench, refreshes);
+        enum { AsFound, Adjusting, AsLeft, Turning, Recheck, Finished } phase = AsFound;
+        bool checking = false;
+        std::optional<TCalibrationRecord> left, rechecked, turned;
+        CardErrors atLeft{}, atRecheck{};
+        double rp8 = 0;
+        const bool ended = RunWizard(*form, [&] {
+            const bool wasChecking = checking;
+            checking = checker.Tick();
+            if (checking)
+                return;
+            TReportWindow *r = form->ReportWindow;
+            switch (phase) {
+            case AsFound:
+                if (wasChecking)
+                    phase = Adjusting;
+                else if (r && r->AsFoundButton->isEnabled())
+                    r->AsFoundButton->click();
+                break;
+            case Adjusting:
+                if (!tech.Holding())
+                    return tech.Tick();
+                if (r->AsLeftButton->isEnabled()) {
+                    r->AsLeftButton->click();
+                    phase = AsLeft;
+                }
+                break;
+            case AsLeft:
+                if (!wasChecking)
+                    break;
+                left = form->Record();
+                atLeft = card.errors();
+                form->PrevClick(); // back to step 8, where RP8 is turned
+                phase = Turning;
+                break;
+            case Turning:
+                if (CalibStep == 8 && form->Record().Points()[8].checkAgain && rp8 == 0) {
+                    rp8 = bench.Pot(int(Pot::RP8));
+                    bench.SetPot(int(Pot::RP8), rp8 + 0.05);
+                    form->NextClick();
+                } else if (CalibStep == 9 && rp8 != 0 && r->AsLeftButton->isEnabled()) {
+                    turned = form->Record();
+                    r->AsLeftButton->click();
+                    phase = Recheck;
+                }
+                break;
+            case Recheck:
+                if (!wasChecking)
+                    break;
+                rechecked = form->Record();
+                atRecheck = card.errors();
+                form->NextClick();
+                phase = Finished;
+                break;
+            case Finished:
+                break;
+            }
+        }, 240000, 1);
+        CardIO::SetWaitScale(1);
+        QVERIFY(ended);
+        QCOMPARE(phase, Finished);
+
+        // As found and as left: each point's mean within the display's
+        // resolution of the true error, unless a unipolar reading sat at 0
+        // (below the range, where it cannot tell how far).
+        auto agrees = [](const TPointRecord &r, const TMeasurement &m, int error) {
+            // A reading held at either end of its range cannot tell how far
+            // beyond it the input is, only that it is.
+            const bool unipolar = CardIO::ReadsUnipolar(r.point.Variant);
+            const double bottom = unipolar ? 0 : -2048, top = unipolar ? 4095 : 2047;
+            const double off = CountsOff(r, m);
+            if ((m.counts < bottom + 0.5 && error <= off) || (m.counts > top - 0.5 && error >= off))
+                return true;
+            // Each true error is rounded; a DAC point adds two of them.
+            return std::abs(off - error) <= (r.point.Dac ? 2.0 : 1.5);
+        };
+        const std::map<QString, int> trueFound = TrueErrors(found, DACRange), trueLeft = TrueErrors(atLeft, DACRange);
+        QVERIFY(left && turned && rechecked);
+        QCOMPARE(left->Points().size(), size_t(9));
+        for (const TPointRecord &r : left->Points()) {
+            const QString what = QStringLiteral("point %1: as found %2 (true %3), as left %4 (true %5)")
+                                     .arg(r.point.Name).arg(r.asFound ? CountsOff(r, *r.asFound) : 999.0)
+                                     .arg(trueFound.at(r.point.Name)).arg(r.asLeft ? CountsOff(r, *r.asLeft) : 999.0)
+                                     .arg(trueLeft.at(r.point.Name));
+            QVERIFY2(r.asFound && r.asLeft, qPrintable(what));
+            QVERIFY2(agrees(r, *r.asFound, trueFound.at(r.point.Name)), qPrintable(what));
+            QVERIFY2(agrees(r, *r.asLeft, trueLeft.at(r.point.Name)), qPrintable(what));
+            QVERIFY2(r.asLeft->readings >= 2 && r.asLeft->spread >= 0, qPrintable(what));
+            // Within tolerance exactly when the true error is (one count,
+            // 10 mV at point 4), near the edge either may hold.
+            if (r.point.Name != QLatin1String("4") && std::abs(trueLeft.at(r.point.Name)) >= 4)
+                QVERIFY2(r.State() == TPointState::Outside, qPrintable(what));
+        }
+        QCOMPARE(left->Points()[3].point.Name, QStringLiteral("3b"));
+        QCOMPARE(left->Points()[3].point.Target, -9.9);
+
+        // RP8 turned after its check: only its point must be checked again,
+        // and the record cannot pass until it is.
+        for (const TPointRecord &r : turned->Points())
+            QCOMPARE(r.State() == TPointState::CheckAgain, r.point.Name == QLatin1String("8"));
+        QVERIFY(turned->Verdict() != TVerdict::Pass);
+        const TPointRecord &eight = rechecked->Points()[8];
+        const int error = TrueErrors(atRecheck, DACRange).at(QStringLiteral("8"));
+        QVERIFY2(std::abs(error) > 2, qPrintable(QString::number(error))); // the turn moved it well off
+        QVERIFY2(agrees(eight, *eight.asLeft, error), qPrintable(QStringLiteral("%1 vs %2").arg(CountsOff(eight, *eight.asLeft)).arg(error)));
+        QCOMPARE(eight.State(), TPointState::Outside);
+        QCOMPARE(rechecked->Verdict(), TVerdict::Fail);
     }
 };
 
