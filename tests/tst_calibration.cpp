@@ -11,6 +11,7 @@
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
 
+#include <QInputDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
@@ -411,6 +412,54 @@ private slots:
         });
         QVERIFY(ended);
         QVERIFY(CalibStep >= 10);
+    }
+
+    // With two cards listed the user chooses the one to calibrate (the last
+    // listed is offered); the instruction panel and the record name it, and
+    // only its registers are driven. Cancel starts nothing.
+    void severalCardsTheUserChooses()
+    {
+        Machine &m = Machine::instance();
+        Card &second = m.addCard(DeviceRZ4070A, 0xD000);
+        QCOMPARE(form->SetSupGetCardString(nullptr, 1),
+                 QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)\r\nBase Address: D000"));
+        QCOMPARE(BaseAddress, uint16_t(0xD000)); // the last listed, as without a choice
+        auto answer = [](int row, bool accept) {
+            return [row, accept] {
+                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                QCOMPARE(dialog->comboBoxItems(),
+                         (QStringList{QStringLiteral("PCI-RZ4070 at base address E800"),
+                                      QStringLiteral("PCI-RZ4070A at base address D000")}));
+                QCOMPARE(dialog->textValue(), QStringLiteral("PCI-RZ4070A at base address D000"));
+                dialog->setTextValue(dialog->comboBoxItems()[row]);
+                accept ? dialog->accept() : dialog->reject();
+            };
+        };
+        QTimer chooser;
+        connect(&chooser, &QTimer::timeout, this, answer(0, false));
+        chooser.start(5);
+        form->CalibButtonClick(); // cancelled: returns at once
+        QVERIFY(!form->InstPanel->isVisible());
+        QCOMPARE(BaseAddress, uint16_t(0xD000));
+
+        chooser.disconnect();
+        connect(&chooser, &QTimer::timeout, this, answer(0, true));
+        const uint64_t before = second.conversions();
+        QString named;
+        const bool ended = RunWizard(*form, [&] {
+            if (TheCard().conversions() < 10)
+                return;
+            named = form->CardLabel->text();
+            form->QuitClick();
+        });
+        QVERIFY(ended);
+        QCOMPARE(BaseAddress, uint16_t(0xE800));
+        QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
+        QCOMPARE(form->Record().Card().model, QStringLiteral("PCI-RZ4070"));
+        QCOMPARE(form->Record().Card().base, uint16_t(0xE800));
+        QCOMPARE(second.conversions(), before); // the other card untouched
     }
 
     void noCardRefusesAndTouchesNoPort()

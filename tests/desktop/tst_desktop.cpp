@@ -9,6 +9,8 @@
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
 #include "Support.h"
+#include "ReportWindow.h"
+#include "RunWizard.h"
 #include "Wait.h"
 #include "template.h"
 
@@ -16,6 +18,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -548,6 +551,33 @@ private slots:
             shown.save(QStringLiteral("instpanel-shown.png"));
         }
         QVERIFY2(same, "the title covers the instruction panel (instpanel-own.png, instpanel-shown.png)");
+    }
+
+    // The calibration record comes up with the wizard wholly on the screen,
+    // frame included, at every size down to 800x600, and in the user's
+    // numbers: commas under a German locale.
+    void recordWindowOnTheScreenInTheUsersNumbers()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        TShownMainForm s;
+        QVERIFY(WaitFor([&] { return BaseAddress != 0; }, Patience)); // the card is listed
+        QRect shown;
+        const bool ended = RunWizard(s.form, [&] {
+            TReportWindow *r = s.form.ReportWindow;
+            if (!r || !Framed(r) || !OnScreen(r))
+                return;
+            shown = OuterGeometry(r);
+            s.form.QuitClick();
+        }, Patience * 2);
+        QLocale::setDefault(QLocale::c());
+        QVERIFY2(ended, qPrintable(QStringLiteral("the record window never lay wholly on the screen: %1,%2 %3x%4")
+                                       .arg(OuterGeometry(s.form.ReportWindow).x()).arg(OuterGeometry(s.form.ReportWindow).y())
+                                       .arg(OuterGeometry(s.form.ReportWindow).width()).arg(OuterGeometry(s.form.ReportWindow).height())));
+        QVERIFY(Screen().contains(shown));
+        const QString table = s.form.ReportWindow->Table->toPlainText();
+        QVERIFY2(table.contains(QStringLiteral("calibrator 9,900 V")) && table.contains(QStringLiteral("0,0125")),
+                 qPrintable(table));
+        QVERIFY(!table.contains(QStringLiteral("9.900")));
     }
 
     // The bench stays usable beside a maximised Setup: clicks in Setup do
