@@ -257,8 +257,10 @@ void TMainForm::ShowReport()
     if (!ReportWindow) {
         ReportWindow = new TReportWindow(this, FRecord);
         connect(ReportWindow, &TReportWindow::CheckRequested, this, &TMainForm::StartCheck);
-        // Beside the instruction panel, held on the screen.
-        ReportWindow->move(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)));
+        // Right of the instruction panel and below the readout, which the
+        // technician watches while turning a pot.
+        ReportWindow->PlaceAt(QPoint(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)).x(),
+                                     OutputPanel->mapToGlobal(QPoint(0, OutputPanel->height() + 8)).y()));
     }
     ReportWindow->Refresh();
     ReportWindow->show();

@@ -18,6 +18,13 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+namespace {
+
+const QSize NaturalSize(640, 440);
+const QSize SmallestSize(400, 320);
+
+} // namespace
+
 TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDialog(owner), FRecord(record)
 {
     setObjectName(QStringLiteral("ReportWindow"));
@@ -94,11 +101,19 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TReportWindow::HoldOnScreen);
 
-    // Wholly on a small screen: no larger than its free area less a frame.
-    QSize size(640, 440);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 40));
-    resize(size);
+    resize(NaturalSize);
+}
+
+void TReportWindow::PlaceAt(const QPoint &topLeft)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        // Room for a frame the window manager has not told yet.
+        const QRect area = screen->availableGeometry();
+        const QSize room(area.right() + 1 - topLeft.x() - 16, area.bottom() + 1 - topLeft.y() - 40);
+        resize(NaturalSize.boundedTo(room).expandedTo(SmallestSize));
+    }
+    move(topLeft);
+    HoldOnScreen();
 }
 
 void TReportWindow::Refresh()

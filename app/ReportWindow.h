@@ -24,6 +24,10 @@ public:
 
     // Shows the record as it is now.
     void Refresh();
+    // Places the window's frame at `topLeft` and makes it as large as fits
+    // between there and the screen's free area's far corner (at most its
+    // natural size, at least a usable one); then holds it on the screen.
+    void PlaceAt(const QPoint &topLeft);
     // Which check passes can be started now.
     void OfferChecks(bool asFound, bool asLeft);
     QString Text() const;

@@ -81,9 +81,12 @@ QImage DrawTrend(const TTrendData &data, QSize size)
     const QRect axis(0, 0, plot.left() - 3, size.height());
     const QString target = QString::number(std::lround(data.target / count));
     painter.setPen(QColor(TargetLine));
-    painter.drawText(QRect(axis.left(), line - 5, axis.width(), 10), Qt::AlignRight | Qt::AlignVCenter, target);
-    painter.drawText(QRect(axis.left(), std::min(line + 5, plot.bottom() - 9), axis.width(), 10),
-                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("±1"));
+    const int labelTop = std::clamp(line - 5, plot.top(), plot.bottom() - 9);
+    painter.drawText(QRect(axis.left(), labelTop, axis.width(), 10), Qt::AlignRight | Qt::AlignVCenter, target);
+    // The band's label on the side of the target's with more room.
+    const int bandLabel = line > plot.center().y() ? labelTop - 10 : labelTop + 10;
+    painter.drawText(QRect(axis.left(), bandLabel, axis.width(), 10), Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("±1"));
     // The time axis, in seconds.
     painter.setPen(QColor(Axis));
     const int base = plot.bottom() + 2;
