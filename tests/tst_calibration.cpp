@@ -7,6 +7,7 @@
 #include "ModalBoxes.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
+#include "ThreadClock.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
@@ -412,6 +413,26 @@ private slots:
         });
         QVERIFY(ended);
         QVERIFY(CalibStep >= 10);
+    }
+
+    // The wizard's loop lets the thread sleep between its passes: a second
+    // of step 1 in real time uses a small share of a core.
+    void wizardLoopSleeps()
+    {
+        TheCard().setPin37(Pin37::Ground);
+        std::optional<TThreadClock> clock;
+        double share = -1;
+        const bool ended = RunWizard(*form, [&] {
+            if (!clock && TheCard().conversions() >= 5) {
+                clock.emplace(); // from the first pass on
+            } else if (clock && share < 0 && TheCard().conversions() >= 5 * 11) {
+                share = clock->CpuShare();
+                form->QuitClick();
+            }
+        }, 30000, 50);
+        QVERIFY(ended);
+        qInfo("ten passes of the wizard used %.1f%% of a core", 100 * share);
+        QVERIFY2(share >= 0 && share < 0.2, qPrintable(QString::number(share)));
     }
 
     // With two cards listed the user chooses the one to calibrate (the last

@@ -4,6 +4,7 @@
 #include "CardIO.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
+#include "ThreadClock.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
@@ -202,6 +203,18 @@ private slots:
         QMetaObject::invokeMethod(this, [&] { delivered = true; }, Qt::QueuedConnection);
         CardIO::WaitMs(0);
         QVERIFY(delivered);
+    }
+
+    // A wait lets the thread sleep between events: over a third of a
+    // second it uses a small share of a core (spinning would use all the
+    // time it is given).
+    void waitSleeps()
+    {
+        const TThreadClock clock;
+        CardIO::WaitMs(300);
+        const double share = clock.CpuShare();
+        qInfo("a 300 ms wait used %.1f%% of a core", 100 * share);
+        QVERIFY2(share < 0.2, qPrintable(QString::number(share)));
     }
 };
 

@@ -155,7 +155,10 @@ private slots:
 
     void randomBytes()
     {
-        std::mt19937 random(2026);
+        // Replay another run with RTF_SEED=N.
+        const unsigned seed = qEnvironmentVariableIsSet("RTF_SEED") ? unsigned(qEnvironmentVariableIntValue("RTF_SEED")) : 2026u;
+        qInfo("seed %u (replay with RTF_SEED=%u)", seed, seed);
+        std::mt19937 random(seed);
         const char alphabet[] = "{}\\'*ubfscp0123456789-; azAZ\r\n\x80\xff";
         for (int i = 0; i < 2000; ++i) {
             QByteArray rtf;

@@ -42,6 +42,9 @@ public:
     bool Hosted() const { return FHosted; }
 
 signals:
+    // Raised as described, though the main window's layout enables radio
+    // behaviour on no panel and connects none of these three: they are the
+    // panel's contract for other layouts.
     void OnRadioChange(QObject *Sender);
     void OnActivate(QObject *Sender);
     void OnDeactivate(QObject *Sender);

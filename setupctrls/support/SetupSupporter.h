@@ -45,9 +45,16 @@ public:
     bool FChangeButtons = true;
     bool FbSeries = true;
 
+    // Never raised in this program: the layout stores these events (and
+    // Channels and ChangeButtons) for programs of the same family whose
+    // supporter runs the calibration itself; here the main window's wizard
+    // does. Assigning OnBeginCalib restarts the help timer, as described.
     TNotifyEvent OnBeginCalib, OnStopButtonClick, OnStartButtonClick;
-    TPCIEvent OnGetCardString;
     TCalibEvent OnGetCalibString;
+    // Raised once per installed card while the cards are listed; assigned,
+    // it also brings the installed-cards window, its menu item and a
+    // paragraph of the help text.
+    TPCIEvent OnGetCardString;
     void SetOnBeginCalib(const TNotifyEvent &handler);
 
     // Registers the one-time start-up handler with the application's idle
