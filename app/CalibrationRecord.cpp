@@ -66,6 +66,11 @@ TVerdict TCalibrationRecord::Verdict() const
     return all && !FPoints.empty() ? TVerdict::Pass : TVerdict::Incomplete;
 }
 
+QString CardText(const TCardId &card)
+{
+    return QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
+}
+
 QString RangeName(uint8_t range)
 {
     const QString volts = QString::number(CardIO::RangeSpan(range));
@@ -103,7 +108,7 @@ QString When(const TCalibrationRecord &r)
 // The header's facts, in order: name, value.
 QList<std::pair<QString, QString>> Facts(const TCalibrationRecord &r)
 {
-    return {{QStringLiteral("Card"), QStringLiteral("%1 at base address %2").arg(r.Card().model, CardIO::FormatAddress(r.Card().base))},
+    return {{QStringLiteral("Card"), CardText(r.Card())},
             {QStringLiteral("Date and time"), When(r)},
             {QStringLiteral("DAC ranges"),
              QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(r.Ranges()[0]), RangeName(r.Ranges()[1]))},

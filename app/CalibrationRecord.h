@@ -43,6 +43,9 @@ struct TCardId {
     uint16_t base = 0; // its I/O base address
 };
 
+// "PCI-RZ4070 at base address E800".
+QString CardText(const TCardId &card);
+
 class TCalibrationRecord {
 public:
     TCalibrationRecord() { Begin({}, {0, 0}); }

@@ -238,7 +238,7 @@ bool TMainForm::ChooseCard()
         return true;
     QStringList items;
     for (const TCardId &card : FCards)
-        items << QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
+        items << CardText(card);
     bool chosen = false;
     // The last card listed is the one the wizard drives without a choice.
     const QString item = QInputDialog::getItem(this, QStringLiteral("Calibration"),

@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace {
 
@@ -119,8 +118,7 @@ void TReportWindow::PlaceAt(const QPoint &topLeft)
 
 void TReportWindow::Refresh()
 {
-    const TCardId &card = FRecord.Card();
-    CardLabel->setText(QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base)));
+    CardLabel->setText(CardText(FRecord.Card()));
     DateLabel->setText(FRecord.Started().toString(Qt::ISODate));
     RangesLabel->setText(QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(FRecord.Ranges()[0]), RangeName(FRecord.Ranges()[1])));
     if (OperatorEdit->text() != FRecord.Operator())
@@ -148,12 +146,8 @@ void TReportWindow::HoldOnScreen()
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen || !isVisible())
         return;
-    const QRect area = screen->availableGeometry();
     const QRect outer = OuterGeometry(this);
-    QPoint to = outer.topLeft();
-    to.setX(std::clamp(to.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())));
-    to.setY(std::clamp(to.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
-    if (to != outer.topLeft())
+    if (const QPoint to = HeldWithin(outer, screen->availableGeometry()); to != outer.topLeft())
         move(to); // a top-level's move places its frame
 }
 

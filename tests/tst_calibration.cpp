@@ -593,6 +593,11 @@ private slots:
         std::optional<TCalibrationRecord> left, rechecked, turned;
         CardErrors atLeft{}, atRecheck{};
         double rp8 = 0;
+        // A check pass just ended: its record, and the card's true errors then.
+        auto keep = [&](std::optional<TCalibrationRecord> &record, CardErrors &errors) {
+            record = form->Record();
+            errors = card.errors();
+        };
         const bool ended = RunWizard(*form, [&] {
             const bool wasChecking = checking;
             checking = checker.Tick();
@@ -617,8 +622,7 @@ private slots:
             case AsLeft:
                 if (!wasChecking)
                     break;
-                left = form->Record();
-                atLeft = card.errors();
+                keep(left, atLeft);
                 form->PrevClick(); // back to step 8, where RP8 is turned
                 phase = Turning;
                 break;
@@ -636,8 +640,7 @@ private slots:
             case Recheck:
                 if (!wasChecking)
                     break;
-                rechecked = form->Record();
-                atRecheck = card.errors();
+                keep(rechecked, atRecheck);
                 form->NextClick();
                 phase = Finished;
                 break;

@@ -137,17 +137,8 @@ void TPopupForm::HoldOnScreen()
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QSize area = screen->size();
     const QRect outer = geometry().marginsAdded(FFrame);
-    QPoint p = outer.topLeft();
-    if (p.x() < 0)
-        p.setX(0);
-    else if (p.x() + outer.width() > area.width())
-        p.setX(area.width() - outer.width());
-    if (p.y() < 0)
-        p.setY(0);
-    else if (p.y() + outer.height() > area.height())
-        p.setY(area.height() - outer.height());
+    const QPoint p = HeldWithin(outer, QRect(QPoint(0, 0), screen->size()));
     if (p != outer.topLeft())
         setGeometry(QRect(p + QPoint(FFrame.left(), FFrame.top()), size()));
 }

@@ -30,6 +30,23 @@ inline QMargins FrameMargins(const QWidget *window)
     return frame;
 }
 
+// Where a window's outer rectangle `outer` goes so that it lies within
+// `area`: moved back in from any edge it crosses (one wider than the area
+// keeps its right edge in).
+inline QPoint HeldWithin(const QRect &outer, const QRect &area)
+{
+    QPoint p = outer.topLeft();
+    if (p.x() < area.left())
+        p.setX(area.left());
+    else if (p.x() + outer.width() > area.right() + 1)
+        p.setX(area.right() + 1 - outer.width());
+    if (p.y() < area.top())
+        p.setY(area.top());
+    else if (p.y() + outer.height() > area.bottom() + 1)
+        p.setY(area.bottom() + 1 - outer.height());
+    return p;
+}
+
 // The window's outer rectangle on the screen, frame included.
 inline QRect OuterGeometry(const QWidget *window)
 {
