@@ -46,6 +46,18 @@ void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, cons
     }
 }
 
+bool TCalibrationRecord::RangesInEffect(const std::array<uint8_t, 2> &ranges)
+{
+    if (ranges == FRanges)
+        return false;
+    FRanges = ranges;
+    const std::vector<TTestPoint> points = CalibrationSteps::TestPoints(ranges);
+    for (size_t k = 0; k < FPoints.size() && k < points.size(); ++k)
+        if (!FPoints[k].asFound && !FPoints[k].asLeft)
+            FPoints[k].point = points[k];
+    return true;
+}
+
 bool TCalibrationRecord::PotAdjusted(int pot)
 {
     bool changed = false;

@@ -56,6 +56,9 @@ public:
     // effect.
     void Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
                   const std::array<uint8_t, 2> &ranges);
+    // The DAC ranges in effect now: the header and every point not
+    // measured yet follow them. Whether they changed.
+    bool RangesInEffect(const std::array<uint8_t, 2> &ranges);
     // An adjustment step of `pot` ran: its points' as-left values are
     // stale. Whether a point became so.
     bool PotAdjusted(int pot);

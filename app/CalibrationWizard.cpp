@@ -89,6 +89,9 @@ void TMainForm::CalibButtonClick()
             RunCheckPass();
         else
             RunStep(CalibStep);
+        // A range chosen during the calibration reaches the record too.
+        if (FRecord.RangesInEffect(DACRange) && ReportWindow)
+            ReportWindow->Refresh();
         OfferChecks();
     } while (CalibStep <= CalibrationSteps::LastStep);
     if (--FWizards == 0) {

@@ -213,6 +213,34 @@ private slots:
         QVERIFY(r->Text().contains(QStringLiteral("Operator: A. Tech")));
     }
 
+    // A DAC range chosen while the wizard runs reaches the record: its
+    // header and the targets of the points not measured yet.
+    void recordFollowsTheRangesInEffect()
+    {
+        Machine::instance().reset();
+        DACRange = {4, 2};
+        TMainForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetSupGetCardString(nullptr, 0);
+        CardIO::SetWaitScale(0.05);
+        const bool ended = RunWizard(form, [&] {
+            if (!form.ReportWindow || !form.ReportWindow->isVisible())
+                return;
+            if (DACRange[0] == 4) {
+                DACRange = {3, 2}; // DAC 0 chosen as ±2.5V meanwhile
+            } else if (form.Record().Ranges()[0] == 3) {
+                form.QuitClick();
+            }
+        });
+        CardIO::SetWaitScale(1);
+        QVERIFY(ended);
+        QCOMPARE(form.Record().Ranges(), (std::array<uint8_t, 2>{3, 2}));
+        QCOMPARE(form.Record().Points()[5].point.Target, -2.475); // DAC 0 offset at ±2.5V
+        QVERIFY(form.ReportWindow->RangesLabel->text().contains(QStringLiteral("DAC 0 ±2.5V")));
+        QVERIFY(form.ReportWindow->Text().contains(QStringLiteral("-2.475")));
+    }
+
     // The saved files: the PDF is one A4 page with the record and lines
     // for remarks and a signature; the CSV stands alone, header facts then
     // points, numbers in numeric columns with a dot, states apart. On
