@@ -40,9 +40,9 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
         // Listed as it is, but never driven at a truncated address.
         FUnaddressableCard = model.section(u' ', 0, 0) + QStringLiteral(" at base address ") + baseText;
     } else {
-        BaseAddress = uint16_t(base);
+        MainUnit.BaseAddress = uint16_t(base);
         FCardModel = model.section(u' ', 0, 0);
-        const TCardId card{FCardModel, BaseAddress};
+        const TCardId card{FCardModel, MainUnit.BaseAddress};
         const auto same = std::find_if(FCards.begin(), FCards.end(), [&](const TCardId &c) { return c.base == card.base; });
         if (same != FCards.end())
             *same = card;
@@ -54,14 +54,14 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
 
 void TMainForm::CalibButtonClick()
 {
-    if (BaseAddress == 0 && !FUnaddressableCard.isEmpty()) {
+    if (MainUnit.BaseAddress == 0 && !FUnaddressableCard.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"),
                        QStringLiteral("The %1 lies above the 16-bit I/O ports that Setup drives, so it "
                                       "cannot be calibrated here.").arg(FUnaddressableCard),
                        QMessageBox::Ok);
         return;
     }
-    if (BaseAddress == 0) {
+    if (MainUnit.BaseAddress == 0) {
         // Without a card the registers would be the machine's ports 0 to 15.
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"),
                        QStringLiteral("No PCI-RZ4070(A) card was found, so there is nothing to calibrate.\n\n"
@@ -73,11 +73,11 @@ void TMainForm::CalibButtonClick()
         return;
     InstPanel->show();
     OutputPanel->show();
-    CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(FCardModel, CardIO::FormatAddress(BaseAddress)));
-    CalibStep = 1;
+    CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(FCardModel, CardIO::FormatAddress(MainUnit.BaseAddress)));
+    MainUnit.CalibStep = 1;
     FReadFailing = false;
     if (FWizards++ == 0) { // a wizard started inside another goes on with its record
-        FRecord.Begin({FCardModel, BaseAddress}, DACRange);
+        FRecord.Begin({FCardModel, MainUnit.BaseAddress}, MainUnit.DACRange);
         FLeftFirstStep = false;
         ShowReport(); // the new record, nothing of the last one
     }
@@ -88,12 +88,12 @@ void TMainForm::CalibButtonClick()
         if (FCheck)
             RunCheckPass();
         else
-            RunStep(CalibStep);
+            RunStep(MainUnit.CalibStep);
         // A range chosen during the calibration reaches the record too.
-        if (FRecord.RangesInEffect(DACRange) && ReportWindow)
+        if (FRecord.RangesInEffect(MainUnit.DACRange) && ReportWindow)
             ReportWindow->Refresh();
         OfferChecks();
-    } while (CalibStep <= CalibrationSteps::LastStep);
+    } while (MainUnit.CalibStep <= CalibrationSteps::LastStep);
     if (--FWizards == 0) {
         EndCheck();
         OfferChecks();
@@ -106,18 +106,18 @@ void TMainForm::CalibButtonClick()
 
 void TMainForm::NextClick()
 {
-    ++CalibStep;
+    ++MainUnit.CalibStep;
 }
 
 void TMainForm::PrevClick()
 {
-    if (CalibStep > 1)
-        --CalibStep;
+    if (MainUnit.CalibStep > 1)
+        --MainUnit.CalibStep;
 }
 
 void TMainForm::QuitClick()
 {
-    CalibStep = CalibrationSteps::LastStep + 1;
+    MainUnit.CalibStep = CalibrationSteps::LastStep + 1;
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
@@ -135,7 +135,7 @@ void TMainForm::RunStep(int step)
         FShownStep = step;
         return;
     }
-    const std::optional<TMeasureStep> s = CalibrationSteps::MeasureStep(step, DACRange);
+    const std::optional<TMeasureStep> s = CalibrationSteps::MeasureStep(step, MainUnit.DACRange);
     if (!s)
         return;
     if (!FReadFailing)
@@ -145,8 +145,8 @@ void TMainForm::RunStep(int step)
     PotMark->show();
     PotMark->move(s->Mark, PotMark->y());
     if (s->Dac)
-        LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
-    CardIO::SelectADInput(BaseAddress, s->Code);
+        LLTRVWDM::OutPort(MainUnit.BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
+    CardIO::SelectADInput(MainUnit.BaseAddress, s->Code);
     const std::optional<CardIO::TReading> reading = ReadAverage(s->Variant);
     FReadFailing = !reading;
     // The pot may be turned now: what was checked of it as left is stale.
@@ -186,7 +186,7 @@ void TMainForm::StartCheck(TCheckKind kind)
     }
     // Over the instruction panel, whose step waits meanwhile.
     CheckWindow->move(InstPanel->mapToGlobal(QPoint(0, 0)));
-    CheckWindow->Show(*FCheck, FCheck->Current(DACRange), std::nullopt);
+    CheckWindow->Show(*FCheck, FCheck->Current(MainUnit.DACRange), std::nullopt);
     CheckWindow->raise();
     CheckWindow->activateWindow();
     OfferChecks();
@@ -196,16 +196,16 @@ void TMainForm::RunCheckPass()
 {
     // Held here: a nested wizard may end the pass while this one reads.
     const std::shared_ptr<TCheckPass> check = FCheck;
-    const TTestPoint point = check->Current(DACRange);
+    const TTestPoint point = check->Current(MainUnit.DACRange);
     if (point.Dac)
-        LLTRVWDM::OutPort(BaseAddress + CardIO::DacOutput0 + 2 * *point.Dac, point.DacCode);
-    CardIO::SelectADInput(BaseAddress, point.Code);
+        LLTRVWDM::OutPort(MainUnit.BaseAddress + CardIO::DacOutput0 + 2 * *point.Dac, point.DacCode);
+    CardIO::SelectADInput(MainUnit.BaseAddress, point.Code);
     const std::optional<CardIO::TReading> reading = ReadAverage(point.Variant);
     std::optional<TMeasurement> measured;
     if (reading)
         measured = check->Add(*reading);
     if (measured) {
-        FRecord.Measured(check->Kind(), point, *measured, DACRange);
+        FRecord.Measured(check->Kind(), point, *measured, MainUnit.DACRange);
         ReportWindow->Refresh();
     }
     if (check->Finished()) {
@@ -213,7 +213,7 @@ void TMainForm::RunCheckPass()
         return;
     }
     if (check == FCheck)
-        CheckWindow->Show(*check, check->Current(DACRange), measured ? std::nullopt : reading);
+        CheckWindow->Show(*check, check->Current(MainUnit.DACRange), measured ? std::nullopt : reading);
 }
 
 void TMainForm::EndCheck()
@@ -231,8 +231,8 @@ void TMainForm::OfferChecks()
     if (!ReportWindow)
         return;
     const bool free = FWizards > 0 && !FCheck;
-    ReportWindow->OfferChecks(free && CalibStep == 1 && !FLeftFirstStep,
-                              free && CalibStep == CalibrationSteps::LastStep);
+    ReportWindow->OfferChecks(free && MainUnit.CalibStep == 1 && !FLeftFirstStep,
+                              free && MainUnit.CalibStep == CalibrationSteps::LastStep);
 }
 
 bool TMainForm::ChooseCard()
@@ -250,7 +250,7 @@ bool TMainForm::ChooseCard()
     if (!chosen || !items.contains(item))
         return false;
     const TCardId &card = FCards[size_t(items.indexOf(item))];
-    BaseAddress = card.base;
+    MainUnit.BaseAddress = card.base;
     FCardModel = card.model;
     return true;
 }
@@ -285,7 +285,7 @@ std::optional<CardIO::TReading> TMainForm::ReadAverage(CardIO::TVariant variant)
     CardIO::TAverage average(variant);
     bool failed = false;
     for (int i = 0; i < CardIO::SamplesPerReading; ++i) {
-        if (const std::optional<uint16_t> sample = CardIO::TakeSample(BaseAddress, average.WideStatus())) {
+        if (const std::optional<uint16_t> sample = CardIO::TakeSample(MainUnit.BaseAddress, average.WideStatus())) {
             average.Add(*sample);
         } else if (!failed) {
             // A reading with a missing sample is no measurement: it is

@@ -15,11 +15,7 @@
 #include <future>
 #include <utility>
 
-std::array<TTwoJumper *, 9> ChannelJumper{};
-std::array<TDipSwitch *, 2> DACSwitch{};
-std::array<uint8_t, 2> DACRange{0, 0};
-uint16_t BaseAddress = 0;
-int32_t CalibStep = 0;
+TMainUnit MainUnit;
 
 namespace {
 
@@ -77,12 +73,12 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     DACHighlight->setRadioPanel(DACPanel);
     SetSup = new TSetupSupporter(this);
     SetSup->setObjectName(QStringLiteral("SetSup"));
-    SetSup->FCompanyName = QStringLiteral("TARVIK");
-    SetSup->FCardNameA = QStringLiteral("PCI-RZ4070(A)");
-    SetSup->FCardNameB = QStringLiteral("PCI-RZX/4070(M)");
-    SetSup->FCallHow = QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142");
-    SetSup->FChannels = 16;
-    SetSup->FChangeButtons = true;
+    SetSup->setCompanyName(QStringLiteral("TARVIK"));
+    SetSup->setCardNameA(QStringLiteral("PCI-RZ4070(A)"));
+    SetSup->setCardNameB(QStringLiteral("PCI-RZX/4070(M)"));
+    SetSup->setCallHow(QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142"));
+    SetSup->setChannels(16);
+    SetSup->setChangeButtons(true);
     SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
     TrendView = new TTrendView(InstPanel);
     TrendView->setObjectName(QStringLiteral("TrendView"));
@@ -98,8 +94,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 
 void TMainForm::FormCreate()
 {
-    ChannelJumper = {nullptr, CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7};
-    DACSwitch = {DACDip0, DACDip1};
+    MainUnit.ChannelJumper = {nullptr, CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7};
+    MainUnit.DACSwitch = {DACDip0, DACDip1};
     SetSup->RegisterApplicationIdle();
     if (const TDriverFault fault = CheckDriver(); fault != TDriverFault::None) {
         // The text names the driver's Windows file; the informative text
@@ -118,14 +114,14 @@ void TMainForm::Exit2Click()
 
 void TMainForm::Howtousethisprogram1Click()
 {
-    if (SetSup->FHelpForm)
-        SetSup->FHelpForm->ShowUp();
+    if (SetSup->HelpForm())
+        SetSup->HelpForm()->ShowUp();
 }
 
 void TMainForm::TechnicalSupport1Click()
 {
-    if (SetSup->FTechForm)
-        SetSup->FTechForm->ShowUp();
+    if (SetSup->TechForm())
+        SetSup->TechForm()->ShowUp();
 }
 
 void TMainForm::ChannelClick(QObject *Sender)
@@ -134,17 +130,17 @@ void TMainForm::ChannelClick(QObject *Sender)
     if (!clicked)
         return;
     for (int k = 1; k <= 8; ++k)
-        ChannelJumper[k]->setClosed(false);
+        MainUnit.ChannelJumper[k]->setClosed(false);
     const int tag = clicked->Tag();
     if (tag >= 1 && tag <= 8)
-        ChannelJumper[tag]->setClosed(true);
+        MainUnit.ChannelJumper[tag]->setClosed(true);
     ChannelBox->setCurrentIndex(tag);
 }
 
 void TMainForm::ChannelBoxChange()
 {
     for (int k = 1; k <= 8; ++k)
-        ChannelJumper[k]->setClosed(k == ChannelBox->currentIndex());
+        MainUnit.ChannelJumper[k]->setClosed(k == ChannelBox->currentIndex());
 }
 
 void TMainForm::BufferJumperClick()
@@ -166,19 +162,19 @@ void TMainForm::DACBoxChange()
 {
     if (sender() == DACBox0 || sender() == DACBox1)
         FDacChosen[sender() == DACBox0 ? 0 : 1] = true;
-    DACRange[0] = uint8_t(DACBox0->currentIndex());
-    DACRange[1] = uint8_t(DACBox1->currentIndex());
+    MainUnit.DACRange[0] = uint8_t(DACBox0->currentIndex());
+    MainUnit.DACRange[1] = uint8_t(DACBox1->currentIndex());
     for (int n = 0; n < 2; ++n) {
         // First switch: bipolar; second: 10 V span; third: 2.5 V span.
         QString pattern = QStringLiteral("000");
-        const uint8_t range = DACRange[n];
+        const uint8_t range = MainUnit.DACRange[n];
         if (CardIO::IsBipolarRange(range))
             pattern[0] = u'1';
         if (CardIO::RangeSpanOf(range) == CardIO::TSpan::Span2V5)
             pattern[2] = u'1';
         else if (CardIO::RangeSpanOf(range) == CardIO::TSpan::Span10V)
             pattern[1] = u'1';
-        DACSwitch[n]->setBinaryValueStr(pattern);
+        MainUnit.DACSwitch[n]->setBinaryValueStr(pattern);
     }
 }
 
@@ -187,6 +183,6 @@ void TMainForm::DACPanelEnter()
     // "0-5V" until the user chooses a range for the DAC; from then on its
     // recorded range, so that the next choice in the other list does not
     // store this list's "0-5V" over it.
-    DACBox0->setCurrentIndex(FDacChosen[0] ? DACRange[0] : 1);
-    DACBox1->setCurrentIndex(FDacChosen[1] ? DACRange[1] : 1);
+    DACBox0->setCurrentIndex(FDacChosen[0] ? MainUnit.DACRange[0] : 1);
+    DACBox1->setCurrentIndex(FDacChosen[1] ? MainUnit.DACRange[1] : 1);
 }

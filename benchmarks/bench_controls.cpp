@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
         form.showMaximized();
         if (!QTest::qWaitForWindowExposed(&form))
             return 1;
-        while (!form.DACHighlight->FPaintedOnce)
+        while (!form.DACHighlight->PaintedOnce())
             QCoreApplication::processEvents();
         QCursor::setPos(QPoint(0, 0));
         for (TBoardHighlight *h : {form.ChannelHighlight, form.DACHighlight}) {
@@ -74,11 +74,11 @@ int main(int argc, char *argv[])
                 QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), h->mapToGlobal(QPointF(5, 5)));
                 QApplication::sendEvent(h, &enter);
                 QCoreApplication::processEvents();
-                const bool shown = h->FPopup && h->FPopup->isVisible();
+                const bool shown = h->Popup() && h->Popup()->isVisible();
                 series->push_back(t.nsecsElapsed() / 1e6);
                 if (!shown)
                     return 1;
-                h->FPopup->close();
+                h->Popup()->close();
             }
         }
     }

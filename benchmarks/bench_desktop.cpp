@@ -79,10 +79,10 @@ std::vector<double> Hovers(int count)
 {
     TMainForm form;
     form.showMaximized();
-    WaitUntil([&] { return form.ChannelHighlight->FPaintedOnce && form.SetSup->FHelpForm; });
-    WaitUntil([&] { return form.SetSup->FHelpForm->isVisible(); });
-    form.SetSup->FHelpForm->hide(); // it opens over the board
-    form.SetSup->FPCIForm->hide();
+    WaitUntil([&] { return form.ChannelHighlight->PaintedOnce() && form.SetSup->HelpForm(); });
+    WaitUntil([&] { return form.SetSup->HelpForm()->isVisible(); });
+    form.SetSup->HelpForm()->hide(); // it opens over the board
+    form.SetSup->PCIForm()->hide();
     TBoardHighlight *h = form.ChannelHighlight;
     EnterWatch enter;
     h->installEventFilter(&enter);
@@ -92,14 +92,14 @@ std::vector<double> Hovers(int count)
     std::vector<double> ms;
     for (int i = 0; i <= count; ++i) {
         QCursor::setPos(0, 0); // off the highlight: an unpinned popup closes
-        WaitUntil([&] { return !h->FPopup || !h->FPopup->isVisible(); });
+        WaitUntil([&] { return !h->Popup() || !h->Popup()->isVisible(); });
         map.mappedAt = enter.enteredAt = 0;
-        if (h->FPopup)
-            map.window = h->FPopup->winId();
+        if (h->Popup())
+            map.window = h->Popup()->winId();
         QCursor::setPos(over);
         WaitUntil([&] {
-            if (h->FPopup && !map.window) // created by this hover
-                map.window = h->FPopup->winId();
+            if (h->Popup() && !map.window) // created by this hover
+                map.window = h->Popup()->winId();
             return map.mappedAt > 0 && enter.enteredAt > 0;
         });
         if (i > 0) // the first hover creates the window
@@ -119,7 +119,7 @@ int ExitChild(int argc, char **argv)
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->showMaximized();
     QTimer::singleShot(0, [form] {
-        WaitUntil([form] { return form->SetSup->FHelpForm && form->SetSup->FHelpForm->isVisible(); });
+        WaitUntil([form] { return form->SetSup->HelpForm() && form->SetSup->HelpForm()->isVisible(); });
         std::printf("%.6f\n", Now());
         std::fflush(stdout);
         form->Exit2->trigger();

@@ -18,15 +18,19 @@ inline QSize PopupOuterSize(QSize panelClient, const QMargins &frame)
 }
 
 struct TShownMainForm {
+    // A fresh start: the module state as at process start, before the main
+    // window fills it.
+    struct TFreshUnit {
+        TFreshUnit() { MainUnit.Reset(); }
+    } fresh;
     TMainForm form;
 
     TShownMainForm()
     {
-        DACRange = {0, 0};
         form.showMaximized();
         if (!QTest::qWaitForWindowExposed(&form))
             qFatal("main window not exposed");
-        if (!QTest::qWaitFor([&] { return form.DACHighlight->FPaintedOnce && form.CalibrationHighlight1->FPaintedOnce; }))
+        if (!QTest::qWaitFor([&] { return form.DACHighlight->PaintedOnce() && form.CalibrationHighlight1->PaintedOnce(); }))
             qFatal("highlights not painted");
         QCursor::setPos(QPoint(0, 0));
     }
@@ -52,6 +56,6 @@ struct TShownMainForm {
     bool open(TBoardHighlight *h)
     {
         h->MenuItemClick(h);
-        return QTest::qWaitFor([h] { return h->FPopup && h->FPopup->isVisible(); });
+        return QTest::qWaitFor([h] { return h->Popup() && h->Popup()->isVisible(); });
     }
 };

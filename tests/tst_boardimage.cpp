@@ -26,8 +26,8 @@ private slots:
         QVERIFY(board.AutoSize() && board.Scale() && board.CenterOnForm());
         QVERIFY(!board.Stretch() && !board.Center() && !board.Transparent());
         QVERIFY(board.Picture().isNull());
-        QCOMPARE(board.FAspect, 1.0);
-        QVERIFY(!board.FPaintedOnce);
+        QCOMPARE(board.Aspect(), 1.0);
+        QVERIFY(!board.PaintedOnce());
         QCOMPARE(board.PictureArea(), QRect(0, 0, 0, 0));
     }
 
@@ -37,7 +37,7 @@ private slots:
         board.move(7, 9);
         board.setPicture(Picture(120, 30));
         QCOMPARE(board.geometry(), QRect(7, 9, 120, 30));
-        QCOMPARE(board.FAspect, 0.25);
+        QCOMPARE(board.Aspect(), 0.25);
         int w = 0, h = 0;
         QVERIFY(board.CanAutoSize(w, h));
         QCOMPARE(QSize(w, h), QSize(120, 30));
@@ -63,16 +63,20 @@ private slots:
 
     void settersIgnoreTheStoredValue()
     {
+        // With AutoSize, every run of PictureUpdated gives the board the
+        // picture's size back: a board resized since shows whether it ran.
         TBoardImage board;
         board.setPicture(Picture(40, 20));
-        board.FAspect = 7.0; // PictureUpdated would recompute it
+        QCOMPARE(board.size(), QSize(40, 20));
+        board.resize(70, 70);
         board.setStretch(false);
         board.setCenter(false);
         board.setTransparent(false);
         board.setScale(true);
-        QCOMPARE(board.FAspect, 7.0);
+        QCOMPARE(board.size(), QSize(70, 70));
         board.setStretch(true);
-        QCOMPARE(board.FAspect, 0.5);
+        QCOMPARE(board.size(), QSize(40, 20));
+        QCOMPARE(board.Aspect(), 0.5);
     }
 
     void centresOnTheParentsOuterSize()
@@ -88,13 +92,13 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_COMPARE(board->pos(), QPoint(-1, 41)); // (597-600) div 2, (400-317) div 2
-        QCOMPARE(board->FDesignLeft, 20);
-        QCOMPARE(board->FDesignTop, 30);
+        QCOMPARE(board->DesignPosition().x(), 20);
+        QCOMPARE(board->DesignPosition().y(), 30);
 
         // A wider parent re-centres the board; the design position stays.
         parent->resize(800, 417);
         QTRY_COMPARE(board->pos(), QPoint(100, 50));
-        QCOMPARE(board->FDesignLeft, 20);
+        QCOMPARE(board->DesignPosition().x(), 20);
 
         board->setCenterOnForm(false);
         parent->resize(900, 417);

@@ -61,7 +61,7 @@ private slots:
         info->setTitle(QStringLiteral("&Features"));
         info->setGeometry(300, 250, 30, 30);
         info->show();
-        QTRY_VERIFY(info->FPaintedOnce);
+        QTRY_VERIFY(info->PaintedOnce());
         QCOMPARE(TopCaptions(s.form.MainMenu1),
                  (QStringList{"&File", "&Settings", "&Calibration", "&Options", "&Help"}));
         QVERIFY(s.form.findChild<QMenu *>(QStringLiteral("Options1")));
@@ -75,7 +75,7 @@ private slots:
         TShownMainForm s;
         for (const TShownMainForm::TPopupCase &c : s.popups()) {
             s.entry(c.entry)->trigger();
-            TPopupForm *popup = c.h->FPopup;
+            TPopupForm *popup = c.h->Popup();
             QVERIFY2(popup && popup->isVisible(), c.entry);
             const QMargins m = FrameMargins(popup);
             const QSize frame(m.left() + m.right(), m.top() + m.bottom());
@@ -92,14 +92,14 @@ private slots:
             QVERIFY(popup->StatusMemo->isReadOnly());
             QVERIFY(popup->windowFlags() & Qt::WindowStaysOnTopHint);
         }
-        QCOMPARE(s.form.BufferPanel->parentWidget(), s.form.ClampHighlight->FPopup);
+        QCOMPARE(s.form.BufferPanel->parentWidget(), s.form.ClampHighlight->Popup());
         QCOMPARE(s.form.BufferPanel->pos(), QPoint(0, 0));
         QVERIFY(s.form.BufferPanel->isVisible());
-        QCOMPARE(s.form.ClampHighlight->FPopup->StatusMemo->toPlainText(), s.form.BufferPanel->Lines().join('\n'));
-        QCOMPARE(s.form.ChannelHighlight->FPopup->windowTitle(), QStringLiteral("Channels"));
+        QCOMPARE(s.form.ClampHighlight->Popup()->StatusMemo->toPlainText(), s.form.BufferPanel->Lines().join('\n'));
+        QCOMPARE(s.form.ChannelHighlight->Popup()->windowTitle(), QStringLiteral("Channels"));
 
         // Enlarging moves the buttons with the bottom edge.
-        TPopupForm *dac = s.form.DACHighlight->FPopup;
+        TPopupForm *dac = s.form.DACHighlight->Popup();
         dac->resize(309, 314);
         QCOMPARE(dac->DoneButton->geometry(), QRect(309 - 64, 314 - 44, 58, 25));
         QCOMPARE(dac->StatusMemo->geometry(), QRect(6, 214 - 50 - 58, 309 - 12, 58 + 100));
@@ -112,7 +112,7 @@ private slots:
     {
         TShownMainForm s;
         s.entry("DACRange1")->trigger();
-        TPopupForm *popup = s.form.DACHighlight->FPopup;
+        TPopupForm *popup = s.form.DACHighlight->Popup();
         const QPoint board = s.form.BoardImage1->pos();
         QPoint expected = s.form.centralWidget()->mapToGlobal(board - (QPoint(166, 210) - QPoint(592, 24)));
         const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -129,7 +129,7 @@ private slots:
         bare->setGeometry(10, 10, 20, 20);
         bare->show();
         bare->PointerEnter(false);
-        TPopupForm *popup = bare->FPopup;
+        TPopupForm *popup = bare->Popup();
         QVERIFY(popup);
         QCOMPARE(popup->frameGeometry().size(), QSize(194, 141));
         QVERIFY(popup->StatusMemo->toPlainText().isEmpty());
@@ -150,7 +150,7 @@ private slots:
         s.form.BoardImage1->setCenterOnForm(false);
         s.form.BoardImage1->move(-900, screen.height() + 500);
         s.entry("Channels1")->trigger();
-        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
+        TPopupForm *popup = s.form.ChannelHighlight->Popup();
         QCOMPARE(popup->frameGeometry().left(), 0);
         QCOMPARE(popup->frameGeometry().bottom() + 1, screen.height());
     }
@@ -161,17 +161,17 @@ private slots:
         QAction *channels = s.entry("Channels1"), *buffer = s.entry("BufferTristate1"), *dac = s.entry("DACRange1");
         channels->trigger();
         QVERIFY(channels->isChecked());
-        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
-        QVERIFY(s.form.ChannelHighlight->FPinned);
+        TPopupForm *popup = s.form.ChannelHighlight->Popup();
+        QVERIFY(s.form.ChannelHighlight->Pinned());
 
         QTest::mouseClick(popup->NextButton, Qt::LeftButton);
         QVERIFY(!popup->isVisible());
         QVERIFY(!channels->isChecked());
         QVERIFY(buffer->isChecked());
-        QVERIFY(s.form.ClampHighlight->FPopup->isVisible());
-        QTest::mouseClick(s.form.ClampHighlight->FPopup->NextButton, Qt::LeftButton);
+        QVERIFY(s.form.ClampHighlight->Popup()->isVisible());
+        QTest::mouseClick(s.form.ClampHighlight->Popup()->NextButton, Qt::LeftButton);
         QVERIFY(dac->isChecked());
-        QTest::mouseClick(s.form.DACHighlight->FPopup->NextButton, Qt::LeftButton);
+        QTest::mouseClick(s.form.DACHighlight->Popup()->NextButton, Qt::LeftButton);
         QVERIFY(channels->isChecked() && !dac->isChecked());
         QVERIFY(popup->isVisible());
         QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
@@ -179,12 +179,12 @@ private slots:
 
         // Choosing the checked entry closes; Done closes too.
         dac->trigger();
-        QVERIFY(!s.form.DACHighlight->FPopup->isVisible());
+        QVERIFY(!s.form.DACHighlight->Popup()->isVisible());
         QVERIFY(!dac->isChecked());
-        QVERIFY(!s.form.DACHighlight->FLit);
+        QVERIFY(!s.form.DACHighlight->Lit());
         buffer->trigger();
-        QTest::mouseClick(s.form.ClampHighlight->FPopup->DoneButton, Qt::LeftButton);
-        QVERIFY(!s.form.ClampHighlight->FPopup->isVisible());
+        QTest::mouseClick(s.form.ClampHighlight->Popup()->DoneButton, Qt::LeftButton);
+        QVERIFY(!s.form.ClampHighlight->Popup()->isVisible());
         QVERIFY(!buffer->isChecked());
     }
 
@@ -193,12 +193,12 @@ private slots:
         TShownMainForm s;
         QAction *calibration = s.entry("Calibration2");
         calibration->trigger();
-        TPopupForm *popup = s.form.CalibrationHighlight0->FPopup;
+        TPopupForm *popup = s.form.CalibrationHighlight0->Popup();
         QVERIFY(popup && popup->isVisible());
         QTest::mouseClick(popup->NextButton, Qt::LeftButton);
         QVERIFY(popup->isVisible());
         QVERIFY(calibration->isChecked());
-        QVERIFY(s.form.CalibrationHighlight0->FPinned);
+        QVERIFY(s.form.CalibrationHighlight0->Pinned());
         QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
         QVERIFY(popup->isVisible());
     }
@@ -208,26 +208,26 @@ private slots:
         TShownMainForm s;
         // The second highlight creates the window; the first made the entry.
         s.form.CalibrationHighlight1->PointerEnter(false);
-        QVERIFY(s.form.CalibrationHighlight1->FPopup);
-        QVERIFY(!s.form.CalibrationHighlight0->FPopup);
+        QVERIFY(s.form.CalibrationHighlight1->Popup());
+        QVERIFY(!s.form.CalibrationHighlight0->Popup());
         s.form.CalibrationHighlight1->PinPopup();
         QAction *calibration = s.entry("Calibration2");
         QVERIFY(calibration->isChecked());
         calibration->trigger();
-        QVERIFY(!s.form.CalibrationHighlight1->FPopup->isVisible());
-        QVERIFY(!s.form.CalibrationHighlight0->FLit && !s.form.CalibrationHighlight1->FLit);
+        QVERIFY(!s.form.CalibrationHighlight1->Popup()->isVisible());
+        QVERIFY(!s.form.CalibrationHighlight0->Lit() && !s.form.CalibrationHighlight1->Lit());
     }
 
     void reshowingDoesNotRebuild()
     {
         TShownMainForm s;
         s.entry("Channels1")->trigger();
-        TPopupForm *popup = s.form.ChannelHighlight->FPopup;
+        TPopupForm *popup = s.form.ChannelHighlight->Popup();
         popup->resize(260, 320);
         popup->StatusMemo->setPlainText(QStringLiteral("user text"));
         popup->close();
         s.entry("Channels1")->trigger();
-        QCOMPARE(s.form.ChannelHighlight->FPopup, popup);
+        QCOMPARE(s.form.ChannelHighlight->Popup(), popup);
         QCOMPARE(popup->size(), QSize(260, 320));
         QCOMPARE(popup->StatusMemo->toPlainText(), QStringLiteral("user text"));
     }
@@ -237,8 +237,8 @@ private slots:
         TShownMainForm s;
         TShowFirstHighlightEvent start;
         QApplication::sendEvent(s.form.BoardImage1, &start);
-        QVERIFY(s.form.ChannelHighlight->FPopup && s.form.ChannelHighlight->FPopup->isVisible());
-        QVERIFY(s.form.ChannelHighlight->FPinned);
+        QVERIFY(s.form.ChannelHighlight->Popup() && s.form.ChannelHighlight->Popup()->isVisible());
+        QVERIFY(s.form.ChannelHighlight->Pinned());
         QVERIFY(s.entry("Channels1")->isChecked());
     }
 
@@ -253,11 +253,11 @@ private slots:
         h->setGeometry(10, 10, 30, 30);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_VERIFY(h->FPaintedOnce);
-        QVERIFY(!h->FMenu);
+        QTRY_VERIFY(h->PaintedOnce());
+        QVERIFY(!h->Menu());
         h->PointerEnter(false);
         h->PinPopup();
-        TPopupForm *popup = h->FPopup;
+        TPopupForm *popup = h->Popup();
         QTest::mouseClick(popup->NextButton, Qt::LeftButton);
         QVERIFY(popup->isVisible()); // nothing to step through
         QTest::mouseClick(popup->DoneButton, Qt::LeftButton);

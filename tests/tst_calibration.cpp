@@ -60,20 +60,20 @@ public:
     // Stays at step 9 after the second round instead of pressing Next, so
     // that the record can be checked as left.
     void HoldAtTheEnd() { FHold = true; }
-    bool Holding() const { return FHold && FRound == 2 && FStep == 9 && CalibStep == 9; }
+    bool Holding() const { return FHold && FRound == 2 && FStep == 9 && MainUnit.CalibStep == 9; }
     QString Log() const { return FLog.join(u'\n'); }
 
     void Tick()
     {
-        if (CalibStep > 9)
+        if (MainUnit.CalibStep > 9)
             return;
-        if (CalibStep != FSeenStep) { // the texts change with the step's first pass
-            FSeenStep = CalibStep;
+        if (MainUnit.CalibStep != FSeenStep) { // the texts change with the step's first pass
+            FSeenStep = MainUnit.CalibStep;
             FSeenAt = FRefreshes();
         }
-        if (CalibStep != FStep && (CalibStep == 9 || FRefreshes() >= FSeenAt + 6))
+        if (MainUnit.CalibStep != FStep && (MainUnit.CalibStep == 9 || FRefreshes() >= FSeenAt + 6))
             return StartStep();
-        if (CalibStep != FStep)
+        if (MainUnit.CalibStep != FStep)
             return;
         if (FRefreshes() < FReadAfter || FStep == 9)
             return;
@@ -90,7 +90,7 @@ public:
 private:
     void StartStep()
     {
-        FStep = CalibStep;
+        FStep = MainUnit.CalibStep;
         if (FStep == 9) {
             FLog << QStringLiteral("round %1 done: %2").arg(FRound).arg(FMeter());
             if (FRound == 1) {
@@ -263,11 +263,11 @@ private slots:
     void init()
     {
         Machine::instance().reset();
-        DACRange = {0, 0};
+        MainUnit.Reset();
         form = std::make_unique<TMainForm>();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        BaseAddress = 0;
+        MainUnit.BaseAddress = 0;
         form->SetSupGetCardString(nullptr, 0);
     }
     void cleanup() { form.reset(); }
@@ -291,16 +291,16 @@ private slots:
                 QCOMPARE(form->PotMark->x(), 9);
                 QVERIFY(form->PotMark->isVisible());
                 form->PrevClick(); // step 1 stays step 1
-                QCOMPARE(CalibStep, 1);
+                QCOMPARE(MainUnit.CalibStep, 1);
                 prevTried = true;
                 form->NextClick(); // Next twice within one pass: two steps
                 form->NextClick();
                 return;
             }
-            if (!twice && CalibStep == 3 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
+            if (!twice && MainUnit.CalibStep == 3 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
                 twice = true;
                 QCOMPARE(form->PotMark->x(), 61);
-                CalibStep = 9;
+                MainUnit.CalibStep = 9;
                 return;
             }
             if (twice && !finished && form->CBody->text() == QStringLiteral("Calibration is complete")) {
@@ -313,31 +313,31 @@ private slots:
         QVERIFY(ended);
         QVERIFY(panelsShown);
         QCOMPARE(titles, QStringList{"Adjust Bipolar Offset RP1"});
-        QCOMPARE(CalibStep, 10);
+        QCOMPARE(MainUnit.CalibStep, 10);
         QVERIFY(!form->InstPanel->isVisible() && !form->OutputPanel->isVisible() && !form->PotMark->isVisible());
     }
 
     void dacStepsFollowTheRangesPassByPass()
     {
-        DACRange = {0, 5};
+        MainUnit.DACRange = {0, 5};
         QStringList seen;
         bool changed = false;
         const bool ended = RunWizard(*form, [&] {
-            if (CalibStep < 5)
-                CalibStep = 7;
-            if (CalibStep == 7 && form->CBody2->text().contains(QStringLiteral("-9.9 Volts"))) {
+            if (MainUnit.CalibStep < 5)
+                MainUnit.CalibStep = 7;
+            if (MainUnit.CalibStep == 7 && form->CBody2->text().contains(QStringLiteral("-9.9 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(20));
                 QCOMPARE(TheCard().selectCode(), uint16_t(0));
                 if (!changed) {
-                    DACRange[1] = 2; // 0-10V, from the next pass on
+                    MainUnit.DACRange[1] = 2; // 0-10V, from the next pass on
                     changed = true;
                 }
             }
-            if (CalibStep == 7 && changed && form->CBody2->text().contains(QStringLiteral(" 0.05 Volts"))) {
+            if (MainUnit.CalibStep == 7 && changed && form->CBody2->text().contains(QStringLiteral(" 0.05 Volts"))) {
                 QCOMPARE(TheCard().selectCode(), uint16_t(4));
-                CalibStep = 8;
+                MainUnit.CalibStep = 8;
             }
-            if (CalibStep == 8 && form->CBody2->text().contains(QStringLiteral(" 9.95 Volts"))) {
+            if (MainUnit.CalibStep == 8 && form->CBody2->text().contains(QStringLiteral(" 9.95 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(4076));
                 QCOMPARE(TheCard().selectCode(), uint16_t(4));
                 form->QuitClick();
@@ -346,7 +346,7 @@ private slots:
         QVERIFY(ended);
         QVERIFY(changed);
         QCOMPARE(TheCard().dacCode(1), uint16_t(4076)); // kept after Quit
-        QCOMPARE(CalibStep, 10);
+        QCOMPARE(MainUnit.CalibStep, 10);
     }
 
     // A failed reading is never shown as a measurement, and the title stays
@@ -412,7 +412,7 @@ private slots:
                 form->close();
         });
         QVERIFY(ended);
-        QVERIFY(CalibStep >= 10);
+        QVERIFY(MainUnit.CalibStep >= 10);
     }
 
     // The wizard's loop lets the thread sleep between its passes: a second
@@ -444,7 +444,7 @@ private slots:
         Card &second = m.addCard(DeviceRZ4070A, 0xD000);
         QCOMPARE(form->SetSupGetCardString(nullptr, 1),
                  QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)\r\nBase Address: D000"));
-        QCOMPARE(BaseAddress, uint16_t(0xD000)); // the last listed, as without a choice
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xD000)); // the last listed, as without a choice
         auto answer = [](int row, bool accept) {
             return [row, accept] {
                 auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
@@ -463,7 +463,7 @@ private slots:
         chooser.start(5);
         form->CalibButtonClick(); // cancelled: returns at once
         QVERIFY(!form->InstPanel->isVisible());
-        QCOMPARE(BaseAddress, uint16_t(0xD000));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xD000));
 
         chooser.disconnect();
         connect(&chooser, &QTimer::timeout, this, answer(0, true));
@@ -476,7 +476,7 @@ private slots:
             form->QuitClick();
         });
         QVERIFY(ended);
-        QCOMPARE(BaseAddress, uint16_t(0xE800));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
         QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
         QCOMPARE(form->Record().Card().model, QStringLiteral("PCI-RZ4070"));
         QCOMPARE(form->Record().Card().base, uint16_t(0xE800));
@@ -485,7 +485,7 @@ private slots:
 
     void noCardRefusesAndTouchesNoPort()
     {
-        BaseAddress = 0;
+        MainUnit.BaseAddress = 0;
         ModalBoxes boxes(QMessageBox::Ok);
         form->CalibButtonClick();
         QCOMPARE(boxes.seen.size(), 1);
@@ -536,7 +536,7 @@ private slots:
         }
         bench->dacRange[0] = range0; // switches set to match the screen
         bench->dacRange[1] = range1;
-        DACRange = {uint8_t(range0), uint8_t(range1)};
+        MainUnit.DACRange = {uint8_t(range0), uint8_t(range1)};
 
         auto meter = [&card] {
             const CardErrors e = card.errors();
@@ -549,7 +549,7 @@ private slots:
         const bool ended = RunWizard(*form, [&] { tech.Tick(); }, 240000, 1);
         CardIO::SetWaitScale(1);
         QVERIFY(ended);
-        QCOMPARE(CalibStep, 10);
+        QCOMPARE(MainUnit.CalibStep, 10);
         QVERIFY2(tech.Rounds() == 2, qPrintable(tech.Log()));
         if (qEnvironmentVariableIsSet("CALIBRATION_LOG"))
             qInfo().noquote() << tech.Log().split(u'\n').filter(QStringLiteral("done")).join(u'\n');
@@ -582,7 +582,7 @@ private slots:
         CardState &bench = card.State();
         bench.dacRange[0] = 5; // ±10V
         bench.dacRange[1] = 2; // 0-10V
-        DACRange = {5, 2};
+        MainUnit.DACRange = {5, 2};
         const CardErrors found = card.errors();
         auto refreshes = [&card] { return card.conversions(); };
         TTechnician tech(*form, bench, refreshes, [] { return QString(); });
@@ -627,11 +627,11 @@ private slots:
                 phase = Turning;
                 break;
             case Turning:
-                if (CalibStep == 8 && form->Record().Points()[8].checkAgain && rp8 == 0) {
+                if (MainUnit.CalibStep == 8 && form->Record().Points()[8].checkAgain && rp8 == 0) {
                     rp8 = bench.Pot(int(Pot::RP8));
                     bench.SetPot(int(Pot::RP8), rp8 + 0.05);
                     form->NextClick();
-                } else if (CalibStep == 9 && rp8 != 0 && r->AsLeftButton->isEnabled()) {
+                } else if (MainUnit.CalibStep == 9 && rp8 != 0 && r->AsLeftButton->isEnabled()) {
                     turned = form->Record();
                     r->AsLeftButton->click();
                     phase = Recheck;
@@ -666,7 +666,7 @@ private slots:
             // Each true error is rounded; a DAC point adds two of them.
             return std::abs(off - error) <= (r.point.Dac ? 2.0 : 1.5);
         };
-        const std::map<QString, int> trueFound = TrueErrors(found, DACRange), trueLeft = TrueErrors(atLeft, DACRange);
+        const std::map<QString, int> trueFound = TrueErrors(found, MainUnit.DACRange), trueLeft = TrueErrors(atLeft, MainUnit.DACRange);
         QVERIFY(left && turned && rechecked);
         QCOMPARE(left->Points().size(), size_t(9));
         for (const TPointRecord &r : left->Points()) {
@@ -692,7 +692,7 @@ private slots:
             QCOMPARE(r.State() == TPointState::CheckAgain, r.point.Name == QLatin1String("8"));
         QVERIFY(turned->Verdict() != TVerdict::Pass);
         const TPointRecord &eight = rechecked->Points()[8];
-        const int error = TrueErrors(atRecheck, DACRange).at(QStringLiteral("8"));
+        const int error = TrueErrors(atRecheck, MainUnit.DACRange).at(QStringLiteral("8"));
         QVERIFY2(std::abs(error) > 2, qPrintable(QString::number(error))); // the turn moved it well off
         QVERIFY2(agrees(eight, *eight.asLeft, error), qPrintable(QStringLiteral("%1 vs %2").arg(CountsOff(eight, *eight.asLeft)).arg(error)));
         QCOMPARE(eight.State(), TPointState::Outside);

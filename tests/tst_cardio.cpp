@@ -41,7 +41,7 @@ private slots:
     void init()
     {
         Machine::instance().reset();
-        BaseAddress = 0;
+        MainUnit.BaseAddress = 0;
         QLocale::setDefault(QLocale::c());
     }
 
@@ -54,15 +54,15 @@ private slots:
         m.addCard(0x1234, 0xD000);
         QCOMPARE(form->SetSupGetCardString(nullptr, 0),
                  QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: 0300"));
-        QCOMPARE(BaseAddress, uint16_t(0x0300));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0x0300));
         QCOMPARE(form->SetSupGetCardString(nullptr, 1),
                  QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)\r\nBase Address: E800"));
-        QCOMPARE(BaseAddress, uint16_t(0xE800));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
         // Another kind of card: no text, and the target stays the last known card.
         QCOMPARE(form->SetSupGetCardString(nullptr, 2), QString());
-        QCOMPARE(BaseAddress, uint16_t(0xE800));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
         QCOMPARE(form->SetSupGetCardString(nullptr, 3), QString());
-        QCOMPARE(BaseAddress, uint16_t(0xE800));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
     }
 
     void readingVariants_data()
@@ -97,7 +97,7 @@ private slots:
         QFETCH(QString, counts);
         QFETCH(QString, volts);
         QFETCH(bool, failed);
-        BaseAddress = TheCard().base();
+        MainUnit.BaseAddress = TheCard().base();
         std::deque<std::optional<uint16_t>> script;
         for (int w : words)
             script.push_back(w < 0 ? std::nullopt : std::optional<uint16_t>(uint16_t(w)));
@@ -112,11 +112,11 @@ private slots:
     void statusWidthFollowsTheVariant()
     {
         // A stuck conversion costs the whole polling bound: 65,536 reads.
-        BaseAddress = TheCard().base();
+        MainUnit.BaseAddress = TheCard().base();
         Script({std::nullopt});
-        QVERIFY(!CardIO::TakeSample(BaseAddress, false));
+        QVERIFY(!CardIO::TakeSample(MainUnit.BaseAddress, false));
         Script({0x123});
-        QCOMPARE(CardIO::TakeSample(BaseAddress, true), std::optional<uint16_t>(0x123));
+        QCOMPARE(CardIO::TakeSample(MainUnit.BaseAddress, true), std::optional<uint16_t>(0x123));
     }
 
     void formatsUseTheUsersSeparator()

@@ -4,6 +4,7 @@
 #include "RadioPanel.h"
 #include "Ring.h"
 
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -48,6 +49,21 @@ struct Bench {
     {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+};
+
+// Two calibration highlights sharing a panel, shown: one group.
+struct CalibrationGroup {
+    Bench b;
+    TRadioPanel panel;
+    TBoardHighlight *first = b.add("&Calibration", TBoardHighlight::htCalibration, QRect(10, 10, 40, 40));
+    TBoardHighlight *second = b.add("&Calibration", TBoardHighlight::htCalibration, QRect(100, 10, 40, 40));
+    CalibrationGroup()
+    {
+        panel.resize(193, 171);
+        first->setRadioPanel(&panel);
+        second->setRadioPanel(&panel);
+        b.show();
     }
 };
 
@@ -99,16 +115,16 @@ private slots:
         TBoardHighlight h;
         QCOMPARE(h.size(), QSize(65, 65));
         QCOMPARE(h.HighlightType(), TBoardHighlight::htSettings);
-        QCOMPARE(h.FRingColor, TColor(0x00FFFF));
-        QCOMPARE(h.FDimLevel, 0.5f);
-        QCOMPARE(h.FMediumLevel, 0.75f);
+        QCOMPARE(h.RingColor(), TColor(0x00FFFF));
+        QCOMPARE(h.DimLevel(), 0.5f);
+        QCOMPARE(h.MediumLevel(), 0.75f);
         h.setHighlightType(TBoardHighlight::htOptions);
-        QCOMPARE(h.FRingColor, TColor(0xFF0000));
-        QCOMPARE(h.FDimLevel, 0.25f);
-        QCOMPARE(h.FMediumLevel, 0.5f);
-        QCOMPARE(h.FBrightLevel, 1.0f);
+        QCOMPARE(h.RingColor(), TColor(0xFF0000));
+        QCOMPARE(h.DimLevel(), 0.25f);
+        QCOMPARE(h.MediumLevel(), 0.5f);
+        QCOMPARE(h.BrightLevel(), 1.0f);
         h.setHighlightType(TBoardHighlight::htCalibration);
-        QCOMPARE(h.FRingColor, TColor(0x0000FF));
+        QCOMPARE(h.RingColor(), TColor(0x0000FF));
     }
 
     void titleForms()
@@ -127,16 +143,16 @@ private slots:
         auto *h = b.add("&X", TBoardHighlight::htSettings, QRect(10, 10, 30, 20));
         h->setCreatePopup(false);
         b.show();
-        QTRY_VERIFY(h->FPaintedOnce);
-        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->FDimImage);
-        h->FLit = true;
-        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->FMediumImage);
-        h->FActive = true;
-        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->FBrightImage);
-        h->FLit = false;
-        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->FMediumImage);
+        QTRY_VERIFY(h->PaintedOnce());
+        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->DimImage());
+        h->PointerEnter(false);
+        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->MediumImage());
+        h->SetActiveLook(true, false);
+        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->BrightImage());
+        h->Unlight();
+        QCOMPARE(h->grab().toImage().convertToFormat(QImage::Format_RGB32), h->MediumImage());
         // The images start from the photograph beneath.
-        QCOMPARE(h->FDimImage.pixel(0, 0), Photo);
+        QCOMPARE(h->DimImage().pixel(0, 0), Photo);
     }
 
     void groupsNeedTitleAndType()
@@ -150,8 +166,8 @@ private slots:
         for (auto *h : {a, c, other})
             h->setCreatePopup(false);
         c->PointerEnter(false);
-        QVERIFY(a->FLit && c->FLit);
-        QVERIFY(!other->FLit);
+        QVERIFY(a->Lit() && c->Lit());
+        QVERIFY(!other->Lit());
         // Off the board there is no group.
         QWidget plain;
         auto *loose = new TBoardHighlight(&plain);
@@ -186,32 +202,32 @@ private slots:
         b.show();
         QCursor::setPos(b.window.mapToGlobal(QPoint(60, 60)));
         h->PointerEnter(false);
-        QVERIFY(h->FLit);
-        QVERIFY(h->FPopup && h->FPopup->isVisible());
-        QVERIFY(!h->FPinned);
+        QVERIFY(h->Lit());
+        QVERIFY(h->Popup() && h->Popup()->isVisible());
+        QVERIFY(!h->Pinned());
 
         // Off onto the photograph: the popup closes, the group darkens.
         QCursor::setPos(b.window.mapToGlobal(QPoint(300, 280)));
-        if (h->FPopup->frameGeometry().contains(QCursor::pos()))
+        if (h->Popup()->frameGeometry().contains(QCursor::pos()))
             QSKIP("the popup happens to cover that spot");
         h->PointerLeave(false);
-        QVERIFY(!h->FPopup->isVisible());
-        QVERIFY(!h->FLit);
+        QVERIFY(!h->Popup()->isVisible());
+        QVERIFY(!h->Lit());
 
         // Into the popup: it stays, pinned, and closes when left.
         h->PointerEnter(false);
-        QVERIFY(h->FPopup->isVisible());
-        QVERIFY(!h->FPinned); // showing a hidden popup again unpins it
-        QCursor::setPos(h->FPopup->frameGeometry().center());
+        QVERIFY(h->Popup()->isVisible());
+        QVERIFY(!h->Pinned()); // showing a hidden popup again unpins it
+        QCursor::setPos(h->Popup()->frameGeometry().center());
         h->PointerLeave(false);
-        QVERIFY(h->FPopup->isVisible());
-        QVERIFY(h->FPinned && h->FPopup->FCloseOnLeave);
-        QCursor::setPos(QPoint(h->FPopup->frameGeometry().right() + 40, h->FPopup->frameGeometry().bottom() + 40));
+        QVERIFY(h->Popup()->isVisible());
+        QVERIFY(h->Pinned() && h->Popup()->CloseOnLeave());
+        QCursor::setPos(QPoint(h->Popup()->frameGeometry().right() + 40, h->Popup()->frameGeometry().bottom() + 40));
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(h->FPopup, &leave);
-        QVERIFY(!h->FPopup->isVisible());
-        QVERIFY(!h->FLit);
-        QVERIFY(!h->FPopup->FCloseOnLeave);
+        QApplication::sendEvent(h->Popup(), &leave);
+        QVERIFY(!h->Popup()->isVisible());
+        QVERIFY(!h->Lit());
+        QVERIFY(!h->Popup()->CloseOnLeave());
     }
 
     void pinnedByClickSurvivesInAndOut()
@@ -220,38 +236,59 @@ private slots:
         auto *h = b.add("&Channels", TBoardHighlight::htSettings, QRect(50, 50, 40, 30));
         b.show();
         QTest::mouseMove(h, QPoint(5, 5));
-        QTRY_VERIFY(h->FPopup && h->FPopup->isVisible());
+        QTRY_VERIFY(h->Popup() && h->Popup()->isVisible());
         QTest::mouseClick(h, Qt::LeftButton, {}, QPoint(5, 5));
-        QVERIFY(h->FPinned);
-        QVERIFY(!h->FPopup->FCloseOnLeave);
-        QCursor::setPos(h->FPopup->frameGeometry().center());
+        QVERIFY(h->Pinned());
+        QVERIFY(!h->Popup()->CloseOnLeave());
+        QCursor::setPos(h->Popup()->frameGeometry().center());
         h->PointerLeave(false);
         QCursor::setPos(QPoint(0, 0));
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(h->FPopup, &leave);
-        QVERIFY(h->FPopup->isVisible());
+        QApplication::sendEvent(h->Popup(), &leave);
+        QVERIFY(h->Popup()->isVisible());
     }
 
     void oneWindowPerGroup()
     {
-        Bench b;
-        TRadioPanel panel;
-        panel.resize(193, 171);
-        auto *first = b.add("&Calibration", TBoardHighlight::htCalibration, QRect(10, 10, 40, 40));
-        auto *second = b.add("&Calibration", TBoardHighlight::htCalibration, QRect(100, 10, 40, 40));
-        first->setRadioPanel(&panel);
-        second->setRadioPanel(&panel);
-        b.show();
+        CalibrationGroup g;
+        auto *first = g.first, *second = g.second;
         second->PointerEnter(false);
-        QVERIFY(first->FLit && second->FLit);
-        QVERIFY(second->FPopup);
-        QVERIFY(!first->FPopup); // the group's window already existed
+        QVERIFY(first->Lit() && second->Lit());
+        QVERIFY(second->Popup());
+        QVERIFY(!first->Popup()); // the group's window already existed
         int popups = 0;
         for (QWidget *w : QApplication::topLevelWidgets())
             popups += qobject_cast<TPopupForm *>(w) != nullptr;
         QCOMPARE(popups, 1);
-        QCOMPARE(second->FPopup->windowTitle(), QStringLiteral("Calibration"));
-        QCOMPARE(second->FPopup->Tag(), int(TBoardHighlight::htCalibration));
+        QCOMPARE(second->Popup()->windowTitle(), QStringLiteral("Calibration"));
+        QCOMPARE(second->Popup()->Tag(), int(TBoardHighlight::htCalibration));
+    }
+
+    void popupActivationReachesTheGroupAndThePanel()
+    {
+        CalibrationGroup g;
+        auto *first = g.first, *second = g.second;
+        QSignalSpy activated(&g.panel, &TRadioPanel::OnActivate);
+        QSignalSpy deactivated(&g.panel, &TRadioPanel::OnDeactivate);
+        first->PointerEnter(false);
+        TPopupForm *popup = first->Popup();
+        QVERIFY(popup);
+        QCOMPARE(popup->Highlight(), first);
+        QTRY_VERIFY(popup->isActiveWindow());
+        QTRY_VERIFY(first->Active() && second->Active());
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activated.at(0).at(0).value<QObject *>(), popup);
+
+        g.b.window.activateWindow();
+        QTRY_VERIFY(!popup->isActiveWindow());
+        QTRY_VERIFY(!first->Active() && !second->Active());
+        QCOMPARE(deactivated.count(), 1);
+        QCOMPARE(deactivated.at(0).at(0).value<QObject *>(), popup);
+
+        // Done closes through the popup's button: the group darkens.
+        QTest::mouseClick(popup->DoneButton, Qt::LeftButton);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(!first->Lit() && !second->Lit());
     }
 
     void activeLookRaisesTheGroup()
@@ -263,7 +300,7 @@ private slots:
         auto *y = b.add("&Y", TBoardHighlight::htSettings, QRect(90, 0, 20, 20));
         auto *a3 = b.add("&A", TBoardHighlight::htSettings, QRect(120, 0, 20, 20));
         a2->SetActiveLook(true, true);
-        QVERIFY(a->FActive && a2->FActive && a3->FActive && !x->FActive);
+        QVERIFY(a->Active() && a2->Active() && a3->Active() && !x->Active());
         // The group ends on top, the other members above a2 in their order.
         QList<QObject *> order;
         for (QObject *child : b.board->children())
@@ -278,13 +315,13 @@ private slots:
         b.show();
         TShowFirstHighlightEvent start;
         QApplication::sendEvent(b.board, &start); // no First: nothing happens
-        QVERIFY(!h->FLit && !h->FPopup);
+        QVERIFY(!h->Lit() && !h->Popup());
         b.board->setFirst(h);
         QCursor::setPos(QPoint(0, 0));
         QApplication::sendEvent(b.board, &start);
-        QVERIFY(h->FLit);
-        QVERIFY(h->FPopup && h->FPopup->isVisible());
-        QVERIFY(h->FPinned);
+        QVERIFY(h->Lit());
+        QVERIFY(h->Popup() && h->Popup()->isVisible());
+        QVERIFY(h->Pinned());
     }
 };
 

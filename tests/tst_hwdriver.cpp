@@ -268,9 +268,9 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         TShownMainForm shown;
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->FHeaderLabel != nullptr; }, 20000));
+        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }, 20000));
         QVERIFY2(clock.elapsed() < 10000, "listing the cards took too long");
-        QCOMPARE(shown.form.SetSup->FPCIForm->PCIMemo->document()->blockCount(), 64 * 2);
+        QCOMPARE(shown.form.SetSup->PCIForm()->PCIMemo->document()->blockCount(), 64 * 2);
     }
 
 private:
@@ -281,11 +281,11 @@ private:
         QCOMPARE(LLTRVWDM::InPortB(0xE808), 0x5Au);
         QCOMPARE(LLTRVWDM::InPort(0xE808), 0xA55Au);
         ModalBoxes boxes(QMessageBox::Ok);
+        MainUnit.Reset();
         TMainForm form;
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(form.SetSupGetCardString(nullptr, 0),
                  QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: E800"));
-        DACRange = {0, 0};
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         // Jump to DAC 0's offset step, then DAC 1's, and quit once each
@@ -294,16 +294,16 @@ private:
         QElapsedTimer clock;
         clock.start();
         QObject::connect(&steer, &QTimer::timeout, [&] {
-            if (CalibStep < 5)
-                CalibStep = 5;
-            else if (CalibStep == 5 && LLTRVWDM::InPort(0xE80C) == 20)
-                CalibStep = 7;
-            else if ((CalibStep == 7 && LLTRVWDM::InPort(0xE80E) == 20) || clock.elapsed() > 60000)
+            if (MainUnit.CalibStep < 5)
+                MainUnit.CalibStep = 5;
+            else if (MainUnit.CalibStep == 5 && LLTRVWDM::InPort(0xE80C) == 20)
+                MainUnit.CalibStep = 7;
+            else if ((MainUnit.CalibStep == 7 && LLTRVWDM::InPort(0xE80E) == 20) || clock.elapsed() > 60000)
                 form.QuitClick();
         });
         steer.start(10);
         form.CalibButtonClick();
-        QCOMPARE(CalibStep, 10);
+        QCOMPARE(MainUnit.CalibStep, 10);
         QVERIFY(clock.elapsed() <= 60000);
     }
 
@@ -318,9 +318,9 @@ private:
         QVERIFY(boxes.seen[0].text.startsWith(QStringLiteral("TARVIKNT.SYS not detected.")));
         QVERIFY(boxes.seen[0].informativeText.contains(QStringLiteral("sudo usermod -aG rz4070 $USER")));
         QVERIFY(boxes.seen[0].informativeText.contains(QStringLiteral("log in again")));
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->FHeaderLabel != nullptr; }));
-        QCOMPARE(shown.form.SetSup->FHeaderLabel->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
-        QCOMPARE(BaseAddress, uint16_t(0));
+        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }));
+        QCOMPARE(shown.form.SetSup->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0));
     }
 
     void NoCardNoWarningChild()
@@ -331,8 +331,8 @@ private:
         ModalBoxes boxes(QMessageBox::Ok);
         TShownMainForm shown;
         QVERIFY(boxes.seen.isEmpty());
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->FHeaderLabel != nullptr; }));
-        QCOMPARE(shown.form.SetSup->FHeaderLabel->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
+        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }));
+        QCOMPARE(shown.form.SetSup->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
         shown.form.CalibButtonClick(); // refuses: no card
         QCOMPARE(boxes.seen.size(), 1);
     }

@@ -254,14 +254,14 @@ private slots:
         jumper->move(40, 0);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
-        QTRY_VERIFY(early->FPaintedOnce && jumper->FPaintedOnce);
+        QTRY_VERIFY(early->PaintedOnce() && jumper->PaintedOnce());
         QCOMPARE(early->size(), QSize(18, 34));
-        QVERIFY(!early->FSwapPending);
+        QVERIFY(!early->SwapPending());
 
         jumper->setOrientation(TOrientedControl::otDown);
-        QVERIFY(!jumper->FSwapPending);
+        QVERIFY(!jumper->SwapPending());
         jumper->setOrientation(TOrientedControl::otLeft);
-        QVERIFY(jumper->FSwapPending);
+        QVERIFY(jumper->SwapPending());
         QTRY_COMPARE(jumper->size(), QSize(18, 34));
         // Pins one above the other.
         const QImage img = Grabbed(jumper);

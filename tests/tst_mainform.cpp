@@ -106,7 +106,7 @@ private slots:
         TMainForm form;
         QCOMPARE(form.SetSupGetCardString(nullptr, 0),
                  QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: 1E800"));
-        QCOMPARE(BaseAddress, uint16_t(0));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.CalibButtonClick();
@@ -146,9 +146,9 @@ private slots:
         QCOMPARE(form.BoardImage1->Menu(), form.MainMenu1);
         form.showMaximized();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTRY_VERIFY(form.BoardImage1->FPaintedOnce);
-        QCOMPARE(form.BoardImage1->FDesignLeft, 166);
-        QCOMPARE(form.BoardImage1->FDesignTop, 210);
+        QTRY_VERIFY(form.BoardImage1->PaintedOnce());
+        QCOMPARE(form.BoardImage1->DesignPosition().x(), 166);
+        QCOMPARE(form.BoardImage1->DesignPosition().y(), 210);
         const QSize outer = form.frameGeometry().size();
         QTRY_COMPARE(form.BoardImage1->pos(), QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2));
     }
@@ -227,10 +227,10 @@ private slots:
     void moduleStateStartsEmpty()
     {
         TMainForm form;
-        QCOMPARE(DACRange[0], uint8_t(0));
-        QCOMPARE(DACRange[1], uint8_t(0));
-        QCOMPARE(BaseAddress, uint16_t(0));
-        QCOMPARE(CalibStep, 0);
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(0));
+        QCOMPARE(MainUnit.DACRange[1], uint8_t(0));
+        QCOMPARE(MainUnit.BaseAddress, uint16_t(0));
+        QCOMPARE(MainUnit.CalibStep, 0);
     }
 
     void exitClosesTheWindow()

@@ -45,13 +45,13 @@ private slots:
         QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
         QCOMPARE(f.form.DACDip1->Value(), 0u);
-        QCOMPARE(ChannelJumper[1], f.form.CH0);
-        QCOMPARE(ChannelJumper[8], f.form.CH7);
-        QCOMPARE(DACSwitch[1], f.form.DACDip1);
+        QCOMPARE(MainUnit.ChannelJumper[1], f.form.CH0);
+        QCOMPARE(MainUnit.ChannelJumper[8], f.form.CH7);
+        QCOMPARE(MainUnit.DACSwitch[1], f.form.DACDip1);
         for (int k = 0; k < 8; ++k) {
-            QCOMPARE(ChannelJumper[k + 1]->Tag(), k + 1);
-            QCOMPARE(ChannelJumper[k + 1]->geometry(), QRect(128 - 16 * k, 120, 18, 34));
-            QCOMPARE(ChannelJumper[k + 1]->Orientation(), TOrientedControl::otLeft);
+            QCOMPARE(MainUnit.ChannelJumper[k + 1]->Tag(), k + 1);
+            QCOMPARE(MainUnit.ChannelJumper[k + 1]->geometry(), QRect(128 - 16 * k, 120, 18, 34));
+            QCOMPARE(MainUnit.ChannelJumper[k + 1]->Orientation(), TOrientedControl::otLeft);
         }
         QCOMPARE(f.form.BufferJumper->geometry(), QRect(88, 48, 44, 18));
         QCOMPARE(f.form.DACDip0->geometry(), QRect(24, 56, 57, 43));
@@ -98,7 +98,7 @@ private slots:
 
         // Focus moving into the panel shows Standard; the cap stays on BST.
         f.form.BufferJumper->setFocus();
-        f.form.ClampHighlight->FPopup->DoneButton->setFocus();
+        f.form.ClampHighlight->Popup()->DoneButton->setFocus();
         f.form.BufferBox->setFocus();
         QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0);
         QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
@@ -110,21 +110,21 @@ private slots:
         QVERIFY(f.open(f.form.DACHighlight));
         QTRY_COMPARE(f.form.DACBox0->currentIndex(), 1); // entering the panel shows 0-5V in both
         QCOMPARE(f.form.DACBox1->currentIndex(), 1);
-        QCOMPARE(DACRange[0], uint8_t(0)); // but records nothing
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(0)); // but records nothing
         Choose(f.form.DACBox1, 5);
         QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("110"));
         QCOMPARE(f.form.DACDip1->Value(), 6u);
-        QCOMPARE(DACRange[1], uint8_t(5));
+        QCOMPARE(MainUnit.DACRange[1], uint8_t(5));
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
 
         Choose(f.form.DACBox0, 4);
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
-        QCOMPARE(DACRange[0], uint8_t(4));
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(4));
         f.form.DACPanelEnter();
         QCOMPARE(f.form.DACBox0->currentText(), QStringLiteral("DAC 0: ±5V")); // the chosen range, not 0-5V
         QCOMPARE(f.form.DACBox1->currentText(), QStringLiteral("DAC 1: ±10V"));
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
-        QCOMPARE(DACRange[0], uint8_t(4));
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(4));
     }
 
     // Ranges chosen for both DACs survive re-entering the panel: a choice
@@ -139,9 +139,9 @@ private slots:
         Choose(f.form.DACBox1, 2); // 0-10V
         f.form.DACPanelEnter();    // the popup opened again
         Choose(f.form.DACBox0, 3); // ±2.5V
-        QCOMPARE(DACRange, (std::array<uint8_t, 2>{3, 2}));
+        QCOMPARE(MainUnit.DACRange, (std::array<uint8_t, 2>{3, 2}));
         QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
-        QCOMPARE(CalibrationSteps::StepDACGain(1, DACRange[1]).Target, 9.95);
+        QCOMPARE(CalibrationSteps::StepDACGain(1, MainUnit.DACRange[1]).Target, 9.95);
     }
 
     void unselectedListReadsAsBipolarTwoPointFive()
@@ -150,13 +150,13 @@ private slots:
         // DAC 0's list still has no selection when DAC 1 is chosen.
         f.form.DACBox0->setCurrentIndex(-1);
         Choose(f.form.DACBox1, 0);
-        QCOMPARE(DACRange[0], uint8_t(255));
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(255));
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("101"));
         QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("001"));
         f.form.DACBox0->setCurrentIndex(1);
         Choose(f.form.DACBox1, 2);
-        QCOMPARE(DACRange[0], uint8_t(1));
-        QCOMPARE(DACRange[1], uint8_t(2));
+        QCOMPARE(MainUnit.DACRange[0], uint8_t(1));
+        QCOMPARE(MainUnit.DACRange[1], uint8_t(2));
         QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
         QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
     }

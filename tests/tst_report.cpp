@@ -152,7 +152,7 @@ private slots:
     void recordWindowThroughAWizard()
     {
         Machine::instance().reset();
-        DACRange = {5, 2};
+        MainUnit.DACRange = {5, 2};
         TMainForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -167,14 +167,14 @@ private slots:
         const bool ended = RunWizard(form, [&] {
             TReportWindow *r = form.ReportWindow;
             // Step 9 reads nothing; the other steps move on after a reading.
-            if (!r || !r->isVisible() || (CalibStep < 9 && card.conversions() < after + 10))
+            if (!r || !r->isVisible() || (MainUnit.CalibStep < 9 && card.conversions() < after + 10))
                 return;
             after = card.conversions();
             named = form.CardLabel->text();
             const bool found = r->AsFoundButton->isEnabled(), left = r->AsLeftButton->isEnabled();
-            (CalibStep == 1 ? foundAtOne : foundLater) |= found;
-            (CalibStep == 9 ? leftAtNine : leftEarlier) |= left;
-            if (CalibStep < 9 || leftAtNine)
+            (MainUnit.CalibStep == 1 ? foundAtOne : foundLater) |= found;
+            (MainUnit.CalibStep == 9 ? leftAtNine : leftEarlier) |= left;
+            if (MainUnit.CalibStep < 9 || leftAtNine)
                 form.NextClick();
         });
         CardIO::SetWaitScale(1);
@@ -218,7 +218,7 @@ private slots:
     void recordFollowsTheRangesInEffect()
     {
         Machine::instance().reset();
-        DACRange = {4, 2};
+        MainUnit.DACRange = {4, 2};
         TMainForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -227,8 +227,8 @@ private slots:
         const bool ended = RunWizard(form, [&] {
             if (!form.ReportWindow || !form.ReportWindow->isVisible())
                 return;
-            if (DACRange[0] == 4) {
-                DACRange = {3, 2}; // DAC 0 chosen as ±2.5V meanwhile
+            if (MainUnit.DACRange[0] == 4) {
+                MainUnit.DACRange = {3, 2}; // DAC 0 chosen as ±2.5V meanwhile
             } else if (form.Record().Ranges()[0] == 3) {
                 form.QuitClick();
             }

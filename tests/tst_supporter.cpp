@@ -32,10 +32,10 @@ struct Host {
         window.setCentralWidget(new QWidget);
         window.menuBar()->addMenu(fileCaption)->addAction(QStringLiteral("&Exit"));
         sup = new TSetupSupporter(&window);
-        sup->FCompanyName = QStringLiteral("TARVIK");
-        sup->FCardNameA = QStringLiteral("PCI-RZ4070(A)");
-        sup->FCardNameB = QStringLiteral("PCI-RZX/4070(M)");
-        sup->FCallHow = QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142");
+        sup->setCompanyName(QStringLiteral("TARVIK"));
+        sup->setCardNameA(QStringLiteral("PCI-RZ4070(A)"));
+        sup->setCardNameB(QStringLiteral("PCI-RZX/4070(M)"));
+        sup->setCallHow(QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142"));
         window.resize(800, 600);
     }
     void listCards(QStringList texts)
@@ -45,8 +45,8 @@ struct Host {
             Machine::instance().addCard(DeviceRZ4070, uint16_t(0x300 + 0x20 * i));
         sup->OnGetCardString = [texts](QObject *, int index) { return texts.value(index); };
     }
-    QString title() const { return sup->FHeaderLabel ? sup->FHeaderLabel->text() : QString(); }
-    QString cards() const { return sup->FPCIForm->PCIMemo->toPlainText(); }
+    QString title() const { return sup->HeaderLabel() ? sup->HeaderLabel()->text() : QString(); }
+    QString cards() const { return sup->PCIForm()->PCIMemo->toPlainText(); }
     QAction *displayItem() const { return window.findChild<QAction *>(QStringLiteral("DisplayPCI")); }
 };
 
@@ -69,13 +69,13 @@ private slots:
         h.sup->BuildSupportWindows();
         QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
         QVERIFY(!h.displayItem());
-        QVERIFY(!h.sup->FPCIForm);
-        QVERIFY(!h.sup->FHelpForm->HelpRich->toPlainText().contains(QStringLiteral("To see a list")));
-        QCOMPARE(h.sup->FHeaderLabel->objectName(), QStringLiteral("HeaderLabel"));
-        QCOMPARE(h.sup->FHeaderLabel->font().pointSize(), 18);
-        QVERIFY(h.sup->FHeaderLabel->font().bold());
-        QCOMPARE(h.sup->FHeaderLabel->width(), h.window.centralWidget()->width());
-        QCOMPARE(h.sup->FHeaderLabel->y(), 0);
+        QVERIFY(!h.sup->PCIForm());
+        QVERIFY(!h.sup->HelpForm()->HelpRich->toPlainText().contains(QStringLiteral("To see a list")));
+        QCOMPARE(h.sup->HeaderLabel()->objectName(), QStringLiteral("HeaderLabel"));
+        QCOMPARE(h.sup->HeaderLabel()->font().pointSize(), 18);
+        QVERIFY(h.sup->HeaderLabel()->font().bold());
+        QCOMPARE(h.sup->HeaderLabel()->width(), h.window.centralWidget()->width());
+        QCOMPARE(h.sup->HeaderLabel()->y(), 0);
     }
 
     void cardsListedInOrder()
@@ -84,19 +84,19 @@ private slots:
         h.listCards({"first\r\nBase Address: 0300", "", "third\r\nBase Address: 0340"});
         h.sup->BuildSupportWindows();
         QCOMPARE(h.cards(), QStringLiteral("first\nBase Address: 0300\nthird\nBase Address: 0340"));
-        QVERIFY(h.sup->FPCIForm->isVisible());
-        QCOMPARE(h.sup->FPCIForm->windowTitle(), QStringLiteral("PCI-RZ4070(A) Cards installed"));
-        QCOMPARE(h.sup->FPCIForm->PCIMemo->font().family(), QStringLiteral("Tahoma"));
+        QVERIFY(h.sup->PCIForm()->isVisible());
+        QCOMPARE(h.sup->PCIForm()->windowTitle(), QStringLiteral("PCI-RZ4070(A) Cards installed"));
+        QCOMPARE(h.sup->PCIForm()->PCIMemo->font().family(), QStringLiteral("Tahoma"));
         QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
         // The item stands first in the File menu.
         QMenu *file = h.window.menuBar()->actions()[0]->menu();
         QCOMPARE(file->actions().first(), h.displayItem());
         QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZ4070(A) Cards Installed"));
-        QVERIFY(h.sup->FHelpForm->HelpRich->toPlainText().contains(QStringLiteral("To see a list of PCI-RZ4070(A) cards installed")));
-        h.sup->FPCIForm->CloseButton->click();
-        QVERIFY(!h.sup->FPCIForm->isVisible());
+        QVERIFY(h.sup->HelpForm()->HelpRich->toPlainText().contains(QStringLiteral("To see a list of PCI-RZ4070(A) cards installed")));
+        h.sup->PCIForm()->CloseButton->click();
+        QVERIFY(!h.sup->PCIForm()->isVisible());
         h.displayItem()->trigger();
-        QVERIFY(h.sup->FPCIForm->isVisible());
+        QVERIFY(h.sup->PCIForm()->isVisible());
     }
 
     void noCardFound_data()
@@ -116,7 +116,7 @@ private slots:
         QFETCH(QString, title);
         Host h;
         h.listCards(texts);
-        h.sup->FbSeries = series;
+        h.sup->setbSeries(series);
         h.sup->BuildSupportWindows();
         QCOMPARE(h.cards(), QStringLiteral("No Card Found"));
         QCOMPARE(h.title(), title);
@@ -126,13 +126,13 @@ private slots:
     {
         Host h;
         h.listCards({"card"});
-        h.sup->FbSeries = false;
-        h.sup->FUseCardNameB = true;
+        h.sup->setbSeries(false);
+        h.sup->setUseCardNameB(true);
         h.sup->BuildSupportWindows();
         QCOMPARE(h.title(), QStringLiteral("PCI-RZX/4070(M) Settings Program"));
         QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZX/4070(M) Cards Installed"));
-        QCOMPARE(h.sup->FPCIForm->windowTitle(), QStringLiteral("PCI-RZX/4070(M) Cards installed"));
-        const QString help = h.sup->FHelpForm->HelpRich->toPlainText();
+        QCOMPARE(h.sup->PCIForm()->windowTitle(), QStringLiteral("PCI-RZX/4070(M) Cards installed"));
+        const QString help = h.sup->HelpForm()->HelpRich->toPlainText();
         QVERIFY(help.startsWith(QStringLiteral("TARVIK PCI-RZX/4070(M) Settings Program")));
         QVERIFY(help.contains(QStringLiteral("\"Display PCI-RZX/4070(M) Cards Installed\"")));
     }
@@ -143,33 +143,33 @@ private slots:
         h.listCards({"card"});
         h.sup->BuildSupportWindows();
         QVERIFY(!h.displayItem());
-        QVERIFY(h.sup->FPCIForm); // the window is still built
+        QVERIFY(h.sup->PCIForm()); // the window is still built
     }
 
     void buildsOnceAtTheFirstIdleMomentAndShowsHelpOnce()
     {
         Host h;
         h.sup->RegisterApplicationIdle();
-        QVERIFY(!h.sup->FHelpForm);
+        QVERIFY(!h.sup->HelpForm());
         h.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&h.window));
-        QVERIFY(WaitFor([&] { return bool(h.sup->FHelpForm); }));
-        QPointer<THelpForm> help = h.sup->FHelpForm;
+        QVERIFY(WaitFor([&] { return bool(h.sup->HelpForm()); }));
+        QPointer<THelpForm> help = h.sup->HelpForm();
         QVERIFY(!help->isVisible());
         QVERIFY(WaitFor([&] { return help->isVisible(); })); // the timer's first tick
-        QVERIFY(!h.sup->FHelpPending);
-        QVERIFY(!h.sup->FTimer.isActive());
+        QVERIFY(!h.sup->HelpPending());
+        QVERIFY(!h.sup->TimerRunning());
         help->close();
         WaitFor([] { return false; }, 300);
         QVERIFY(!help->isVisible());
-        QCOMPARE(h.sup->FHelpForm, help); // never rebuilt
+        QCOMPARE(h.sup->HelpForm(), help); // never rebuilt
     }
 
     void supportWindowsGeometryAndTexts()
     {
         Host h;
         h.sup->BuildSupportWindows();
-        TTechForm *tech = h.sup->FTechForm;
+        TTechForm *tech = h.sup->TechForm();
         QCOMPARE(tech->objectName(), QStringLiteral("TechForm"));
         QCOMPARE(tech->windowTitle(), QStringLiteral("Technical Support"));
         QCOMPARE(tech->size(), QSize(305, 122));
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(tech->CloseButton->geometry(), QRect(166, 197, 73, 25));
         QCOMPARE(tech->TechMemo->geometry(), QRect(0, 0, 405, 189));
 
-        THelpForm *help = h.sup->FHelpForm;
+        THelpForm *help = h.sup->HelpForm();
         QCOMPARE(help->windowTitle(), QStringLiteral("Instructions for Settings utility"));
         QCOMPARE(help->size(), HelpClientSize(QGuiApplication::primaryScreen()->size()));
         QVERIFY(help->StartButton->isDefault());
@@ -198,10 +198,10 @@ private slots:
         for (bool escape : {false, true}) {
             TShownMainForm shown;
             TMainForm &form = shown.form;
-            QVERIFY(WaitFor([&] { return form.SetSup->FHelpForm && form.SetSup->FHelpForm->isVisible(); }));
-            QCOMPARE(form.SetSup->FHeaderLabel->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
-            QCOMPARE(BaseAddress, uint16_t(0xE800));
-            THelpForm *help = form.SetSup->FHelpForm;
+            QVERIFY(WaitFor([&] { return form.SetSup->HelpForm() && form.SetSup->HelpForm()->isVisible(); }));
+            QCOMPARE(form.SetSup->HeaderLabel()->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
+            QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
+            THelpForm *help = form.SetSup->HelpForm();
             if (escape) {
                 help->activateWindow();
                 QTest::keyClick(help, Qt::Key_Escape);
@@ -209,15 +209,15 @@ private slots:
                 help->StartButton->click();
             }
             QVERIFY(!help->isVisible());
-            QVERIFY(form.ChannelHighlight->FPopup && form.ChannelHighlight->FPopup->isVisible());
-            QVERIFY(form.ChannelHighlight->FPinned);
+            QVERIFY(form.ChannelHighlight->Popup() && form.ChannelHighlight->Popup()->isVisible());
+            QVERIFY(form.ChannelHighlight->Pinned());
 
             // The Help menu shows the windows again; they are not rebuilt.
             form.Howtousethisprogram1->trigger();
             QVERIFY(help->isVisible());
-            QCOMPARE(form.SetSup->FHelpForm, help);
+            QCOMPARE(form.SetSup->HelpForm(), help);
             form.TechnicalSupport1->trigger();
-            QVERIFY(form.SetSup->FTechForm->isVisible());
+            QVERIFY(form.SetSup->TechForm()->isVisible());
             QCOMPARE(form.File1->actions().first()->objectName(), QStringLiteral("DisplayPCI"));
         }
     }

@@ -7,10 +7,10 @@
 #include "RadioPanel.h"
 #include "Ring.h"
 
-#include <QApplication>
 #include <QCursor>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
 
 namespace {
 
@@ -79,6 +79,11 @@ void TBoardHighlight::setRadioPanel(TRadioPanel *panel)
         }
     }
     FRadioPanel = panel;
+}
+
+QMenuBar *TBoardHighlight::Menu() const
+{
+    return FMenu;
 }
 
 void TBoardHighlight::LinkRadioPanel(TRadioPanel *panel)
@@ -193,7 +198,7 @@ void TBoardHighlight::PointerLeave(bool FromGroup)
         return;
     if (FPopup && !FPinned) {
         if (OuterGeometry(FPopup).contains(QCursor::pos())) {
-            FPopup->FCloseOnLeave = true;
+            FPopup->SetCloseOnLeave(true);
             PinPopup();
         } else {
             FPopup->close();
@@ -252,7 +257,7 @@ void TBoardHighlight::PopupClosed()
 {
     CheckMenuItem(false);
     if (FPopup)
-        FPopup->FCloseOnLeave = false;
+        FPopup->SetCloseOnLeave(false);
     Unlight();
     for (TBoardHighlight *member : Group())
         member->Unlight();
@@ -274,13 +279,16 @@ void TBoardHighlight::ShowPopup()
         FPopup->activateWindow();
         return;
     }
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        auto *popup = qobject_cast<TPopupForm *>(window);
-        if (popup && popup->windowTitle() == FCaptionText && popup->Tag() == int(FHighlightType))
-            return; // another member owns the group's popup
-    }
+    for (const TBoardHighlight *member : Group())
+        if (member->FPopup)
+            return; // another member owns the group's popup and shows it
     FPinned = false;
     FPopup = new TPopupForm(this);
+    connect(FPopup, &TPopupForm::Closed, this, &TBoardHighlight::PopupClosed);
+    connect(FPopup, &TPopupForm::ActivationChanged, this, [this](bool active) { SetActiveLook(active, true); });
+    connect(FPopup->PreviousButton, &QPushButton::clicked, this, &TBoardHighlight::PopupPreviousClick);
+    connect(FPopup->NextButton, &QPushButton::clicked, this, &TBoardHighlight::PopupNextClick);
+    connect(FPopup->DoneButton, &QPushButton::clicked, this, &TBoardHighlight::PopupDoneClick);
     FPopup->show();
     FPopup->activateWindow();
     FPopup->FocusFirst();

@@ -49,9 +49,11 @@ public:
     void PointerLeave(bool FromGroup);
     void Click() override;
     void PinPopup();
-    // Called by the popup window when it is activated or deactivated.
+    // Follows the popup window's activation (Propagate True) and spreads
+    // it over the group.
     void SetActiveLook(bool Active, bool Propagate);
-    // The popup window's close handler.
+    // Follows the popup window's closing: unchecks the entry, clears the
+    // popup's close-on-leave and darkens the group.
     void PopupClosed();
     void Unlight();
     // Opens the group's popup window, creating it on first need.
@@ -70,17 +72,33 @@ public:
     static QString CaptionTextOf(const QString &title);
     static QString IdentTextOf(const QString &title);
 
-    QImage FDimImage, FBrightImage, FMediumImage;
-    float FDimLevel = 0.25f, FBrightLevel = 1.0f, FMediumLevel = 0.5f;
-    TColor FRingColor = 0xFF0000;
-    bool FLit = false;
-    TPopupForm *FPopup = nullptr;
-    QString FCaptionText;
-    QString FIdentText;
-    QPointer<QMenuBar> FMenu;
-    bool FPaintedOnce = false;
-    bool FPinned = false;
-    bool FActive = false;
+    // Title without its '&' characters: the popup's caption.
+    const QString &CaptionText() const { return FCaptionText; }
+    // Title as an identifier: the stem of the menu entry's name.
+    const QString &IdentText() const { return FIdentText; }
+    // The ring's colour and the weights of its three images, by type.
+    TColor RingColor() const { return FRingColor; }
+    float DimLevel() const { return FDimLevel; }
+    float MediumLevel() const { return FMediumLevel; }
+    float BrightLevel() const { return FBrightLevel; }
+    // The photograph beneath with the dim, medium and bright ring; built at
+    // the first paint.
+    const QImage &DimImage() const { return FDimImage; }
+    const QImage &MediumImage() const { return FMediumImage; }
+    const QImage &BrightImage() const { return FBrightImage; }
+    bool PaintedOnce() const { return FPaintedOnce; }
+    // The main menu the highlight lists itself in, taken from the board at
+    // the first paint.
+    QMenuBar *Menu() const;
+    // Entered (itself or its group) and its group's popup not closed since.
+    bool Lit() const { return FLit; }
+    // The popup has been pinned open since it was last shown.
+    bool Pinned() const { return FPinned; }
+    // The group's popup is the active window.
+    bool Active() const { return FActive; }
+    // The popup this highlight created and owns; none until first needed,
+    // and none for a member whose group's popup another member owns.
+    TPopupForm *Popup() const { return FPopup; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -95,8 +113,19 @@ private:
     // Closes the popup and opens the neighbouring entry's, by `step`.
     void StepThroughMenu(int step);
 
+    QImage FDimImage, FBrightImage, FMediumImage;
+    float FDimLevel = 0.25f, FBrightLevel = 1.0f, FMediumLevel = 0.5f;
+    TColor FRingColor = 0xFF0000;
     THighlightType FHighlightType = htOptions;
+    bool FLit = false;
+    TPopupForm *FPopup = nullptr;
     QString FTitle;
+    QString FCaptionText;
+    QString FIdentText;
+    QPointer<QMenuBar> FMenu;
+    bool FPaintedOnce = false;
     bool FCreatePopup = true;
+    bool FPinned = false;
     QPointer<TRadioPanel> FRadioPanel;
+    bool FActive = false;
 };

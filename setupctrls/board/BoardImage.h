@@ -70,11 +70,14 @@ public:
     // The picture's change notification.
     void PictureUpdated();
 
-    double FAspect = 1.0;   // picture height / width
-    bool FDrawing = false;  // True only while the picture is drawn
-    bool FPaintedOnce = false; // set at the first paint or centring, whichever comes first
-    int FDesignLeft = 0;    // Left and Top before the first centring
-    int FDesignTop = 0;
+    // Picture height / width; 1.0 without a picture.
+    double Aspect() const { return FAspect; }
+    // Whether the board has painted or centred itself once; from then on
+    // DesignPosition is fixed.
+    bool PaintedOnce() const { return FPaintedOnce; }
+    // Left and Top as the layout gave them, before the first centring: the
+    // origin against which popup windows are placed.
+    QPoint DesignPosition() const { return {FDesignLeft, FDesignTop}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -92,6 +95,11 @@ private:
     bool centreInParent();
 
     QImage FPicture;
+    double FAspect = 1.0;
+    bool FDrawing = false; // true only while the picture is drawn
+    bool FPaintedOnce = false;
+    int FDesignLeft = 0;
+    int FDesignTop = 0;
     bool FStretch = false;
     bool FCenter = false;
     bool FTransparent = false;

@@ -64,7 +64,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     } else {
         FFirstClient = QSize(NoPanelWidth, NoPanelHeight) - QSize(FFrame.left() + FFrame.right(), FFrame.top() + FFrame.bottom());
     }
-    setWindowTitle(owner->FCaptionText);
+    setWindowTitle(owner->CaptionText());
     AskForToolbarType(this);
     ApplySizeRule();
     FTag = int(owner->HighlightType());
@@ -75,7 +75,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     QWidget *board = owner->parentWidget();
     QPoint shift(0, 0);
     if (auto *b = AsExactly<TBoardImage>(board))
-        shift = QPoint(b->FDesignLeft, b->FDesignTop) - panelLayout;
+        shift = b->DesignPosition() - panelLayout;
     if (!FPanel)
         shift = QPoint(0, -((board ? board->height() : 0) + 38));
     FPlace = board ? board->pos() - shift : QPoint();
@@ -111,9 +111,6 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
 
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TPopupForm::FrameChanged);
-    connect(PreviousButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupPreviousClick);
-    connect(NextButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupNextClick);
-    connect(DoneButton, &QPushButton::clicked, owner, &TBoardHighlight::PopupDoneClick);
 }
 
 void TPopupForm::ApplySizeRule()
@@ -175,7 +172,7 @@ void TPopupForm::FocusFirst()
 
 void TPopupForm::closeEvent(QCloseEvent *event)
 {
-    FHighlight->PopupClosed();
+    emit Closed();
     event->accept(); // hides; the window lives as long as its highlight
 }
 
@@ -188,16 +185,8 @@ void TPopupForm::leaveEvent(QEvent *event)
 
 void TPopupForm::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange) {
-        const bool active = isActiveWindow();
-        FHighlight->SetActiveLook(active, true);
-        if (FPanel) {
-            if (active)
-                emit FPanel->OnActivate(this);
-            else
-                emit FPanel->OnDeactivate(this);
-        }
-    }
+    if (event->type() == QEvent::ActivationChange)
+        emit ActivationChanged(isActiveWindow());
     QWidget::changeEvent(event);
 }
 

@@ -2,7 +2,9 @@
 // bottom: the group's radio panel, moved in from the main window for good;
 // a read-only text box with the panel's Lines; Previous, Next and Done; an
 // empty status bar. It stays on top, cannot shrink below its first size,
-// and hides instead of closing.
+// and hides instead of closing. It tells its highlight what happened
+// through its signals and its buttons' clicks, which the highlight
+// connects when it creates the window.
 #pragma once
 
 #include "Anchors.h"
@@ -33,14 +35,25 @@ public:
     bool FrameKnown() const { return FFramed; }
     // Gives the input focus to the radio panel, or to Done without one.
     void FocusFirst();
+    // The highlight that created the window and owns it.
+    TBoardHighlight *Highlight() const { return FHighlight; }
+    // While set, the window closes when the pointer leaves it; set when
+    // the pointer moved from the highlight into the window, cleared when
+    // the window closes.
+    bool CloseOnLeave() const { return FCloseOnLeave; }
+    void SetCloseOnLeave(bool value) { FCloseOnLeave = value; }
 
     QStatusBar *PopupStatus = nullptr;
     QPushButton *PreviousButton = nullptr;
     QPushButton *NextButton = nullptr;
     QPushButton *DoneButton = nullptr;
     QPlainTextEdit *StatusMemo = nullptr;
-    TBoardHighlight *FHighlight;
-    bool FCloseOnLeave = false;
+
+signals:
+    // The window was closed (it hides and lives on).
+    void Closed();
+    // The window became (true) or stopped being (false) the active window.
+    void ActivationChanged(bool Active);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -57,6 +70,8 @@ private:
     // The window at FPlace, frame included, held on the screen.
     void Place();
 
+    TBoardHighlight *FHighlight;
+    bool FCloseOnLeave = false;
     TRadioPanel *FPanel = nullptr;
     int FTag = 0;
     TAnchorLayout FLayout;

@@ -29,10 +29,12 @@ public:
     // scaled.
     static QImage Turn(const QImage &upright, TOrientationType orientation);
 
-    QImage FOrientedImage;
-    QImage FUprightImage;
-    bool FSwapPending = false;
-    bool FPaintedOnce = false;
+    // Whether the control has painted once: turning it between upright and
+    // sideways after that exchanges its width and height.
+    bool PaintedOnce() const { return FPaintedOnce; }
+    // A turn between upright and sideways waits for the next paint to
+    // exchange width and height.
+    bool SwapPending() const { return FSwapPending; }
 
 protected:
     // Composes the picture in the upright frame of the canvas's image.
@@ -54,4 +56,8 @@ protected:
 
 private:
     TOrientationType FOrientation = otUp;
+    QImage FOrientedImage;
+    QImage FUprightImage;
+    bool FSwapPending = false;
+    bool FPaintedOnce = false;
 };

@@ -47,6 +47,17 @@ void TRadioPanel::Host(QWidget *popup)
     FHosted = true;
 }
 
+bool TRadioPanel::event(QEvent *event)
+{
+    // A window passes its activation and deactivation on to its visible
+    // children, so a hosted panel hears of its popup's.
+    if (event->type() == QEvent::WindowActivate)
+        emit OnActivate(window());
+    else if (event->type() == QEvent::WindowDeactivate)
+        emit OnDeactivate(window());
+    return TPanel::event(event);
+}
+
 bool TRadioPanel::isList(const QWidget *w) const
 {
     for (; w && w != this; w = w->parentWidget())

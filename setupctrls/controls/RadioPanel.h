@@ -44,7 +44,9 @@ public:
 signals:
     // Raised as described, though the main window's layout enables radio
     // behaviour on no panel and connects none of these three: they are the
-    // panel's contract for other layouts.
+    // panel's contract for other layouts. OnActivate and OnDeactivate
+    // follow the activation of the window the panel is in, with that
+    // window as Sender: once hosted, its popup window's.
     void OnRadioChange(QObject *Sender);
     void OnActivate(QObject *Sender);
     void OnDeactivate(QObject *Sender);
@@ -58,6 +60,9 @@ public:
     // Gives the focus to the panel's first list in tab order, or to the
     // panel itself when it has none.
     void FocusFirstList();
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     void focusMoved(QWidget *from, QWidget *to);

@@ -62,6 +62,26 @@ void TSetupSupporter::SetOnBeginCalib(const TNotifyEvent &handler)
     UpdateTimer();
 }
 
+THelpForm *TSetupSupporter::HelpForm() const
+{
+    return FHelpForm;
+}
+
+TTechForm *TSetupSupporter::TechForm() const
+{
+    return FTechForm;
+}
+
+TPCIForm *TSetupSupporter::PCIForm() const
+{
+    return FPCIForm;
+}
+
+QLabel *TSetupSupporter::HeaderLabel() const
+{
+    return FHeaderLabel;
+}
+
 QWidget *TSetupSupporter::MainWindow() const
 {
     return qobject_cast<QWidget *>(parent());

@@ -23,27 +23,39 @@ using TNotifyEvent = std::function<void(QObject *Sender)>;
 
 class TSetupSupporter : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString CompanyName MEMBER FCompanyName)
-    Q_PROPERTY(QString CardNameA MEMBER FCardNameA)
-    Q_PROPERTY(QString CardNameB MEMBER FCardNameB)
-    Q_PROPERTY(bool UseCardNameB MEMBER FUseCardNameB)
-    Q_PROPERTY(QString CallHow MEMBER FCallHow)
-    Q_PROPERTY(bool MultiPort MEMBER FMultiPort)
-    Q_PROPERTY(uint Channels MEMBER FChannels)
-    Q_PROPERTY(bool ChangeButtons MEMBER FChangeButtons)
-    Q_PROPERTY(bool bSeries MEMBER FbSeries)
+    Q_PROPERTY(QString CompanyName READ CompanyName WRITE setCompanyName)
+    Q_PROPERTY(QString CardNameA READ CardNameA WRITE setCardNameA)
+    Q_PROPERTY(QString CardNameB READ CardNameB WRITE setCardNameB)
+    Q_PROPERTY(bool UseCardNameB READ UseCardNameB WRITE setUseCardNameB)
+    Q_PROPERTY(QString CallHow READ CallHow WRITE setCallHow)
+    Q_PROPERTY(bool MultiPort READ MultiPort WRITE setMultiPort)
+    Q_PROPERTY(uint Channels READ Channels WRITE setChannels)
+    Q_PROPERTY(bool ChangeButtons READ ChangeButtons WRITE setChangeButtons)
+    Q_PROPERTY(bool bSeries READ bSeries WRITE setbSeries)
 
 public:
     // `owner` is the main window: it owns the label, windows and menu item.
     explicit TSetupSupporter(QWidget *owner);
     ~TSetupSupporter() override;
 
-    QString FCompanyName, FCardNameA, FCardNameB, FCallHow;
-    bool FUseCardNameB = false;
-    bool FMultiPort = false;
-    uint FChannels = 8;
-    bool FChangeButtons = true;
-    bool FbSeries = true;
+    const QString &CompanyName() const { return FCompanyName; }
+    void setCompanyName(const QString &value) { FCompanyName = value; }
+    const QString &CardNameA() const { return FCardNameA; }
+    void setCardNameA(const QString &value) { FCardNameA = value; }
+    const QString &CardNameB() const { return FCardNameB; }
+    void setCardNameB(const QString &value) { FCardNameB = value; }
+    bool UseCardNameB() const { return FUseCardNameB; }
+    void setUseCardNameB(bool value) { FUseCardNameB = value; }
+    const QString &CallHow() const { return FCallHow; }
+    void setCallHow(const QString &value) { FCallHow = value; }
+    bool MultiPort() const { return FMultiPort; }
+    void setMultiPort(bool value) { FMultiPort = value; }
+    uint Channels() const { return FChannels; }
+    void setChannels(uint value) { FChannels = value; }
+    bool ChangeButtons() const { return FChangeButtons; }
+    void setChangeButtons(bool value) { FChangeButtons = value; }
+    bool bSeries() const { return FbSeries; }
+    void setbSeries(bool value) { FbSeries = value; }
 
     // Never raised in this program: the layout stores these events (and
     // Channels and ChangeButtons) for programs of the same family whose
@@ -69,12 +81,16 @@ public:
 
     QString CardName() const { return FUseCardNameB ? FCardNameB : FCardNameA; }
 
-    bool FHelpPending = false;
-    QPointer<QLabel> FHeaderLabel;
-    QPointer<THelpForm> FHelpForm;
-    QPointer<TTechForm> FTechForm;
-    QPointer<TPCIForm> FPCIForm;
-    QTimer FTimer; // delivers its ticks on the user-interface thread
+    // What the build made, none before it (and the installed-cards window
+    // none without OnGetCardString). The main window shows the first two
+    // from its Help menu.
+    THelpForm *HelpForm() const;
+    TTechForm *TechForm() const;
+    TPCIForm *PCIForm() const;
+    QLabel *HeaderLabel() const;
+    // The help window is still to be shown at the next tick.
+    bool HelpPending() const { return FHelpPending; }
+    bool TimerRunning() const { return FTimer.isActive(); }
 
 private:
     // Fills the installed-cards list; true when a card was described.
@@ -82,5 +98,17 @@ private:
     void AddDisplayPCIItem();
     QWidget *MainWindow() const;
 
+    QString FCompanyName, FCardNameA, FCardNameB, FCallHow;
+    bool FUseCardNameB = false;
+    bool FMultiPort = false;
+    uint FChannels = 8;
+    bool FChangeButtons = true;
+    bool FbSeries = true;
+    bool FHelpPending = false;
+    QPointer<QLabel> FHeaderLabel;
+    QPointer<THelpForm> FHelpForm;
+    QPointer<TTechForm> FTechForm;
+    QPointer<TPCIForm> FPCIForm;
+    QTimer FTimer; // delivers its ticks on the user-interface thread
     QMetaObject::Connection FIdle;
 };

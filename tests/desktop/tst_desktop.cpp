@@ -131,9 +131,9 @@ bool ChooseByMouse(QComboBox *box, int index)
 TPopupForm *Open(TShownMainForm &s, const char *entry, TBoardHighlight *h)
 {
     s.entry(entry)->trigger();
-    if (!QTest::qWaitFor([&] { return h->FPopup && h->FPopup->FrameKnown() && OnScreen(h->FPopup) && h->FPopup->isActiveWindow(); }, Patience))
+    if (!QTest::qWaitFor([&] { return h->Popup() && h->Popup()->FrameKnown() && OnScreen(h->Popup()) && h->Popup()->isActiveWindow(); }, Patience))
         return nullptr;
-    return h->FPopup;
+    return h->Popup();
 }
 
 // Double-clicks the window's caption, as a user who wants it maximised.
@@ -194,7 +194,7 @@ protected:
     {
         if (event->type() == QEvent::Paint && !FPainted) {
             FPainted = true;
-            FSupportBuiltFirst = FForm->SetSup->FHeaderLabel != nullptr;
+            FSupportBuiltFirst = FForm->SetSup->HeaderLabel() != nullptr;
         }
         return false;
     }
@@ -226,14 +226,14 @@ private slots:
         TMainForm form;
         TFirstPaintWatch watch(&form);
         form.showMaximized();
-        QVERIFY(WaitFor([&] { return form.SetSup->FHeaderLabel != nullptr; }, Patience));
+        QVERIFY(WaitFor([&] { return form.SetSup->HeaderLabel() != nullptr; }, Patience));
         QVERIFY(watch.FPainted);
         QVERIFY(!watch.FSupportBuiltFirst);
     }
 
     void init()
     {
-        BaseAddress = 0;
+        MainUnit.BaseAddress = 0;
         QCursor::setPos(0, 0);
     }
 
@@ -247,7 +247,7 @@ private slots:
         QVERIFY(popup);
         QVERIFY(ChooseByMouse(s.form.DACBox0, 4)); // DAC 0: ±5V
         QVERIFY(ChooseByMouse(s.form.DACBox1, 2)); // DAC 1: 0-10V
-        QCOMPARE(DACRange, (std::array<uint8_t, 2>{4, 2}));
+        QCOMPARE(MainUnit.DACRange, (std::array<uint8_t, 2>{4, 2}));
         QCOMPARE(s.form.DACBox0->currentText(), QStringLiteral("DAC 0: ±5V"));
         QCOMPARE(s.form.DACBox1->currentText(), QStringLiteral("DAC 1: 0-10V"));
         QCOMPARE(s.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
@@ -266,10 +266,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return s.form.DACBox0->hasFocus(); }, Patience));
         QCOMPARE(s.form.DACBox0->currentIndex(), 4);
         QCOMPARE(s.form.DACBox1->currentIndex(), 2);
-        QCOMPARE(DACRange, (std::array<uint8_t, 2>{4, 2})); // no change event
+        QCOMPARE(MainUnit.DACRange, (std::array<uint8_t, 2>{4, 2})); // no change event
         // A choice in one list leaves the other DAC's range as chosen.
         QVERIFY(ChooseByMouse(s.form.DACBox0, 3)); // DAC 0: ±2.5V
-        QCOMPARE(DACRange, (std::array<uint8_t, 2>{3, 2}));
+        QCOMPARE(MainUnit.DACRange, (std::array<uint8_t, 2>{3, 2}));
     }
 
     void softwareTristatedSurvives()
@@ -382,16 +382,16 @@ private slots:
     {
         TShownMainForm s;
         // Out of the way first: the help and cards windows open over the board.
-        QVERIFY(WaitFor([&] { return s.form.SetSup->FHelpForm && s.form.SetSup->FHelpForm->isVisible(); }, Patience));
-        s.form.SetSup->FHelpForm->hide();
-        s.form.SetSup->FPCIForm->hide();
+        QVERIFY(WaitFor([&] { return s.form.SetSup->HelpForm() && s.form.SetSup->HelpForm()->isVisible(); }, Patience));
+        s.form.SetSup->HelpForm()->hide();
+        s.form.SetSup->PCIForm()->hide();
         TBoardHighlight *h = s.form.ChannelHighlight;
         const QPoint over = h->mapToGlobal(h->rect().center());
         for (int round = 0; round < 2; ++round) {
             QCursor::setPos(over);
-            QVERIFY(QTest::qWaitFor([&] { return h->FPopup && h->FPopup->isVisible() && h->FPopup->isActiveWindow(); }, Patience));
-            QTest::mouseClick(h->FPopup->DoneButton, Qt::LeftButton);
-            QVERIFY(QTest::qWaitFor([&] { return !h->FPopup->isVisible(); }, Patience));
+            QVERIFY(QTest::qWaitFor([&] { return h->Popup() && h->Popup()->isVisible() && h->Popup()->isActiveWindow(); }, Patience));
+            QTest::mouseClick(h->Popup()->DoneButton, Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([&] { return !h->Popup()->isVisible(); }, Patience));
             QCursor::setPos(0, 0);
             s.form.activateWindow(); // the user goes back to the main window
         }
@@ -422,8 +422,8 @@ private slots:
     void secondaryWindowsKeepTheirPlace()
     {
         TShownMainForm s;
-        QVERIFY(WaitFor([&] { return s.form.SetSup->FTechForm && s.form.SetSup->FPCIForm; }, Patience));
-        for (QWidget *w : {static_cast<QWidget *>(s.form.SetSup->FTechForm), static_cast<QWidget *>(s.form.SetSup->FPCIForm)}) {
+        QVERIFY(WaitFor([&] { return s.form.SetSup->TechForm() && s.form.SetSup->PCIForm(); }, Patience));
+        for (QWidget *w : {static_cast<QWidget *>(s.form.SetSup->TechForm()), static_cast<QWidget *>(s.form.SetSup->PCIForm())}) {
             w->show();
             QVERIFY(QTest::qWaitFor([&] { return Framed(w); }, Patience));
             const QPoint before = OuterGeometry(w).topLeft();
@@ -475,11 +475,11 @@ private slots:
     {
         TShownMainForm s;
         TSetupSupporter *sup = s.form.SetSup;
-        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
+        QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
         const std::pair<QWidget *, QAction *> cases[] = {
-            {sup->FHelpForm, s.form.Howtousethisprogram1},
-            {sup->FTechForm, s.form.TechnicalSupport1},
-            {sup->FPCIForm, s.form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}};
+            {sup->HelpForm(), s.form.Howtousethisprogram1},
+            {sup->TechForm(), s.form.TechnicalSupport1},
+            {sup->PCIForm(), s.form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}};
         for (const auto &[w, item] : cases) {
             QVERIFY(item);
             item->trigger();
@@ -500,9 +500,9 @@ private slots:
     {
         TShownMainForm s;
         TSetupSupporter *sup = s.form.SetSup;
-        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
+        QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
         s.form.TechnicalSupport1->trigger();
-        const QList<QWidget *> windows = {sup->FHelpForm, sup->FTechForm, sup->FPCIForm};
+        const QList<QWidget *> windows = {sup->HelpForm(), sup->TechForm(), sup->PCIForm()};
         for (QWidget *w : windows)
             QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && Viewable(w); }, Patience), qPrintable(w->objectName()));
         XDoTool({QStringLiteral("windowminimize"), QString::number(s.form.winId())});
@@ -521,7 +521,7 @@ private slots:
             QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_MINIMIZE")), qPrintable(allowed));
             QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
         }
-        QVERIFY2(NeverMaximised(sup->FTechForm), qPrintable(NetState(sup->FTechForm)));
+        QVERIFY2(NeverMaximised(sup->TechForm()), qPrintable(NetState(sup->TechForm())));
     }
 
     // The title is drawn beneath the panels: on the screen, the instruction
@@ -530,13 +530,13 @@ private slots:
     {
         TShownMainForm s;
         TSetupSupporter *sup = s.form.SetSup;
-        QVERIFY(WaitFor([&] { return sup->FHelpForm && sup->FHelpForm->isVisible(); }, Patience));
-        for (QWidget *w : {static_cast<QWidget *>(sup->FHelpForm), static_cast<QWidget *>(sup->FPCIForm)})
+        QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
+        for (QWidget *w : {static_cast<QWidget *>(sup->HelpForm()), static_cast<QWidget *>(sup->PCIForm())})
             w->hide();
         s.form.InstPanel->show();
         QWidget *panel = s.form.InstPanel;
         const QRect global(panel->mapToGlobal(QPoint(0, 0)), panel->size());
-        const QRect title(sup->FHeaderLabel->mapToGlobal(QPoint(0, 0)), sup->FHeaderLabel->size());
+        const QRect title(sup->HeaderLabel()->mapToGlobal(QPoint(0, 0)), sup->HeaderLabel()->size());
         if (!global.intersects(title))
             QSKIP("the title does not reach the instruction panel on this screen");
         const QImage own = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -560,7 +560,7 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         TShownMainForm s;
-        QVERIFY(WaitFor([&] { return BaseAddress != 0; }, Patience)); // the card is listed
+        QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
         QRect shown;
         const bool ended = RunWizard(s.form, [&] {
             TReportWindow *r = s.form.ReportWindow;

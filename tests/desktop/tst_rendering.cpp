@@ -94,9 +94,9 @@ private slots:
     void boldLooksBold()
     {
         TShownMainForm s;
-        QVERIFY(WaitFor([&] { return s.form.SetSup->FHeaderLabel && s.form.SetSup->FPCIForm; }, Patience));
-        QPlainTextEdit *memo = s.form.SetSup->FPCIForm->PCIMemo;
-        const QList<QWidget *> bold = {s.form.SetSup->FHeaderLabel, memo, s.form.Label4, s.form.Label5,
+        QVERIFY(WaitFor([&] { return s.form.SetSup->HeaderLabel() && s.form.SetSup->PCIForm(); }, Patience));
+        QPlainTextEdit *memo = s.form.SetSup->PCIForm()->PCIMemo;
+        const QList<QWidget *> bold = {s.form.SetSup->HeaderLabel(), memo, s.form.Label4, s.form.Label5,
                                        s.form.Label6, s.form.Label7, s.form.Label8, s.form.Label9, s.form.Label11};
         for (QWidget *w : bold) {
             QVERIFY2(w->font().bold(), qPrintable(w->objectName()));
@@ -200,7 +200,7 @@ private slots:
     {
         TShownMainForm s;
         QVERIFY(s.open(s.form.ChannelHighlight));
-        QPlainTextEdit *memo = s.form.ChannelHighlight->FPopup->StatusMemo;
+        QPlainTextEdit *memo = s.form.ChannelHighlight->Popup()->StatusMemo;
         memo->setPlainText(QStringLiteral("HHHH\nHHHH\nHHHH"));
         const QImage image = Grab(memo->viewport());
         QList<int> tops; // the first row of each band of inked rows
@@ -225,7 +225,7 @@ private slots:
             TShownMainForm s;
             QWidget *help = nullptr;
             QVERIFY(WaitFor([&] {
-                help = s.form.SetSup->FHelpForm;
+                help = s.form.SetSup->HelpForm();
                 return help && help->isVisible();
             }, Patience));
             auto offset = [&] { return OuterGeometry(help).center() - OuterGeometry(&s.form).center(); };
