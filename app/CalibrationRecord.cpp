@@ -89,6 +89,16 @@ QString RangeName(uint8_t range)
     return CardIO::IsBipolarRange(range) ? QStringLiteral("±%1V").arg(volts) : QStringLiteral("0-%1V").arg(volts);
 }
 
+QString RangesText(const std::array<uint8_t, 2> &ranges)
+{
+    return QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(ranges[0]), RangeName(ranges[1]));
+}
+
+QString StartedText(const TCalibrationRecord &record)
+{
+    return record.Started().toString(Qt::ISODate);
+}
+
 QString VerdictName(TVerdict verdict)
 {
     switch (verdict) {
@@ -112,18 +122,12 @@ QString StateName(TPointState state)
 
 namespace {
 
-QString When(const TCalibrationRecord &r)
-{
-    return r.Started().toString(Qt::ISODate);
-}
-
 // The header's facts, in order: name, value.
 QList<std::pair<QString, QString>> Facts(const TCalibrationRecord &r)
 {
     return {{QStringLiteral("Card"), CardText(r.Card())},
-            {QStringLiteral("Date and time"), When(r)},
-            {QStringLiteral("DAC ranges"),
-             QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(r.Ranges()[0]), RangeName(r.Ranges()[1]))},
+            {QStringLiteral("Date and time"), StartedText(r)},
+            {QStringLiteral("DAC ranges"), RangesText(r.Ranges())},
             {QStringLiteral("Operator"), r.Operator()},
             {QStringLiteral("Reference instruments"), r.Instruments()},
             {QStringLiteral("Verdict"), VerdictName(r.Verdict())}};
@@ -200,7 +204,7 @@ QString ReportCsv(const TCalibrationRecord &record)
     QStringList lines{QStringLiteral("record,calibration"),
                       QStringLiteral("card,") + Field(card.model),
                       QStringLiteral("base_address,") + CardIO::FormatAddress(card.base),
-                      QStringLiteral("date_time,") + When(record),
+                      QStringLiteral("date_time,") + StartedText(record),
                       QStringLiteral("dac0_range,") + RangeName(record.Ranges()[0]),
                       QStringLiteral("dac1_range,") + RangeName(record.Ranges()[1]),
                       QStringLiteral("operator,") + Field(record.Operator()),

@@ -87,6 +87,10 @@ private:
 
 // The range's name, as the DAC lists show it.
 QString RangeName(uint8_t range);
+// Both DACs' ranges: "DAC 0 ±5V, DAC 1 0-10V".
+QString RangesText(const std::array<uint8_t, 2> &ranges);
+// When the record was started, in ISO 8601 with the offset from UTC.
+QString StartedText(const TCalibrationRecord &record);
 QString VerdictName(TVerdict verdict);
 QString StateName(TPointState state);
 

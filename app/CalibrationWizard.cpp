@@ -144,10 +144,7 @@ void TMainForm::RunStep(int step)
     CBody2->setText(s->Body2);
     PotMark->show();
     PotMark->move(s->Mark, PotMark->y());
-    if (s->Dac)
-        LLTRVWDM::OutPort(MainUnit.BaseAddress + CardIO::DacOutput0 + 2 * *s->Dac, s->DacCode);
-    CardIO::SelectADInput(MainUnit.BaseAddress, s->Code);
-    const std::optional<CardIO::TReading> reading = ReadAverage(s->Variant);
+    const std::optional<CardIO::TReading> reading = DriveAndRead(s->Dac, s->DacCode, s->Code, s->Variant);
     FReadFailing = !reading;
     // The pot may be turned now: what was checked of it as left is stale.
     if (step != 1)
@@ -156,12 +153,10 @@ void TMainForm::RunStep(int step)
         ReportWindow->Refresh();
     // The trend starts afresh with each step; steps 5 to 8 take the target
     // of this pass.
-    const double perCount = CardIO::VoltsPerCount(s->Variant);
-    const bool unipolar = CardIO::ReadsUnipolar(s->Variant);
     if (FShownStep != step)
-        TrendView->Reset(s->Target, perCount, unipolar);
+        TrendView->Reset(s->Target, s->Variant);
     else
-        TrendView->SetTarget(s->Target, perCount, unipolar);
+        TrendView->SetTarget(s->Target, s->Variant);
     FShownStep = step;
     TrendView->show();
     if (!reading)
@@ -197,10 +192,7 @@ void TMainForm::RunCheckPass()
     // Held here: a nested wizard may end the pass while this one reads.
     const std::shared_ptr<TCheckPass> check = FCheck;
     const TTestPoint point = check->Current(MainUnit.DACRange);
-    if (point.Dac)
-        LLTRVWDM::OutPort(MainUnit.BaseAddress + CardIO::DacOutput0 + 2 * *point.Dac, point.DacCode);
-    CardIO::SelectADInput(MainUnit.BaseAddress, point.Code);
-    const std::optional<CardIO::TReading> reading = ReadAverage(point.Variant);
+    const std::optional<CardIO::TReading> reading = DriveAndRead(point.Dac, point.DacCode, point.Code, point.Variant);
     std::optional<TMeasurement> measured;
     if (reading)
         measured = check->Add(*reading);
@@ -278,6 +270,15 @@ void TMainForm::StepComplete()
     CBody->setText(QStringLiteral("Calibration is complete"));
     CBody2->clear();
     PotMark->hide();
+}
+
+std::optional<CardIO::TReading> TMainForm::DriveAndRead(std::optional<int> dac, uint16_t dacCode, uint16_t code,
+                                                        CardIO::TVariant variant)
+{
+    if (dac)
+        LLTRVWDM::OutPort(MainUnit.BaseAddress + CardIO::DacOutput0 + 2 * *dac, dacCode);
+    CardIO::SelectADInput(MainUnit.BaseAddress, code);
+    return ReadAverage(variant);
 }
 
 std::optional<CardIO::TReading> TMainForm::ReadAverage(CardIO::TVariant variant)

@@ -59,10 +59,9 @@ void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point, const s
     InputLabel->setText(point.Input);
     TargetLabel->setText(QStringLiteral("It should read %1 V, within %2. Turn no pot.")
                              .arg(CalibrationSteps::TargetText(point), point.ToleranceText));
-    const double perCount = CardIO::VoltsPerCount(point.Variant);
     if (FShownPoint != point.Name) {
         FShownPoint = point.Name;
-        Trend->Reset(point.Target, perCount, CardIO::ReadsUnipolar(point.Variant));
+        Trend->Reset(point.Target, point.Variant);
     }
     if (reading) {
         ReadingLabel->setText(QStringLiteral("Reading: %1 counts, %2 V")

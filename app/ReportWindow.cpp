@@ -119,8 +119,8 @@ void TReportWindow::PlaceAt(const QPoint &topLeft)
 void TReportWindow::Refresh()
 {
     CardLabel->setText(CardText(FRecord.Card()));
-    DateLabel->setText(FRecord.Started().toString(Qt::ISODate));
-    RangesLabel->setText(QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(FRecord.Ranges()[0]), RangeName(FRecord.Ranges()[1])));
+    DateLabel->setText(StartedText(FRecord));
+    RangesLabel->setText(RangesText(FRecord.Ranges()));
     if (OperatorEdit->text() != FRecord.Operator())
         OperatorEdit->setText(FRecord.Operator());
     if (InstrumentsEdit->text() != FRecord.Instruments())

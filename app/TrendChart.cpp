@@ -107,20 +107,20 @@ TTrendView::TTrendView(QWidget *parent) : QWidget(parent)
     FClock.start();
 }
 
-void TTrendView::Reset(double target, double voltsPerCount, bool unipolar)
+void TTrendView::Reset(double target, CardIO::TVariant variant)
 {
-    FData = TTrendData{{}, 0, target, voltsPerCount, false, std::nullopt};
-    FUnipolar = unipolar;
+    FData = TTrendData{};
     FCalmSince.reset();
     FClock.restart();
+    SetTarget(target, variant);
     update();
 }
 
-void TTrendView::SetTarget(double target, double voltsPerCount, bool unipolar)
+void TTrendView::SetTarget(double target, CardIO::TVariant variant)
 {
     FData.target = target;
-    FData.voltsPerCount = voltsPerCount;
-    FUnipolar = unipolar;
+    FData.voltsPerCount = CardIO::VoltsPerCount(variant);
+    FUnipolar = CardIO::ReadsUnipolar(variant);
 }
 
 void TTrendView::Add(double volts, int counts)

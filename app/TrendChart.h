@@ -7,6 +7,8 @@
 // picture.
 #pragma once
 
+#include "CardIO.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QList>
@@ -59,11 +61,13 @@ class TTrendView : public QWidget {
 public:
     explicit TTrendView(QWidget *parent = nullptr);
 
-    // A new step (or point): no readings yet. On a unipolar range a
-    // reading of 0 counts says the input is below the range.
-    void Reset(double target, double voltsPerCount, bool unipolar = false);
-    // A new target for the following readings, keeping the trend.
-    void SetTarget(double target, double voltsPerCount, bool unipolar = false);
+    // A new step (or point), its readings taken as `variant`: no readings
+    // yet. On a unipolar range a reading of 0 counts says the input is
+    // below the range.
+    void Reset(double target, CardIO::TVariant variant);
+    // A new target (and way of reading) for the following readings,
+    // keeping the trend.
+    void SetTarget(double target, CardIO::TVariant variant);
     void Add(double volts, int counts);
     // The same, `seconds` after the Reset: for readings replayed.
     void AddAt(double seconds, double volts, int counts);

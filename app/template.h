@@ -100,6 +100,10 @@ private:
 
     // Opens (or brings up) the calibration record beside the instruction panel.
     void ShowReport();
+    // Writes the DAC code to DAC `dac` (if any), selects the A/D input
+    // `code` and reads it.
+    std::optional<CardIO::TReading> DriveAndRead(std::optional<int> dac, uint16_t dacCode, uint16_t code,
+                                                 CardIO::TVariant variant);
     // One pass of the running check: the current point driven and read.
     void RunCheckPass();
     void EndCheck();

@@ -36,6 +36,29 @@ QString Run(const QString &program, const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// A fresh simulated machine and module state with these DAC ranges, and a
+// main window on the screen with the machine's card listed: ready for a
+// wizard.
+struct ListedForm {
+    struct Fresh {
+        explicit Fresh(std::array<uint8_t, 2> ranges)
+        {
+            Machine::instance().reset();
+            MainUnit.Reset();
+            MainUnit.DACRange = ranges;
+        }
+    } fresh;
+    TMainForm form;
+
+    explicit ListedForm(std::array<uint8_t, 2> ranges) : fresh(ranges)
+    {
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("main window not exposed");
+        form.SetSupGetCardString(nullptr, 0);
+    }
+};
+
 } // namespace
 
 class TestReport : public QObject {
@@ -119,7 +142,7 @@ private slots:
     void chartViewFollowsTheStep()
     {
         TTrendView view;
-        view.Reset(9.9, Count);
+        view.Reset(9.9, CardIO::TVariant::Unipolar); // one count is Count
         view.AddAt(0.1, 9.8, 2007);
         view.AddAt(0.2, 9.9, 2028);
         QCOMPARE(view.Data().points.size(), 2);
@@ -137,7 +160,7 @@ private slots:
             view.AddAt(t, 9.9, 2028);
         QVERIFY(view.Data().scale->low > 9.5); // narrowed, once calm
         QVERIFY(!view.Data().belowRange);
-        view.Reset(0.0, Count, true);
+        view.Reset(0.0, CardIO::TVariant::Unipolar);
         QVERIFY(view.Data().points.isEmpty());
         view.AddAt(0.1, 0.0, 0);
         QVERIFY(view.Data().belowRange);
@@ -151,12 +174,8 @@ private slots:
     // last record.
     void recordWindowThroughAWizard()
     {
-        Machine::instance().reset();
-        MainUnit.DACRange = {5, 2};
-        TMainForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.SetSupGetCardString(nullptr, 0);
+        ListedForm listed({5, 2});
+        TMainForm &form = listed.form;
         Card &card = Machine::instance().card(0);
         card.setPin37(Pin37::Ground);
         CardIO::SetWaitScale(0.05);
@@ -217,12 +236,8 @@ private slots:
     // header and the targets of the points not measured yet.
     void recordFollowsTheRangesInEffect()
     {
-        Machine::instance().reset();
-        MainUnit.DACRange = {4, 2};
-        TMainForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.SetSupGetCardString(nullptr, 0);
+        ListedForm listed({4, 2});
+        TMainForm &form = listed.form;
         CardIO::SetWaitScale(0.05);
         const bool ended = RunWizard(form, [&] {
             if (!form.ReportWindow || !form.ReportWindow->isVisible())
