@@ -9,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QGuiApplication>
@@ -28,7 +30,7 @@ const char *const PotRoles[PotCount] = {"A/D bipolar offset", "A/D unipolar offs
 const char *const Ranges[6] = {"0-2.5V (001)", "0-5V (000)", "0-10V (010)", "±2.5V (101)", "±5V (100)", "±10V (110)"};
 
 const char *const Style = R"(
-    TBenchWindow { background: #262a2e; }
+    TBenchWindow, #BenchContent { background: #262a2e; }
     QGroupBox { color: #d8dde2; font-weight: bold; border: 1px solid #4a5158; border-radius: 6px;
                 margin-top: 12px; padding: 6px 6px 4px 6px; background: #30353a; }
     QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }
@@ -65,7 +67,9 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     setWindowTitle(QStringLiteral("Virtual bench: PCI-RZ4070 (simulated card)"));
     setStyleSheet(QLatin1String(Style));
     // Wide and low, to sit below the board of a maximised Setup.
-    auto *layout = new QGridLayout(this);
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("BenchContent"));
+    auto *layout = new QGridLayout(content);
     layout->setContentsMargins(6, 0, 6, 6);
     layout->setSpacing(6);
     layout->addWidget(potsPanel(), 0, 0, 1, 3);
@@ -73,6 +77,15 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     layout->addWidget(readoutPanel(), 1, 1);
     layout->addWidget(errorsPanel(), 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // On a screen smaller than the bench, it scrolls: nothing of it lies
+    // past the screen's edges.
+    FScroll = new QScrollArea(this);
+    FScroll->setFrameShape(QFrame::NoFrame);
+    FScroll->setWidget(content);
+    auto *window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->addWidget(FScroll);
+    FitWithin(content->sizeHint());
     Refresh();
     connect(&FTimer, &QTimer::timeout, this, &TBenchWindow::Refresh);
     FTimer.start(50);
@@ -174,14 +187,27 @@ QString TBenchWindow::CardErrors() const
     return FErrors->text();
 }
 
+void TBenchWindow::FitWithin(const QSize &room)
+{
+    const QSize whole = FScroll->widget()->sizeHint(); // the size its layout fixes
+    QSize size = whole.boundedTo(room);
+    // A scroll bar takes room across the direction it scrolls.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    if (size.width() < whole.width())
+        size.setHeight(std::min(room.height(), size.height() + bar));
+    if (size.height() < whole.height())
+        size.setWidth(std::min(room.width(), size.width() + bar));
+    setFixedSize(size);
+}
+
 void TBenchWindow::PlaceBesideSetup()
 {
-    adjustSize();
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
     const QSize frame(8, 32); // room for the window manager's frame and caption
+    FitWithin(area.size() - frame);
     // On top only where it fits below the board; on a smaller screen it
     // would cover Setup, so it is an ordinary window there.
     const bool fits = width() + frame.width() <= area.width() && height() + frame.height() <= area.height() / 3;

@@ -15,6 +15,7 @@ class QDial;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 class TBenchWindow : public QWidget {
     Q_OBJECT
@@ -37,10 +38,14 @@ public:
     void Refresh();
     // Setup runs maximised: where the screen has room below the board, the
     // bench stays on top there, in the bottom right corner, so that both
-    // are usable at once; on a smaller screen it is an ordinary window.
+    // are usable at once; on a smaller screen it is an ordinary window,
+    // and on one smaller than the bench it scrolls.
     void PlaceBesideSetup();
 
 private:
+    // The window's fixed size: the whole bench, or as much as `room`
+    // holds, with scroll bars for the rest.
+    void FitWithin(const QSize &room);
     QWidget *potsPanel();
     QWidget *wiringPanel();
     QWidget *readoutPanel();
@@ -59,4 +64,5 @@ private:
     QLabel *FErrors = nullptr;
     QPushButton *FNewCard = nullptr;
     QTimer FTimer;
+    QScrollArea *FScroll = nullptr;
 };
