@@ -96,7 +96,10 @@ QString RangesText(const std::array<uint8_t, 2> &ranges)
 
 QString StartedText(const TCalibrationRecord &record)
 {
-    return record.Started().toString(Qt::ISODate);
+    // Qt writes no offset for local time; a record read in another time
+    // zone must still say when it was made.
+    const QDateTime &started = record.Started();
+    return started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
 }
 
 QString VerdictName(TVerdict verdict)
