@@ -1,8 +1,9 @@
 // TFrameWatch: tells when the frame a window manager puts around a window
 // changes. The window system reports a frame only some time after the
 // show, move, resize or state change that brought it, and framing need not
-// move the client area, so no event tells of it: after each of those the
-// watch looks at the frame every 10 ms for a second.
+// move the client area, so no event tells of it: after each of those (and
+// from its start, for a window already shown) the watch looks at the frame
+// every 10 ms for a few seconds.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -26,6 +27,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Looks at the frame every 10 ms for the next few seconds.
+    void Watch();
     void Check();
 
     QWidget *FWindow;

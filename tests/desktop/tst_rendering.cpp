@@ -233,7 +233,14 @@ private slots:
                 return s.form.isMaximized() && !FrameMargins(help).isNull() && !FrameMargins(&s.form).isNull()
                        && std::abs(offset().x()) <= 1 && std::abs(offset().y()) <= 1;
             }, Patience);
-            QVERIFY2(centred, qPrintable(QStringLiteral("start %1: off centre by %2,%3").arg(start).arg(offset().x()).arg(offset().y())));
+            const auto where = [](const QWidget *w) {
+                const QRect g = w->geometry();
+                const QMargins f = FrameMargins(w);
+                return QStringLiteral("%1,%2 %3x%4 framed %5 %6 %7 %8").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())
+                    .arg(f.left()).arg(f.top()).arg(f.right()).arg(f.bottom());
+            };
+            QVERIFY2(centred, qPrintable(QStringLiteral("start %1: off centre by %2,%3; help %4, main %5")
+                                             .arg(start).arg(offset().x()).arg(offset().y()).arg(where(help), where(&s.form))));
         }
     }
 };
