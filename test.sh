@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, and runs the whole test suite headless on both.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream xvfb openbox x11-utils xdotool poppler-utils \
+tools/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream xvfb openbox x11-utils xdotool poppler-utils python3 \
   qemu-system-x86 busybox-static udev systemd
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON

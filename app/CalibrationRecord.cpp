@@ -5,8 +5,56 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextOption>
 #include <cmath>
+
+namespace {
+
+// One count of the range the point is read with, in volts.
+double CountVolts(const TTestPoint &point)
+{
+    return CardIO::VoltsPerCount(point.Variant);
+}
+
+bool OutOfRange(TPointState state)
+{
+    return state == TPointState::BelowRange || state == TPointState::AboveRange;
+}
+
+} // namespace
+
+std::optional<double> ErrorCounts(const TTestPoint &point, const TMeasurement &m)
+{
+    if (2 * m.atBottom >= m.conversions || 2 * m.atTop >= m.conversions || (point.Dac && !m.adError))
+        return std::nullopt;
+    return m.counts - point.Target / CountVolts(point) - m.adError.value_or(0.0);
+}
+
+TPointState Judged(const TTestPoint &point, const TMeasurement &m)
+{
+    if (2 * m.atBottom >= m.conversions)
+        return TPointState::BelowRange;
+    if (2 * m.atTop >= m.conversions)
+        return TPointState::AboveRange;
+    const std::optional<double> error = ErrorCounts(point, m);
+    if (!error)
+        return TPointState::NoReference;
+    // A hair of room for the rounding of a mean that sits on the edge.
+    return std::abs(*error) <= point.Tolerance / CountVolts(point) * (1 + 1e-9) ? TPointState::Within
+                                                                               : TPointState::Outside;
+}
+
+QString DecisionRule()
+{
+    return QStringLiteral(
+        "A point is within when its error, the mean of at least a second of conversions less the target in counts "
+        "of the range read (at a DAC point also less the A/D's own error at that level, interpolated between the "
+        "A/D points checked in the same pass), is no larger than its tolerance, is out of range when half or more "
+        "of its conversions sat at an end of the range read, and the card passes only when every point is within "
+        "as left.");
+}
 
 TPointState TPointRecord::State() const
 {
@@ -14,34 +62,69 @@ TPointState TPointRecord::State() const
         return TPointState::NotMeasured;
     if (checkAgain)
         return TPointState::CheckAgain;
-    // A hair of room for the rounding of a mean that sits on the edge.
-    return std::abs(asLeft->volts - point.Target) <= point.Tolerance * (1 + 1e-9) ? TPointState::Within
-                                                                                  : TPointState::Outside;
+    return Judged(point, *asLeft);
+}
+
+TPointState TPointRecord::FoundState() const
+{
+    return asFound ? Judged(point, *asFound) : TPointState::NotMeasured;
 }
 
 void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges)
 {
     FCard = card;
     FStarted = QDateTime::currentDateTime();
+    FLeftAt.reset();
     FRanges = ranges;
     FPoints.clear();
     for (const TTestPoint &p : CalibrationSteps::TestPoints(ranges))
         FPoints.push_back({p, std::nullopt, std::nullopt, false});
 }
 
+std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, uint16_t code, double volts) const
+{
+    // The nearest valid A/D point at or below the level, and at or above it.
+    const TPointRecord *below = nullptr, *above = nullptr;
+    for (const TPointRecord &r : FPoints) {
+        const std::optional<TMeasurement> &m = kind == TCheckKind::AsFound ? r.asFound : r.asLeft;
+        if (r.point.Dac || r.point.Code != code || !m || (kind == TCheckKind::AsLeft && r.checkAgain)
+            || !ErrorCounts(r.point, *m))
+            continue;
+        if (r.point.Target <= volts && (!below || r.point.Target > below->point.Target))
+            below = &r;
+        if (r.point.Target >= volts && (!above || r.point.Target < above->point.Target))
+            above = &r;
+    }
+    auto error = [kind](const TPointRecord *r) {
+        return *ErrorCounts(r->point, kind == TCheckKind::AsFound ? *r->asFound : *r->asLeft);
+    };
+    if (below && below->point.Target == volts)
+        return error(below);
+    if (above && above->point.Target == volts)
+        return error(above);
+    if (!below || !above)
+        return std::nullopt;
+    const double t = (volts - below->point.Target) / (above->point.Target - below->point.Target);
+    return error(below) + t * (error(above) - error(below));
+}
+
 void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
                                   const std::array<uint8_t, 2> &ranges)
 {
     FRanges = ranges;
+    TMeasurement measured = m;
+    if (point.Dac)
+        measured.adError = AdErrorAt(kind, point.Code, point.Target);
     for (TPointRecord &r : FPoints) {
         if (r.point.Name != point.Name)
             continue;
         r.point = point;
         if (kind == TCheckKind::AsFound) {
-            r.asFound = m;
+            r.asFound = measured;
         } else {
-            r.asLeft = m;
+            r.asLeft = measured;
             r.checkAgain = false;
+            FLeftAt = measured.taken;
         }
     }
 }
@@ -71,11 +154,21 @@ TVerdict TCalibrationRecord::Verdict() const
 {
     bool all = true;
     for (const TPointRecord &r : FPoints) {
-        if (r.State() == TPointState::Outside)
+        const TPointState state = r.State();
+        if (state == TPointState::Outside || OutOfRange(state))
             return TVerdict::Fail;
-        all = all && r.State() == TPointState::Within;
+        all = all && state == TPointState::Within;
     }
     return all && !FPoints.empty() ? TVerdict::Pass : TVerdict::Incomplete;
+}
+
+QString TCalibrationRecord::TypedText(const QString &text)
+{
+    QString kept = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    kept.removeIf([](QChar c) {
+        return c.category() == QChar::Other_Control && c != u'\t' && c != u'\n';
+    });
+    return kept;
 }
 
 QString CardText(const TCardId &card)
@@ -94,12 +187,21 @@ QString RangesText(const std::array<uint8_t, 2> &ranges)
     return QStringLiteral("DAC 0 %1, DAC 1 %2").arg(RangeName(ranges[0]), RangeName(ranges[1]));
 }
 
-QString StartedText(const TCalibrationRecord &record)
+QString TimeText(const QDateTime &time)
 {
     // Qt writes no offset for local time; a record read in another time
     // zone must still say when it was made.
-    const QDateTime &started = record.Started();
-    return started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString StartedText(const TCalibrationRecord &record)
+{
+    return TimeText(record.Started());
+}
+
+QString CheckedAsLeftText(const TCalibrationRecord &record)
+{
+    return record.CheckedAsLeft() ? TimeText(*record.CheckedAsLeft()) : QStringLiteral("not checked as left");
 }
 
 QString VerdictName(TVerdict verdict)
@@ -117,6 +219,9 @@ QString StateName(TPointState state)
     switch (state) {
     case TPointState::Within: return QStringLiteral("within");
     case TPointState::Outside: return QStringLiteral("outside");
+    case TPointState::BelowRange: return QStringLiteral("below range");
+    case TPointState::AboveRange: return QStringLiteral("above range");
+    case TPointState::NoReference: return QStringLiteral("no reference");
     case TPointState::CheckAgain: return QStringLiteral("check again");
     case TPointState::NotMeasured: break;
     }
@@ -125,52 +230,97 @@ QString StateName(TPointState state)
 
 namespace {
 
-// The header's facts, in order: name, value.
-QList<std::pair<QString, QString>> Facts(const TCalibrationRecord &r)
+// A fact of the record's header; `typed` when the user typed its value.
+struct TFact {
+    QString name, key, value;
+    bool typed = false;
+};
+
+QList<TFact> Facts(const TCalibrationRecord &r)
 {
-    return {{QStringLiteral("Card"), CardText(r.Card())},
-            {QStringLiteral("Date and time"), StartedText(r)},
-            {QStringLiteral("DAC ranges"), RangesText(r.Ranges())},
-            {QStringLiteral("Operator"), r.Operator()},
-            {QStringLiteral("Reference instruments"), r.Instruments()},
-            {QStringLiteral("Verdict"), VerdictName(r.Verdict())}};
+    return {{QStringLiteral("Card"), QString(), CardText(r.Card())},
+            {QStringLiteral("Date and time"), QStringLiteral("date_time"), StartedText(r)},
+            {QStringLiteral("Checked as left"), QStringLiteral("checked_as_left"), CheckedAsLeftText(r)},
+            {QStringLiteral("DAC ranges"), QString(), RangesText(r.Ranges())},
+            {QStringLiteral("Operator"), QStringLiteral("operator"), r.Operator(), true},
+            {QStringLiteral("Reference instruments"), QStringLiteral("reference_instruments"), r.Instruments(), true},
+            {QStringLiteral("Verdict"), QStringLiteral("verdict"), VerdictName(r.Verdict())},
+            {QStringLiteral("Decision rule"), QStringLiteral("decision_rule"), DecisionRule()}};
 }
 
-QString Measured(const std::optional<TMeasurement> &m)
+QString SpreadText(int spread)
 {
-    if (!m)
-        return QStringLiteral("not measured");
-    return QStringLiteral("%1 V ±%2").arg(CardIO::FormatVolts(m->volts), CardIO::FormatCounts(m->spread));
+    return QStringLiteral("%1 %2").arg(spread).arg(spread == 1 ? QStringLiteral("count") : QStringLiteral("counts"));
 }
 
-QStringList TextLines(const TCalibrationRecord &record)
+// One measurement in the table: mean, error, spread, state.
+QString Cell(const TTestPoint &point, const std::optional<TMeasurement> &m, TPointState state)
+{
+    QString mean, error, spread;
+    if (m) {
+        mean = CardIO::FormatVolts(m->volts) + QStringLiteral(" V");
+        if (const std::optional<double> e = ErrorCounts(point, *m))
+            error = CardIO::FormatSigned(*e, 1);
+        spread = SpreadText(m->spread);
+    }
+    return QStringLiteral("%1 %2 %3 %4").arg(mean, 9).arg(error, 7).arg(spread, -9).arg(StateName(state), -12);
+}
+
+// A typed text in the PDF: explicit direction controls left out, and the
+// whole set apart, so that neither it nor anything in it reorders what
+// follows.
+QString Isolated(const QString &typed)
+{
+    QString text = typed;
+    text.removeIf([](QChar c) {
+        return (c >= QChar(0x202A) && c <= QChar(0x202E)) || (c >= QChar(0x2066) && c <= QChar(0x2069));
+    });
+    return QChar(0x2068) + text + QChar(0x2069); // first strong isolate ... pop
+}
+
+QStringList TextLines(const TCalibrationRecord &record, bool isolateTyped)
 {
     QStringList lines{QStringLiteral("Calibration record")};
-    for (const auto &[name, value] : Facts(record))
-        lines << QStringLiteral("%1: %2").arg(name, value);
+    for (const TFact &fact : Facts(record))
+        lines << QStringLiteral("%1: %2").arg(fact.name, fact.typed && isolateTyped ? Isolated(fact.value) : fact.value);
     lines << QString()
-          << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+          << QStringLiteral("%1 %2 %3 %4 %5")
                  .arg(QStringLiteral("Point"), -5).arg(QStringLiteral("Pot"), -4).arg(QStringLiteral("Applied"), -26)
-                 .arg(QStringLiteral("Target V"), 9).arg(QStringLiteral("Tolerance"), -9)
-                 .arg(QStringLiteral("As found"), -18).arg(QStringLiteral("As left"), -18)
-                 .arg(QStringLiteral("State"));
+                 .arg(QStringLiteral("Target V"), 9).arg(QStringLiteral("Tolerance"));
     for (const TPointRecord &r : record.Points())
-        lines << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+        lines << QStringLiteral("%1 %2 %3 %4 %5")
                      .arg(r.point.Name, -5).arg(QStringLiteral("RP%1").arg(r.point.Pot), -4)
                      .arg(CalibrationSteps::AppliedText(r.point), -26)
-                     .arg(CalibrationSteps::TargetText(r.point), 9).arg(r.point.ToleranceText, -9)
-                     .arg(Measured(r.asFound), -18).arg(Measured(r.asLeft), -18)
-                     .arg(StateName(r.State()));
-    lines << QString() << QStringLiteral("Readings: the mean of at least a second; ± their spread in counts.");
+                     .arg(CalibrationSteps::TargetText(r.point), 9).arg(r.point.ToleranceText);
+    const QString heads = QStringLiteral("%1 %2 %3 %4").arg(QStringLiteral("Mean"), 9).arg(QStringLiteral("Error"), 7)
+                              .arg(QStringLiteral("Spread"), -9).arg(QStringLiteral("State"), -12);
+    lines << QString() << QStringLiteral("%1 %2 %3").arg(QString(), -5).arg(QStringLiteral("As found"), -heads.size())
+                                 .arg(QStringLiteral("As left"))
+          << QStringLiteral("%1 %2 %3").arg(QStringLiteral("Point"), -5).arg(heads, heads);
+    for (const TPointRecord &r : record.Points())
+        lines << QStringLiteral("%1 %2 %3").arg(r.point.Name, -5).arg(Cell(r.point, r.asFound, r.FoundState()),
+                                                                    Cell(r.point, r.asLeft, r.State()));
+    lines << QString()
+          << QStringLiteral("Mean: of the conversions of at least a second. Error: in counts of the range read. "
+                            "Spread: largest minus smallest conversion.");
     return lines;
 }
 
 // A CSV field: quoted when it holds a separator, a quote or a line break.
 QString Field(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
+    static const QRegularExpression special(QStringLiteral("[,\"\r\n]"));
+    if (!text.contains(special))
         return text;
     return QLatin1Char('"') + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// A typed text as a CSV field: one that a spreadsheet would take for a
+// formula starts with an apostrophe, so that it reads as text.
+QString TypedField(const QString &text)
+{
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    return Field(!text.isEmpty() && formula.contains(text[0]) ? QLatin1Char('\'') + text : text);
 }
 
 // What is applied, for the CSV: the level is in the target column.
@@ -183,40 +333,57 @@ QString CsvApplied(const TTestPoint &p)
 
 QString Number(double v, int decimals)
 {
-    return QString::number(v, 'f', decimals);
+    return QString::number(std::abs(v) * std::pow(10, decimals) < 0.5 ? 0.0 : v, 'f', decimals);
 }
 
-QStringList MeasurementFields(const std::optional<TMeasurement> &m)
+QStringList MeasurementFields(const TTestPoint &point, const std::optional<TMeasurement> &m, TPointState state)
 {
     if (!m)
-        return {QString(), QString(), QString(), QString(), QStringLiteral("not measured")};
-    return {Number(m->volts, 4), Number(m->counts, 1), QString::number(m->spread), QString::number(m->readings),
-            QStringLiteral("measured")};
+        return {QString(), QString(), QString(), QString(), QString(), QString(), QString(), StateName(state), QString()};
+    const std::optional<double> error = ErrorCounts(point, *m);
+    return {Number(m->volts, 4),
+            Number(m->counts, 2),
+            error ? Number(*error, 2) : QString(),
+            m->adError ? Number(*m->adError, 2) : QString(),
+            QString::number(m->spread),
+            QString::number(m->conversions),
+            QString::number(m->readings),
+            StateName(state),
+            TimeText(m->taken)};
+}
+
+QStringList MeasurementColumns(const QString &kind)
+{
+    QStringList columns;
+    for (const char *c : {"volts", "counts", "error_counts", "ad_error_counts", "spread_counts", "conversions",
+                          "readings", "state", "time"})
+        columns << kind + QLatin1Char('_') + QLatin1String(c);
+    return columns;
 }
 
 } // namespace
 
 QString ReportText(const TCalibrationRecord &record)
 {
-    return TextLines(record).join(u'\n') + u'\n';
+    return TextLines(record, false).join(u'\n') + u'\n';
 }
 
 QString ReportCsv(const TCalibrationRecord &record)
 {
     const TCardId &card = record.Card();
-    QStringList lines{QStringLiteral("record,calibration"),
-                      QStringLiteral("card,") + Field(card.model),
+    QStringList lines{QStringLiteral("record,calibration"), QStringLiteral("card,") + Field(card.model),
                       QStringLiteral("base_address,") + CardIO::FormatAddress(card.base),
-                      QStringLiteral("date_time,") + StartedText(record),
                       QStringLiteral("dac0_range,") + RangeName(record.Ranges()[0]),
-                      QStringLiteral("dac1_range,") + RangeName(record.Ranges()[1]),
-                      QStringLiteral("operator,") + Field(record.Operator()),
-                      QStringLiteral("reference_instruments,") + Field(record.Instruments()),
-                      QStringLiteral("verdict,") + VerdictName(record.Verdict()),
-                      QString(),
-                      QStringLiteral("point,pot,applied,ad_range,dac,dac_code,dac_range,target_volts,tolerance_volts,"
-                                     "as_found_volts,as_found_counts,as_found_spread_counts,as_found_readings,as_found_state,"
-                                     "as_left_volts,as_left_counts,as_left_spread_counts,as_left_readings,as_left_state")};
+                      QStringLiteral("dac1_range,") + RangeName(record.Ranges()[1])};
+    for (const TFact &fact : Facts(record))
+        if (!fact.key.isEmpty())
+            lines << fact.key + QLatin1Char(',') + (fact.typed ? TypedField(fact.value) : Field(fact.value));
+    lines << QString()
+          << (QStringList{QStringLiteral("point"), QStringLiteral("pot"), QStringLiteral("applied"),
+                          QStringLiteral("ad_range"), QStringLiteral("dac"), QStringLiteral("dac_code"),
+                          QStringLiteral("dac_range"), QStringLiteral("target_volts"), QStringLiteral("tolerance_volts")}
+              + MeasurementColumns(QStringLiteral("as_found")) + MeasurementColumns(QStringLiteral("as_left")))
+                 .join(u',');
     for (const TPointRecord &r : record.Points()) {
         const TTestPoint &p = r.point;
         QStringList fields{p.Name,
@@ -228,10 +395,7 @@ QString ReportCsv(const TCalibrationRecord &record)
                            p.Range ? RangeName(*p.Range) : QString(),
                            QString::number(p.Target, 'g', 15),
                            QString::number(p.Tolerance, 'g', 15)};
-        fields << MeasurementFields(r.asFound);
-        QStringList left = MeasurementFields(r.asLeft);
-        left.last() = StateName(r.State());
-        fields << left;
+        fields << MeasurementFields(p, r.asFound, r.FoundState()) << MeasurementFields(p, r.asLeft, r.State());
         lines << fields.join(u',');
     }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
@@ -251,14 +415,27 @@ bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record)
     painter.setFont(font);
     const int line = painter.fontMetrics().lineSpacing();
     const int left = 300 * 2 / 3; // 2/3 inch
-    int y = line * 4;
-    for (const QString &text : TextLines(record)) {
-        painter.drawText(left, y, text);
-        y += line;
+    const int right = pdf.width() - left, top = line * 3, bottom = pdf.height() - line * 3;
+    QTextOption wrapped;
+    wrapped.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    int y = top;
+    // Room for `height` more on this page, or a new page.
+    auto room = [&](int height) {
+        if (y + height > bottom && y > top) {
+            pdf.newPage();
+            y = top;
+        }
+    };
+    for (const QString &text : TextLines(record, true)) {
+        const QRectF area(left, y, right - left, bottom - top);
+        const int height = std::max(line, int(std::ceil(painter.boundingRect(area, text, wrapped).height())));
+        room(height);
+        painter.drawText(QRectF(left, y, right - left, height), text, wrapped);
+        y += height;
     }
     // Room for the lab's own words and the signature.
-    const int right = pdf.width() - left;
-    y += line * 2;
+    room(line * 16);
+    y += line * 3;
     painter.drawText(left, y, QStringLiteral("Remarks:"));
     for (int k = 0; k < 4; ++k) {
         y += line * 2;

@@ -14,25 +14,48 @@
 #include <optional>
 #include <vector>
 
-// One point measured with no adjustment: the mean of the readings taken
-// over at least a second, and their spread.
+// One point measured with no adjustment: the mean of the conversions
+// taken over at least a second, their spread, and how many sat at an end
+// of the range read.
 struct TMeasurement {
-    double volts = 0;  // mean
-    double counts = 0; // mean
-    int spread = 0;    // largest minus smallest reading, in counts
-    int readings = 0;
+    double counts = 0; // mean, in counts of the range read
+    double volts = 0;  // the mean in volts
+    int spread = 0;    // largest minus smallest conversion, in counts
+    int readings = 0;  // readings of five conversions each
+    int conversions = 0;
+    int atBottom = 0, atTop = 0; // conversions at the range's ends
+    QDateTime taken;
+    // At a DAC point: the A/D's own error at the level read, in counts,
+    // from the A/D points checked in the same pass; nothing when they
+    // were not (then the DAC cannot be judged).
+    std::optional<double> adError;
 };
 
 enum class TCheckKind { AsFound, AsLeft };
 
-// What the record says of a point's as-left value.
-enum class TPointState { NotMeasured, Within, Outside, CheckAgain };
+// What the record says of a point as found or as left.
+enum class TPointState { NotMeasured, Within, Outside, BelowRange, AboveRange, NoReference, CheckAgain };
+
+// The measurement's distance from the point's target, in counts of the
+// range read; at a DAC point, less the A/D's own error at that level.
+// Nothing when the measurement cannot tell it (out of range, or a DAC
+// point with no A/D reference).
+std::optional<double> ErrorCounts(const TTestPoint &point, const TMeasurement &m);
+// The decision rule: out of range when half or more of the conversions
+// sat at an end of the range read (the level is then at or beyond it, and
+// no mean tells how far); otherwise within when the error is no larger
+// than the tolerance.
+TPointState Judged(const TTestPoint &point, const TMeasurement &m);
+// The rule in one sentence, as the record states it.
+QString DecisionRule();
 
 struct TPointRecord {
     TTestPoint point; // as of its latest measurement (the DAC ranges may change)
     std::optional<TMeasurement> asFound, asLeft;
     bool checkAgain = false; // its pot was adjusted after its as-left check
+    // As left: check again once its pot was adjusted after the check.
     TPointState State() const;
+    TPointState FoundState() const;
 };
 
 enum class TVerdict { Pass, Fail, Incomplete };
@@ -53,7 +76,8 @@ public:
     // nothing measured.
     void Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges);
     // A point measured by a check pass of `kind`, with the ranges then in
-    // effect.
+    // effect. A DAC point takes the A/D's own error at its level from the
+    // A/D points of the same kind measured before it and still valid.
     void Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
                   const std::array<uint8_t, 2> &ranges);
     // The DAC ranges in effect now: the header and every point not
@@ -68,19 +92,32 @@ public:
     TVerdict Verdict() const;
     const TCardId &Card() const { return FCard; }
     const QDateTime &Started() const { return FStarted; }
+    // When the card was last seen as left: the latest as-left measurement.
+    const std::optional<QDateTime> &CheckedAsLeft() const { return FLeftAt; }
     const std::array<uint8_t, 2> &Ranges() const { return FRanges; }
 
-    // Typed by the user; kept for the session.
-    void SetOperator(const QString &name) { FOperator = name; }
-    void SetInstruments(const QString &instruments) { FInstruments = instruments; }
+    // Typed by the user; kept for the session. Control characters other
+    // than tab and line feed are left out (a carriage return becomes a
+    // line feed).
+    void SetOperator(const QString &name) { FOperator = TypedText(name); }
+    void SetInstruments(const QString &instruments) { FInstruments = TypedText(instruments); }
     const QString &Operator() const { return FOperator; }
     const QString &Instruments() const { return FInstruments; }
 
+    // What the record keeps of a typed text.
+    static QString TypedText(const QString &text);
+
 private:
+    // The A/D's own error at `volts` on the range `code` selects, from the
+    // still valid A/D points of `kind`: interpolated between the points on
+    // either side, or the point at that level.
+    std::optional<double> AdErrorAt(TCheckKind kind, uint16_t code, double volts) const;
+
     QString FOperator;
     QString FInstruments;
     TCardId FCard;
     QDateTime FStarted;
+    std::optional<QDateTime> FLeftAt;
     std::array<uint8_t, 2> FRanges{};
     std::vector<TPointRecord> FPoints;
 };
@@ -89,8 +126,12 @@ private:
 QString RangeName(uint8_t range);
 // Both DACs' ranges: "DAC 0 ±5V, DAC 1 0-10V".
 QString RangesText(const std::array<uint8_t, 2> &ranges);
-// When the record was started, in ISO 8601 with the offset from UTC.
+// A time in ISO 8601 with the offset from UTC.
+QString TimeText(const QDateTime &time);
+// When the record was started.
 QString StartedText(const TCalibrationRecord &record);
+// When the card was checked as left, or that it was not.
+QString CheckedAsLeftText(const TCalibrationRecord &record);
 QString VerdictName(TVerdict verdict);
 QString StateName(TPointState state);
 
@@ -100,7 +141,10 @@ QString ReportText(const TCalibrationRecord &record);
 // CSV that stands alone: the header's facts as key,value lines, an empty
 // line, then one line per point; a dot as decimal separator, numbers in
 // numeric columns (empty when not measured), states in their own columns.
+// A field a spreadsheet would take for a formula is written as text.
 QString ReportCsv(const TCalibrationRecord &record);
-// One A4 page, with lines for remarks and a signature, written to `device`
-// in the user's numbers. False when the painter cannot draw on it.
+// One A4 page (more if the typed texts need them), with lines for remarks
+// and a signature, written to `device` in the user's numbers; long texts
+// wrap, typed line breaks stay, and a typed text cannot reorder what
+// follows it. False when the painter cannot draw on it.
 bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record);

@@ -181,7 +181,7 @@ void TMainForm::StartCheck(TCheckKind kind)
     }
     // Over the instruction panel, whose step waits meanwhile.
     CheckWindow->move(InstPanel->mapToGlobal(QPoint(0, 0)));
-    CheckWindow->Show(*FCheck, FCheck->Current(MainUnit.DACRange), std::nullopt);
+    CheckWindow->Show(*FCheck, FCheck->Current(MainUnit.DACRange));
     CheckWindow->raise();
     CheckWindow->activateWindow();
     OfferChecks();
@@ -195,7 +195,7 @@ void TMainForm::RunCheckPass()
     const std::optional<CardIO::TReading> reading = DriveAndRead(point.Dac, point.DacCode, point.Code, point.Variant);
     std::optional<TMeasurement> measured;
     if (reading)
-        measured = check->Add(*reading);
+        measured = check->Add(point, *reading);
     if (measured) {
         FRecord.Measured(check->Kind(), point, *measured, MainUnit.DACRange);
         ReportWindow->Refresh();
@@ -204,8 +204,12 @@ void TMainForm::RunCheckPass()
         EndCheck();
         return;
     }
-    if (check == FCheck)
-        CheckWindow->Show(*check, check->Current(MainUnit.DACRange), measured ? std::nullopt : reading);
+    if (check != FCheck)
+        return;
+    // Once measured, the pass is at its next point, which has no reading yet.
+    CheckWindow->Show(*check, check->Current(MainUnit.DACRange));
+    if (!measured)
+        CheckWindow->ShowReading(reading);
 }
 
 void TMainForm::EndCheck()
@@ -284,10 +288,12 @@ std::optional<CardIO::TReading> TMainForm::DriveAndRead(std::optional<int> dac, 
 std::optional<CardIO::TReading> TMainForm::ReadAverage(CardIO::TVariant variant)
 {
     CardIO::TAverage average(variant);
+    std::array<int32_t, CardIO::SamplesPerReading> samples{};
     bool failed = false;
     for (int i = 0; i < CardIO::SamplesPerReading; ++i) {
         if (const std::optional<uint16_t> sample = CardIO::TakeSample(MainUnit.BaseAddress, average.WideStatus())) {
             average.Add(*sample);
+            samples[size_t(i)] = CardIO::SampleCounts(variant, *sample);
         } else if (!failed) {
             // A reading with a missing sample is no measurement: it is
             // never shown as a number.
@@ -302,5 +308,5 @@ std::optional<CardIO::TReading> TMainForm::ReadAverage(CardIO::TVariant variant)
         return std::nullopt;
     ReadCount->setText(CardIO::FormatCounts(average.Counts()));
     ReadVolt->setText(CardIO::FormatVolts(average.Volts()));
-    return CardIO::TReading{average.Counts(), average.Volts()};
+    return CardIO::TReading{average.Counts(), average.Volts(), samples};
 }

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <algorithm>
+#include <cmath>
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
@@ -127,6 +128,21 @@ double VoltsPerCount(TVariant variant)
     return bipolar ? BipolarVoltsPerCount : UnipolarVoltsPerCount;
 }
 
+int32_t RangeBottom(TVariant variant)
+{
+    return ReadsUnipolar(variant) ? 0 : -2048;
+}
+
+int32_t RangeTop(TVariant variant)
+{
+    return ReadsUnipolar(variant) ? 4095 : 2047;
+}
+
+int32_t SampleCounts(TVariant variant, uint16_t word)
+{
+    return ReadsUnipolar(variant) ? word & 0x0FFF : SignExtended(word & 0x0FFF);
+}
+
 double TAverage::Volts() const
 {
     return double(Counts()) * VoltsPerCount(FVariant);
@@ -148,7 +164,16 @@ QString FormatCounts(int32_t counts)
 
 QString FormatVolts(double volts)
 {
-    return UserNumbers().toString(volts, 'f', 3);
+    // Whatever rounds to zero is written as zero, without a sign.
+    return UserNumbers().toString(std::abs(volts) < 0.0005 ? 0.0 : volts, 'f', 3);
+}
+
+QString FormatSigned(double value, int decimals)
+{
+    const QString text = UserNumbers().toString(std::abs(value), 'f', decimals);
+    if (std::abs(value) * std::pow(10.0, decimals) < 0.5)
+        return text;
+    return (value < 0 ? UserNumbers().negativeSign() : UserNumbers().positiveSign()) + text;
 }
 
 QString FormatGeneral(double value)

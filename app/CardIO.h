@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -55,11 +56,20 @@ inline bool ReadsUnipolar(TVariant variant)
 
 // The volts one count of the variant's reading stands for.
 double VoltsPerCount(TVariant variant);
+// The ends of the range the variant reads, in counts: a conversion there
+// says only that the input is at or beyond it.
+int32_t RangeBottom(TVariant variant);
+int32_t RangeTop(TVariant variant);
+// One conversion's 12-bit sample in counts of the variant's range
+// (sign-extended on the bipolar range), before any averaging.
+int32_t SampleCounts(TVariant variant, uint16_t word);
 
-// One reading as shown: the average in counts and in volts.
+// One reading as shown: the average in counts and in volts, and the
+// conversions it was made of, each in counts.
 struct TReading {
     int32_t counts;
     double volts;
+    std::array<int32_t, SamplesPerReading> samples{};
 };
 
 // Sums the decoded samples of one reading as the variant says.
@@ -79,10 +89,14 @@ private:
     uint16_t FUnsigned = 0; // wrapping unsigned 16-bit sum
 };
 
-// Counts as plain decimal digits; volts with three decimals; all three with
-// the user's decimal separator and minus sign and no thousands separator.
+// Counts as plain decimal digits; volts with three decimals (a value that
+// rounds to zero is "0.000", never "-0.000"); all three with the user's
+// decimal separator and minus sign and no thousands separator.
 QString FormatCounts(int32_t counts);
 QString FormatVolts(double volts);
+// A number with `decimals` decimals and its sign ("+0.3", "-2.2"); one
+// that rounds to zero is written unsigned ("0.0").
+QString FormatSigned(double value, int decimals);
 // A number in the general format, up to 15 significant digits.
 QString FormatGeneral(double value);
 // An I/O address as the cards list shows it: at least four hexadecimal

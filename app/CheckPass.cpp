@@ -16,8 +16,8 @@ TTestPoint TCheckPass::Current(const std::array<uint8_t, 2> &ranges) const
 void TCheckPass::Restart()
 {
     FCollecting = false;
-    FVolts = FCounts = 0;
-    FReadings = 0;
+    FSum = 0;
+    FConversions = FReadings = FAtBottom = FAtTop = 0;
 }
 
 void TCheckPass::Confirm()
@@ -47,18 +47,33 @@ void TCheckPass::Stop()
     FIndex = FCount;
 }
 
-std::optional<TMeasurement> TCheckPass::Add(const CardIO::TReading &reading)
+std::optional<TMeasurement> TCheckPass::Add(const TTestPoint &point, const CardIO::TReading &reading)
 {
     if (!FCollecting)
         return std::nullopt;
-    FLowest = FReadings ? std::min(FLowest, reading.counts) : reading.counts;
-    FHighest = FReadings ? std::max(FHighest, reading.counts) : reading.counts;
-    FVolts += reading.volts;
-    FCounts += reading.counts;
+    // The raw conversions, not the reading's truncated average: a mean of
+    // truncated averages leans toward zero.
+    const int32_t bottom = CardIO::RangeBottom(point.Variant), top = CardIO::RangeTop(point.Variant);
+    for (const int32_t sample : reading.samples) {
+        FLowest = FConversions ? std::min(FLowest, sample) : sample;
+        FHighest = FConversions ? std::max(FHighest, sample) : sample;
+        FSum += sample;
+        FAtBottom += sample <= bottom;
+        FAtTop += sample >= top;
+        ++FConversions;
+    }
     ++FReadings;
     if (!FUntil.hasExpired() || FReadings < 2)
         return std::nullopt;
-    const TMeasurement m{FVolts / FReadings, FCounts / FReadings, FHighest - FLowest, FReadings};
+    TMeasurement m;
+    m.counts = double(FSum) / FConversions;
+    m.volts = m.counts * CardIO::VoltsPerCount(point.Variant);
+    m.spread = FHighest - FLowest;
+    m.readings = FReadings;
+    m.conversions = FConversions;
+    m.atBottom = FAtBottom;
+    m.atTop = FAtTop;
+    m.taken = QDateTime::currentDateTime();
     Skip();
     return m;
 }

@@ -1,8 +1,9 @@
 // A check pass: walks the technician through every test point with no
 // adjustment. For each point the wizard's loop drives the card as the point
 // says and hands each reading in; once the user confirms the input is
-// applied, the readings of at least a second (on the monotonic clock) are
-// collected and their mean and spread recorded. Points may be skipped.
+// applied, the conversions of at least a second (on the monotonic clock)
+// are collected, and their mean, spread and how many sat at an end of the
+// range are recorded. Points may be skipped.
 #pragma once
 
 #include "CalibrationRecord.h"
@@ -31,10 +32,11 @@ public:
     void Back();
     void Stop();
 
-    // One reading of the current point. While collecting, it counts; once
-    // a second's worth is in (and at least two readings), the measurement
-    // is returned and the pass moves to the next point.
-    std::optional<TMeasurement> Add(const CardIO::TReading &reading);
+    // One reading of `point`, the current one. While collecting, its
+    // conversions count; once a second's worth is in (and at least two
+    // readings), the measurement is returned and the pass moves to the
+    // next point.
+    std::optional<TMeasurement> Add(const TTestPoint &point, const CardIO::TReading &reading);
 
 private:
     void Restart();
@@ -45,6 +47,7 @@ private:
     int FCount = 0;
     bool FCollecting = false;
     QDeadlineTimer FUntil;
-    double FVolts = 0, FCounts = 0;
-    int FLowest = 0, FHighest = 0, FReadings = 0;
+    int64_t FSum = 0; // of the conversions, in counts
+    int FConversions = 0, FReadings = 0;
+    int FLowest = 0, FHighest = 0, FAtBottom = 0, FAtTop = 0;
 };

@@ -50,7 +50,7 @@ TCheckWindow::TCheckWindow(QWidget *owner) : QDialog(owner)
     setFixedWidth(330);
 }
 
-void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point, const std::optional<CardIO::TReading> &reading)
+void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point)
 {
     const QString kind = pass.Kind() == TCheckKind::AsFound ? QStringLiteral("as found") : QStringLiteral("as left");
     setWindowTitle(QStringLiteral("Check %1").arg(kind));
@@ -59,16 +59,10 @@ void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point, const s
     InputLabel->setText(point.Input);
     TargetLabel->setText(QStringLiteral("It should read %1 V, within %2. Turn no pot.")
                              .arg(CalibrationSteps::TargetText(point), point.ToleranceText));
-    if (FShownPoint != point.Name) {
+    if (FShownPoint != point.Name || !isVisible()) {
         FShownPoint = point.Name;
         Trend->Reset(point.Target, point.Variant);
-    }
-    if (reading) {
-        ReadingLabel->setText(QStringLiteral("Reading: %1 counts, %2 V")
-                                  .arg(CardIO::FormatCounts(reading->counts), CardIO::FormatVolts(reading->volts)));
-        Trend->Add(reading->volts, reading->counts);
-    } else {
-        ReadingLabel->setText(QStringLiteral("Reading: A/D FAILURE"));
+        ReadingLabel->setText(QStringLiteral("Reading: none yet"));
     }
     StatusLabel->setText(pass.Collecting() ? QStringLiteral("Recording: hold the input steady.")
                                            : QStringLiteral("Connect as above, then press Record."));
@@ -76,6 +70,17 @@ void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point, const s
     BackButton->setEnabled(pass.Index() > 0);
     if (!isVisible())
         show();
+}
+
+void TCheckWindow::ShowReading(const std::optional<CardIO::TReading> &reading)
+{
+    if (!reading) {
+        ReadingLabel->setText(QStringLiteral("Reading: A/D FAILURE"));
+        return;
+    }
+    ReadingLabel->setText(QStringLiteral("Reading: %1 counts, %2 V")
+                              .arg(CardIO::FormatCounts(reading->counts), CardIO::FormatVolts(reading->volts)));
+    Trend->Add(reading->volts, reading->counts);
 }
 
 void TCheckWindow::closeEvent(QCloseEvent *event)

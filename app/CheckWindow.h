@@ -18,8 +18,10 @@ class TCheckWindow : public QDialog {
 public:
     explicit TCheckWindow(QWidget *owner);
 
-    // The pass at `point`, with its latest reading (none when it failed).
-    void Show(const TCheckPass &pass, const TTestPoint &point, const std::optional<CardIO::TReading> &reading);
+    // The pass at `point`; a point newly shown has no reading yet.
+    void Show(const TCheckPass &pass, const TTestPoint &point);
+    // The point's latest reading; nothing when it failed.
+    void ShowReading(const std::optional<CardIO::TReading> &reading);
 
     QLabel *TitleLabel;
     QLabel *InputLabel;

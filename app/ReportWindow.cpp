@@ -16,11 +16,22 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace {
 
 const QSize NaturalSize(640, 440);
+
+// Refuses what the record would not keep as typed: control characters.
+class TTypedTextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        return TCalibrationRecord::TypedText(input) == input ? Acceptable : Invalid;
+    }
+};
 const QSize SmallestSize(400, 320);
 
 } // namespace
@@ -36,15 +47,19 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     auto *form = new QFormLayout;
     CardLabel = new QLabel(this);
     DateLabel = new QLabel(this);
+    LeftLabel = new QLabel(this);
     RangesLabel = new QLabel(this);
     OperatorEdit = new QLineEdit(this);
     InstrumentsEdit = new QLineEdit(this);
+    OperatorEdit->setValidator(new TTypedTextValidator(OperatorEdit));
+    InstrumentsEdit->setValidator(new TTypedTextValidator(InstrumentsEdit));
     VerdictLabel = new QLabel(this);
     QFont bold = VerdictLabel->font();
     bold.setBold(true);
     VerdictLabel->setFont(bold);
     form->addRow(QStringLiteral("Card:"), CardLabel);
     form->addRow(QStringLiteral("Date and time:"), DateLabel);
+    form->addRow(QStringLiteral("Checked as left:"), LeftLabel);
     form->addRow(QStringLiteral("DAC ranges:"), RangesLabel);
     form->addRow(QStringLiteral("Op&erator:"), OperatorEdit);
     form->addRow(QStringLiteral("&Reference instruments:"), InstrumentsEdit);
@@ -120,6 +135,7 @@ void TReportWindow::Refresh()
 {
     CardLabel->setText(CardText(FRecord.Card()));
     DateLabel->setText(StartedText(FRecord));
+    LeftLabel->setText(CheckedAsLeftText(FRecord));
     RangesLabel->setText(RangesText(FRecord.Ranges()));
     if (OperatorEdit->text() != FRecord.Operator())
         OperatorEdit->setText(FRecord.Operator());

@@ -1,5 +1,6 @@
-// The "Calibration record" window: the card, the date, the DAC ranges, the
-// operator and reference instruments (typed here, kept for the session),
+// The "Calibration record" window: the card, the date, when the card was
+// checked as left, the DAC ranges, the operator and reference instruments
+// (typed here, control characters refused, kept for the session),
 // the verdict and the table of test points, as found and as left. It
 // offers the check passes (as found before adjusting, as left after the
 // last step) and keeps the record: Save as PDF…, Save as CSV… (both written
@@ -39,6 +40,7 @@ public:
 
     QLabel *CardLabel;
     QLabel *DateLabel;
+    QLabel *LeftLabel;
     QLabel *RangesLabel;
     QLineEdit *OperatorEdit;
     QLineEdit *InstrumentsEdit;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,51 +15,75 @@ QString Reason(int error)
     return qt_error_string(error);
 }
 
+// Gives the temporary file the target's permissions, or the user's
+// default for a new file.
+bool TakePermissions(int fd, const QByteArray &target)
+{
+    struct stat existing {};
+    if (stat(target.constData(), &existing) == 0)
+        return fchmod(fd, existing.st_mode & 07777) == 0;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return fchmod(fd, 0666 & ~mask) == 0;
+}
+
+bool WriteAll(int fd, const QByteArray &data, const TFileCalls &calls)
+{
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = calls.write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO; // nothing written and no reason given
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Flushes the folder's entry for the renamed file; a file system that
+// cannot flush folders (EINVAL) keeps it as well as it can.
+int SyncFolder(const QByteArray &folder, const TFileCalls &calls)
+{
+    const int fd = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int synced = calls.fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    const int closed = calls.close(fd) == 0 ? 0 : errno;
+    return synced ? synced : closed;
+}
+
 } // namespace
 
-QString SaveAtomically(const QString &path, const QByteArray &data)
+TFileCalls TFileCalls::System()
+{
+    return {::write, ::fsync, ::close, ::rename};
+}
+
+QString SaveAtomically(const QString &path, const QByteArray &data, const TFileCalls &calls)
 {
     const QFileInfo target(path);
     const QByteArray final = QFile::encodeName(target.absoluteFilePath());
-    QByteArray temporary = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName())
-                           + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    QByteArray temporary = folder + "/.rz4070-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return Reason(errno);
-    auto fail = [&](int error) {
-        close(fd);
+    auto fail = [&](int error, bool open) {
+        if (open)
+            calls.close(fd);
         unlink(temporary.constData());
         return Reason(error);
     };
-    struct stat existing {};
-    if (stat(final.constData(), &existing) == 0) {
-        if (fchmod(fd, existing.st_mode & 07777) != 0)
-            return fail(errno);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        if (fchmod(fd, 0666 & ~mask) != 0)
-            return fail(errno);
-    }
-    for (qsizetype done = 0; done < data.size();) {
-        const ssize_t n = write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(n < 0 ? errno : EIO);
-        done += n;
-    }
-    if (fsync(fd) != 0)
-        return fail(errno);
-    if (close(fd) != 0) {
-        const int error = errno;
-        unlink(temporary.constData());
+    if (!TakePermissions(fd, final) || !WriteAll(fd, data, calls) || calls.fsync(fd) != 0)
+        return fail(errno, true);
+    if (calls.close(fd) != 0)
+        return fail(errno, false);
+    if (calls.rename(temporary.constData(), final.constData()) != 0)
+        return fail(errno, false);
+    if (const int error = SyncFolder(folder, calls))
         return Reason(error);
-    }
-    if (rename(temporary.constData(), final.constData()) != 0) {
-        const int error = errno;
-        unlink(temporary.constData());
-        return Reason(error);
-    }
     return QString();
 }

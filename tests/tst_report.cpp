@@ -3,6 +3,8 @@
 // passes offered when they may run), the PDF and CSV it saves, and saving
 // onto a full disk.
 #include "CalibrationRecord.h"
+#include "CheckPass.h"
+#include "SafeSave.h"
 #include "LayoutStyle.h"
 #include "ModalBoxes.h"
 #include "LLTRVWDM.h"
@@ -13,6 +15,8 @@
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,6 +38,56 @@ QString Run(const QString &program, const QStringList &args)
     p.start(program, args);
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A measurement of `point` `off` counts from its target: 50 conversions,
+// `atBottom` and `atTop` of them at the ends of the range.
+TMeasurement Off(const TTestPoint &point, double off, int spread = 1, int atBottom = 0, int atTop = 0)
+{
+    TMeasurement m;
+    m.counts = point.Target / CardIO::VoltsPerCount(point.Variant) + off;
+    m.volts = m.counts * CardIO::VoltsPerCount(point.Variant);
+    m.spread = spread;
+    m.readings = 10;
+    m.conversions = 50;
+    m.atBottom = atBottom;
+    m.atTop = atTop;
+    m.taken = QDateTime::currentDateTime();
+    return m;
+}
+
+// A reading of these five conversions.
+CardIO::TReading Reading(const TTestPoint &point, std::array<int32_t, 5> samples)
+{
+    int32_t sum = 0;
+    for (int32_t s : samples)
+        sum += s;
+    return {sum / 5, sum / 5 * CardIO::VoltsPerCount(point.Variant), samples};
+}
+
+// The rows of a CSV file as Python's csv module reads them.
+QList<QStringList> CsvRows(const QString &path)
+{
+    const QString json = Run(QStringLiteral("python3"),
+                             {QStringLiteral("-c"),
+                              QStringLiteral("import csv, json, sys\n"
+                                             "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                                             "    print(json.dumps(list(csv.reader(f, strict=True))))"),
+                              path});
+    QList<QStringList> rows;
+    for (const QJsonValue &row : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        QStringList fields;
+        for (const QJsonValue &field : row.toArray())
+            fields << field.toString();
+        rows << fields;
+    }
+    return rows;
+}
+
+// Text with its white space taken out, to compare what wrapping moved.
+QString Squeezed(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
 // A fresh simulated machine and module state with these DAC ranges, and a
@@ -278,17 +332,24 @@ private slots:
         record.SetOperator(QStringLiteral("Tech, A."));
         record.SetInstruments(QStringLiteral("Calibrator X 123"));
         const std::vector<TTestPoint> points = CalibrationSteps::TestPoints({5, 0});
-        record.Measured(TCheckKind::AsFound, points[0], {0.0195, 4, 1, 11}, {5, 0});
-        record.Measured(TCheckKind::AsLeft, points[0], {0.0, 0, 0, 11}, {5, 0});
-        record.Measured(TCheckKind::AsLeft, points[3], {-9.9146, -2031, 2, 10}, {5, 0}); // 3b, 3 counts low
+        record.Measured(TCheckKind::AsFound, points[0], Off(points[0], 4.0, 1), {5, 0});
+        record.Measured(TCheckKind::AsLeft, points[0], Off(points[0], -0.004, 0), {5, 0});
+        record.Measured(TCheckKind::AsLeft, points[3], Off(points[3], -3.5, 2), {5, 0}); // 3b, 3.5 counts low
+        QCOMPARE(record.Points()[0].FoundState(), TPointState::Outside);
         QCOMPARE(record.Points()[0].State(), TPointState::Within);
         QCOMPARE(record.Points()[3].State(), TPointState::Outside);
         QCOMPARE(record.Verdict(), TVerdict::Fail);
+        QVERIFY(record.CheckedAsLeft());
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a comma for decimals
         TReportWindow window(nullptr, record);
         window.Refresh();
-        QVERIFY(window.Text().contains(QStringLiteral("-9,915 V")));
+        QVERIFY2(window.Text().contains(QStringLiteral("-9,917 V    -3,5 2 counts  outside")), qPrintable(window.Text()));
+        QVERIFY2(window.Text().contains(QStringLiteral("0,020 V    +4,0 1 count   outside")), qPrintable(window.Text()));
+        QVERIFY(window.Text().contains(QStringLiteral("0,000 V     0,0 0 counts  within"))); // never "-0,000"
+        QVERIFY(!window.Text().contains(QStringLiteral("-0,0")));
         QVERIFY(window.Text().contains(QStringLiteral("0,0125"))); // DAC 0's offset target as step 5 states it
+        QVERIFY(window.Text().contains(QStringLiteral("Decision rule: ") + DecisionRule()));
+        QCOMPARE(window.LeftLabel->text(), TimeText(*record.CheckedAsLeft()));
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("record.pdf")), csv = dir.filePath(QStringLiteral("record.csv"));
         QVERIFY(window.SavePdf(pdf));
@@ -301,10 +362,12 @@ private slots:
         const QString text = Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY2(text.contains(QStringLiteral("Calibration record")), qPrintable(text));
         QVERIFY2(text.contains(Stamped(record)), qPrintable(Stamped(record)));
+        QVERIFY(text.contains(QStringLiteral("Checked as left: ") + TimeText(*record.CheckedAsLeft())));
         QVERIFY(text.contains(QStringLiteral("PCI-RZ4070 at base address E800")));
         QVERIFY(text.contains(QStringLiteral("Tech, A.")));
         QVERIFY(text.contains(QStringLiteral("Verdict: fail")));
         QVERIFY(text.contains(QStringLiteral("Remarks:")) && text.contains(QStringLiteral("Signature:")));
+        QVERIFY2(Squeezed(text).contains(Squeezed(QStringLiteral("Decision rule: ") + DecisionRule())), qPrintable(text));
         for (const TTestPoint &p : points)
             QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\b%1\\s+RP%2").arg(p.Name).arg(p.Pot))), qPrintable(text));
 
@@ -312,34 +375,304 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
-        QCOMPARE(lines[0], QStringLiteral("record,calibration"));
-        QVERIFY(lines.contains(QStringLiteral("base_address,E800")));
-        QVERIFY(lines.contains(QStringLiteral("dac0_range,±10V")));
-        QVERIFY(lines.contains(QStringLiteral("operator,\"Tech, A.\"")));
-        QVERIFY(lines.contains(QStringLiteral("verdict,fail")));
-        QVERIFY(lines.contains(QStringLiteral("date_time,") + Stamped(record)));
-        const qsizetype table = lines.indexOf(QString()) + 1;
-        const QStringList columns = lines[table].split(u',');
-        QCOMPARE(columns.size(), 19);
-        QCOMPARE(lines.size(), table + 1 + 9 + 1); // the points and a final line break
-        auto field = [&](int point, const char *column) {
-            return lines[table + 1 + point].split(u',')[columns.indexOf(QLatin1String(column))];
+        const QList<QStringList> rows = CsvRows(csv);
+        QCOMPARE(rows[0], (QStringList{QStringLiteral("record"), QStringLiteral("calibration")}));
+        auto fact = [&](const QString &key) {
+            for (const QStringList &row : rows)
+                if (row.size() == 2 && row[0] == key)
+                    return row[1];
+            return QStringLiteral("(none)");
         };
+        QCOMPARE(fact(QStringLiteral("base_address")), QStringLiteral("E800"));
+        QCOMPARE(fact(QStringLiteral("dac0_range")), QStringLiteral("±10V"));
+        QCOMPARE(fact(QStringLiteral("operator")), QStringLiteral("Tech, A."));
+        QCOMPARE(fact(QStringLiteral("verdict")), QStringLiteral("fail"));
+        QCOMPARE(fact(QStringLiteral("date_time")), Stamped(record));
+        QCOMPARE(fact(QStringLiteral("checked_as_left")), TimeText(*record.CheckedAsLeft()));
+        QCOMPARE(fact(QStringLiteral("decision_rule")), DecisionRule());
+        const qsizetype table = rows.indexOf(QStringList()) + 1;
+        const QStringList columns = rows[table];
+        QCOMPARE(columns.size(), 27);
+        QCOMPARE(rows.size(), table + 1 + 9);
+        auto field = [&](int point, const char *column) { return rows[table + 1 + point][columns.indexOf(QLatin1String(column))]; };
         bool number = false;
         QCOMPARE(field(0, "as_found_volts").toDouble(&number), 0.0195);
         QVERIFY(number);
+        QCOMPARE(field(0, "as_found_error_counts"), QStringLiteral("4.00"));
         QCOMPARE(field(0, "as_found_spread_counts"), QStringLiteral("1"));
+        QCOMPARE(field(0, "as_found_state"), QStringLiteral("outside"));
         QCOMPARE(field(0, "as_left_state"), QStringLiteral("within"));
+        QCOMPARE(field(0, "as_left_error_counts"), QStringLiteral("0.00")); // never "-0.00"
+        QCOMPARE(field(0, "as_left_conversions"), QStringLiteral("50"));
         QCOMPARE(field(3, "point"), QStringLiteral("3b"));
         QCOMPARE(field(3, "target_volts"), QStringLiteral("-9.9"));
-        QCOMPARE(field(3, "as_left_volts"), QStringLiteral("-9.9146"));
+        QCOMPARE(field(3, "as_left_volts"), QStringLiteral("-9.9171"));
         QCOMPARE(field(3, "as_left_state"), QStringLiteral("outside"));
         QCOMPARE(field(5, "as_left_volts"), QString()); // not measured: empty, not text, in a number column
         QCOMPARE(field(5, "as_left_state"), QStringLiteral("not measured"));
         QCOMPARE(field(5, "dac_range"), QStringLiteral("±10V"));
         QCOMPARE(field(5, "tolerance_volts").toDouble(), 20.0 / 4096);
         QCOMPARE(field(4, "tolerance_volts").toDouble(), 0.01); // step 4: 10 mV
+    }
+
+    // The decision rule, point by point: one count either side is within
+    // and more is outside (10 mV at point 4); half the conversions at an
+    // end of the range is out of range, as found as well as as left, and
+    // fails the verdict; a DAC point is judged after the A/D's own error
+    // at its level, from the A/D points of the same kind, is taken off;
+    // an adjusted pot marks all its points, and only them.
+    void decisionRule()
+    {
+        const std::array<uint8_t, 2> ranges{2, 5}; // DAC 0 0-10V, DAC 1 ±10V
+        const std::vector<TTestPoint> p = CalibrationSteps::TestPoints(ranges);
+        auto state = [&](int k, TMeasurement m) { return Judged(p[size_t(k)], m); };
+        QCOMPARE(state(0, Off(p[0], 1.0)), TPointState::Within);
+        QCOMPARE(state(0, Off(p[0], -1.0)), TPointState::Within);
+        QCOMPARE(state(0, Off(p[0], 1.05)), TPointState::Outside);
+        QCOMPARE(state(0, Off(p[0], -1.5)), TPointState::Outside);
+        QCOMPARE(state(4, Off(p[4], 4.0)), TPointState::Within); // point 4: 10 mV is 4.096 counts
+        QCOMPARE(state(4, Off(p[4], -4.2)), TPointState::Outside);
+        QCOMPARE(state(1, Off(p[1], 0.0, 0, 25)), TPointState::BelowRange); // point 2, half at 0
+        QCOMPARE(state(1, Off(p[1], 0.8, 1, 24)), TPointState::Within);
+        QCOMPARE(state(4, Off(p[4], 0.0, 0, 0, 50)), TPointState::AboveRange);
+        QCOMPARE(state(2, Off(p[2], 0.0, 0, 0, 30)), TPointState::AboveRange);
+
+        TCalibrationRecord record;
+        record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, ranges);
+        auto measure = [&](TCheckKind kind, const QString &name, TMeasurement m) {
+            for (const TTestPoint &t : p)
+                if (t.Name == name) {
+                    record.Measured(kind, t, m, ranges);
+                    return;
+                }
+            QFAIL(qPrintable(name));
+        };
+        auto at = [&](const QString &name) -> const TPointRecord & {
+            for (const TPointRecord &r : record.Points())
+                if (r.point.Name == name)
+                    return r;
+            qFatal("no point %s", qPrintable(name));
+        };
+        const TTestPoint &two = at(QStringLiteral("2")).point, &four = at(QStringLiteral("4")).point,
+                         &five = at(QStringLiteral("5")).point, &six = at(QStringLiteral("6")).point,
+                         &seven = at(QStringLiteral("7")).point;
+        // No A/D reference yet: the DAC cannot be judged.
+        measure(TCheckKind::AsLeft, QStringLiteral("6"), Off(six, 0.0));
+        QCOMPARE(at(QStringLiteral("6")).State(), TPointState::NoReference);
+        // The A/D reads 2 counts high at 9.95 V: a DAC gain point that reads
+        // on target is 2 counts low, outside.
+        measure(TCheckKind::AsLeft, QStringLiteral("2"), Off(two, 0.6));
+        measure(TCheckKind::AsLeft, QStringLiteral("4"), Off(four, 2.0));
+        QCOMPARE(at(QStringLiteral("4")).State(), TPointState::Within);
+        measure(TCheckKind::AsLeft, QStringLiteral("6"), Off(six, 0.0));
+        QCOMPARE(*at(QStringLiteral("6")).asLeft->adError, 2.0);
+        QCOMPARE(*ErrorCounts(six, *at(QStringLiteral("6")).asLeft), -2.0);
+        QCOMPARE(at(QStringLiteral("6")).State(), TPointState::Outside);
+        // DAC 0's offset at 0.05 V (20.48 counts) lies between points 2 and
+        // 4: their errors interpolated.
+        measure(TCheckKind::AsLeft, QStringLiteral("5"), Off(five, 0.6));
+        QVERIFY(qAbs(*at(QStringLiteral("5")).asLeft->adError - (0.6 + 1.4 * 0.05 / 9.95)) < 1e-9);
+        QCOMPARE(at(QStringLiteral("5")).State(), TPointState::Within);
+        // DAC 1's offset at -9.9 V is point 3b's level: its error alone.
+        measure(TCheckKind::AsLeft, QStringLiteral("3b"), Off(at(QStringLiteral("3b")).point, -0.7));
+        measure(TCheckKind::AsLeft, QStringLiteral("7"), Off(seven, -0.7));
+        QCOMPARE(*at(QStringLiteral("7")).asLeft->adError, -0.7);
+        QCOMPARE(at(QStringLiteral("7")).State(), TPointState::Within);
+        // As found is judged by its own kind's points, never as left's.
+        measure(TCheckKind::AsFound, QStringLiteral("6"), Off(six, 0.0));
+        QCOMPARE(at(QStringLiteral("6")).FoundState(), TPointState::NoReference);
+        // Point 2 below range: no reference for the unipolar DAC offset,
+        // and the verdict fails.
+        measure(TCheckKind::AsLeft, QStringLiteral("2"), Off(two, 0.0, 0, 40));
+        QCOMPARE(at(QStringLiteral("2")).State(), TPointState::BelowRange);
+        measure(TCheckKind::AsLeft, QStringLiteral("5"), Off(five, 0.0));
+        QCOMPARE(at(QStringLiteral("5")).State(), TPointState::NoReference);
+        QCOMPARE(record.Verdict(), TVerdict::Fail);
+
+        // A pot adjusted after its check: its points only, all of them.
+        TCalibrationRecord marks;
+        marks.Begin({}, ranges);
+        for (const TTestPoint &t : p)
+            marks.Measured(TCheckKind::AsLeft, t, Off(t, 0.0), ranges);
+        QVERIFY(marks.PotAdjusted(3));
+        QVERIFY(!marks.PotAdjusted(3));
+        QStringList again;
+        for (const TPointRecord &r : marks.Points())
+            if (r.State() == TPointState::CheckAgain)
+                again << r.point.Name;
+        QCOMPARE(again, (QStringList{QStringLiteral("3"), QStringLiteral("3b"), QStringLiteral("4")}));
+        QCOMPARE(marks.Verdict(), TVerdict::Incomplete);
+    }
+
+    // A check pass averages the raw conversions of at least its time (a
+    // mean of truncated readings would lean toward zero), spreads them
+    // from lowest to highest wherever they came, counts those at the
+    // range's ends, and moves on only once the time is up.
+    void checkPassCollects()
+    {
+        const TTestPoint two = CalibrationSteps::TestPoints({0, 0})[1]; // point 2, unipolar
+        TCheckPass pass(TCheckKind::AsLeft, 0.2);
+        QVERIFY(!pass.Add(two, Reading(two, {5, 5, 5, 5, 5}))); // not confirmed yet: ignored
+        pass.Confirm();
+        QElapsedTimer clock;
+        clock.start();
+        std::optional<TMeasurement> m;
+        int readings = 0;
+        // 0 1 1 1 1 reads 0 when truncated; the lowest comes first, the
+        // highest in the middle.
+        while (!m && clock.elapsed() < 5000) {
+            const bool first = readings == 0, middle = readings == 3;
+            m = pass.Add(two, Reading(two, {first ? 0 : 1, 1, middle ? 3 : 1, 1, 0}));
+            ++readings;
+            QThread::msleep(5);
+        }
+        QVERIFY(m);
+        QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(m->readings, readings);
+        QCOMPARE(m->conversions, 5 * readings);
+        QCOMPARE(m->spread, 3);
+        QCOMPARE(m->atBottom, readings + 1);
+        QCOMPARE(m->atTop, 0);
+        QVERIFY(qAbs(m->counts - (4.0 * readings + 1) / (5 * readings)) < 1e-12); // truncated, each reads 0
+        QCOMPARE(m->volts, m->counts * 10.0 / 4096);
+        QCOMPARE(pass.Index(), 3); // on to the next point
+        QVERIFY(!pass.Collecting());
+    }
+
+    // What the user types reaches the files whole and harmless: a formula
+    // reads as text in a spreadsheet, a carriage return cannot start a
+    // row, control characters are left out (and refused when typed), the
+    // PDF wraps a long text and keeps its line breaks, and an override
+    // cannot reorder what follows it.
+    void typedTextsReachTheFilesHarmless()
+    {
+        const QString instruments = QStringLiteral(
+            "Fluke 5522A s/n 1234567 (cal. due 2026-11-30), Keysight 34465A s/n MY5900 (cal. due 2027-01-15); test leads set 7, clips 4B-x1");
+        QCOMPARE(instruments.size(), 126);
+        const QString longer = instruments + QStringLiteral(" & spare");
+        const QStringList hostile{QStringLiteral("=1+2"), QStringLiteral("+1+2"), QStringLiteral("-2+3"),
+                                  QStringLiteral("@SUM(1,2)"), QStringLiteral("=HYPERLINK(\"http://x\",\"y\")"),
+                                  QStringLiteral("\tTab"), QStringLiteral("A\rB=1+1"), QString::fromUtf8("nul\0here", 8),
+                                  QStringLiteral("esc\x1b[31mred"), QStringLiteral("abc\u202Edef"),
+                                  QStringLiteral("line one\nline two"), longer};
+        QTemporaryDir dir;
+        for (const QString &typed : hostile) {
+            TCalibrationRecord record;
+            record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
+            record.SetOperator(typed);
+            record.SetInstruments(QStringLiteral("after ") + typed + QStringLiteral(" end"));
+            // Kept as typed, less the control characters; a carriage
+            // return is a line break.
+            QString kept = QString(typed).replace(u'\r', u'\n');
+            kept.remove(QChar(0)).remove(QChar(0x1b));
+            QCOMPARE(record.Operator(), kept);
+            TReportWindow window(nullptr, record);
+            const QString csv = dir.filePath(QStringLiteral("typed.csv")), pdf = dir.filePath(QStringLiteral("typed.pdf"));
+            QVERIFY(window.SaveCsv(csv));
+            QVERIFY(window.SavePdf(pdf));
+            const QList<QStringList> rows = CsvRows(csv);
+            QVERIFY2(!rows.isEmpty(), qPrintable(typed));
+            QStringList operatorRow, instrumentsRow;
+            for (const QStringList &row : rows) {
+                QVERIFY2(row.isEmpty() || row.size() == 2 || row.size() == 27, qPrintable(row.join(u'|')));
+                if (row.value(0) == QLatin1String("operator"))
+                    operatorRow = row;
+                if (row.value(0) == QLatin1String("reference_instruments"))
+                    instrumentsRow = row;
+            }
+            const bool formula = QStringLiteral("=+-@\t").contains(kept[0]);
+            QCOMPARE(operatorRow.value(1), formula ? QLatin1Char('\'') + kept : kept);
+            QCOMPARE(instrumentsRow.value(1), QStringLiteral("after ") + kept + QStringLiteral(" end"));
+            for (const QStringList &row : rows)
+                for (const QString &field : row)
+                    QVERIFY2(field.isEmpty() || !QStringLiteral("=+@\t\r").contains(field[0]), qPrintable(field));
+
+            // Every character in order, on as many lines as it needs.
+            const QString text = Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+            QString visible = kept;
+            visible.remove(QChar(0x202E));
+            QVERIFY2(Squeezed(text).contains(Squeezed(QStringLiteral("Operator: ") + visible)), qPrintable(text));
+            QVERIFY2(Squeezed(text).contains(Squeezed(QStringLiteral("after ") + visible + QStringLiteral(" end"))),
+                     qPrintable(text));
+            if (typed.contains(u'\n'))
+                QVERIFY2(text.contains(QStringLiteral("line one\nline two")), qPrintable(text));
+            QVERIFY(Run(QStringLiteral("pdfinfo"), {pdf}).contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+        }
+        // Typing a control character into the window is refused.
+        TCalibrationRecord record;
+        TReportWindow window(nullptr, record);
+        window.OperatorEdit->setFocus();
+        QTest::keyClicks(window.OperatorEdit, QStringLiteral("A"));
+        window.OperatorEdit->insert(QStringLiteral("B\x1b"));
+        window.OperatorEdit->insert(QStringLiteral("C"));
+        QCOMPARE(window.OperatorEdit->text(), QStringLiteral("AC"));
+    }
+
+    // Saving when the system's calls fail or come up short, at each call
+    // a save makes: the failure is reported with its reason, an old file
+    // is exactly as it was, and nothing temporary is left; short writes
+    // are carried on to the end. A valid long name is saved.
+    void savingWhenCallsFail()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("record.csv"));
+        const QByteArray old = "old record\n", data = QByteArray(10000, 'n');
+        auto reset = [&] {
+            QFile f(target);
+            return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(old) == old.size();
+        };
+        auto content = [&] {
+            QFile f(target);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QVERIFY(reset());
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        struct Fault {
+            const char *what;
+            std::function<void(TFileCalls &)> inject;
+        };
+        int calls = 0;
+        auto nth = [&calls](int n) { return ++calls == n; };
+        const TFileCalls system = TFileCalls::System();
+        const QList<Fault> faults{
+            {"write fails with ENOSPC", [&](TFileCalls &c) { c.write = [&](int, const void *, size_t) { errno = ENOSPC; return ssize_t(-1); }; }},
+            {"second write fails", [&](TFileCalls &c) { c.write = [&](int fd, const void *b, size_t n) -> ssize_t {
+                 if (nth(2)) { errno = EIO; return -1; }
+                 return system.write(fd, b, std::min<size_t>(n, 100)); }; }},
+            {"write writes nothing", [&](TFileCalls &c) { c.write = [](int, const void *, size_t) { return ssize_t(0); }; }},
+            {"fsync fails", [&](TFileCalls &c) { c.fsync = [&](int fd) { if (nth(1)) { errno = EIO; return -1; } return system.fsync(fd); }; }},
+            {"close fails", [&](TFileCalls &c) { c.close = [&](int fd) { system.close(fd); if (nth(1)) { errno = EIO; return -1; } return 0; }; }},
+            {"rename fails", [&](TFileCalls &c) { c.rename = [](const char *, const char *) { errno = EXDEV; return -1; }; }},
+        };
+        for (const Fault &fault : faults) {
+            QVERIFY(reset());
+            calls = 0;
+            TFileCalls injected = system;
+            fault.inject(injected);
+            const QString why = SaveAtomically(target, data, injected);
+            QVERIFY2(!why.isEmpty(), fault.what);
+            QCOMPARE(content(), old);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        }
+        // Every call made: the file's writes, its flush, the folder's.
+        int writes = 0, syncs = 0, closes = 0;
+        TFileCalls counted = system;
+        counted.write = [&](int fd, const void *b, size_t n) { ++writes; return system.write(fd, b, std::min<size_t>(n, 999)); };
+        counted.fsync = [&](int fd) { ++syncs; return system.fsync(fd); };
+        counted.close = [&](int fd) { ++closes; return system.close(fd); };
+        QCOMPARE(SaveAtomically(target, data, counted), QString());
+        QCOMPARE(content(), data);
+        QCOMPARE(writes, 11); // short writes carried on
+        QCOMPARE(syncs, 2);   // the file, then the folder
+        QCOMPARE(closes, 2);
+        TFileCalls folderFails = system;
+        folderFails.fsync = [&](int fd) { if (++calls == 2) { errno = EIO; return -1; } return system.fsync(fd); };
+        calls = 0;
+        QVERIFY(!SaveAtomically(target, data, folderFails).isEmpty());
+        // The longest name a folder takes is saved, and nothing else is left.
+        const QString longest = dir.filePath(QString(255, u'r'));
+        QCOMPARE(SaveAtomically(longest, data), QString());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     // Saving onto a full file system, over an old file and as a new one, in

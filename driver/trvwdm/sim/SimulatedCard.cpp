@@ -208,22 +208,28 @@ int Card::trueCounts() const
     return countsFor(adVolts(pin37Volts(), unipolar), unipolar);
 }
 
-CardErrors Card::errors() const
+ExactErrors Card::exactErrors() const
 {
-    auto ad = [this](double volts, bool unipolar) {
-        return int(std::lround((adVolts(volts, unipolar) - volts) / Lsb(unipolar)));
-    };
-    CardErrors e{ad(0, false), ad(9.9, false), ad(-9.9, false), ad(0, true), ad(9.95, true), {}, {}};
+    auto ad = [this](double volts, bool unipolar) { return (adVolts(volts, unipolar) - volts) / Lsb(unipolar); };
+    ExactErrors e{ad(0, false), ad(9.9, false), ad(-9.9, false), ad(0, true), ad(9.95, true), {}, {}};
     for (int dac = 0; dac < 2; ++dac) {
         const int range = dacRange(dac);
         auto dacError = [&](bool high, bool unipolarReading) {
             const double volts = dacVolts(dac, range, high ? 4076 : 20);
-            return int(std::lround((volts - NominalDacVolts(range, high)) / Lsb(unipolarReading)));
+            return (volts - NominalDacVolts(range, high)) / Lsb(unipolarReading);
         };
         e.dacLow[dac] = dacError(false, !SpanOf(range).bipolar);
         e.dacHigh[dac] = dacError(true, true);
     }
     return e;
+}
+
+CardErrors Card::errors() const
+{
+    const ExactErrors x = exactErrors();
+    auto whole = [](double counts) { return int(std::lround(counts)); };
+    return {whole(x.adBipolarZero), whole(x.adBipolarPlus), whole(x.adBipolarMinus), whole(x.adUnipolarZero),
+            whole(x.adUnipolarHigh), {whole(x.dacLow[0]), whole(x.dacLow[1])}, {whole(x.dacHigh[0]), whole(x.dacHigh[1])}};
 }
 
 void Card::convert()

@@ -50,16 +50,19 @@ struct CardTraits {
     static CardTraits FromSeed(uint64_t seed);
 };
 
-// A card's true errors as a lab's reference meter shows them, in whole
-// counts: what the A/D converts a known input to against that input, and each
-// DAC's output for codes 20 and 4076 against the nominal voltage the
-// calibration gives for them, in counts of the A/D range that the
-// calibration reads that output with.
-struct CardErrors {
-    int adBipolarZero, adBipolarPlus, adBipolarMinus; // 0 V, +9.9 V, -9.9 V
-    int adUnipolarZero, adUnipolarHigh;               // 0 V, 9.95 V
-    int dacLow[2], dacHigh[2];                        // codes 20 and 4076
+// A card's true errors: what the A/D converts a known input to against
+// that input, and each DAC's output for codes 20 and 4076 against the
+// nominal voltage the calibration gives for them, in counts of the A/D
+// range that the calibration reads that output with. In whole counts as a
+// lab's reference meter shows them, or exact.
+template <typename T>
+struct ErrorsIn {
+    T adBipolarZero, adBipolarPlus, adBipolarMinus; // 0 V, +9.9 V, -9.9 V
+    T adUnipolarZero, adUnipolarHigh;               // 0 V, 9.95 V
+    T dacLow[2], dacHigh[2];                        // codes 20 and 4076
 };
+using CardErrors = ErrorsIn<int>;
+using ExactErrors = ErrorsIn<double>;
 
 // One card: the A/D converter, two DACs, the pots and the wiring of pin 37.
 class Card {
@@ -118,6 +121,7 @@ public:
     int idealCounts() const;
     int trueCounts() const;
     CardErrors errors() const;
+    ExactErrors exactErrors() const;
 
     bool decodes(uint32_t port) const { return port >= FBase && port < FBase + reg::Span; }
     uint32_t read8(uint32_t offset);
