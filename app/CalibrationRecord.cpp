@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextOption>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -81,31 +82,31 @@ void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2>
         FPoints.push_back({p, std::nullopt, std::nullopt, false});
 }
 
-std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, uint16_t code, double volts) const
+std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, uint16_t code, double target, double level) const
 {
-    // The nearest valid A/D point at or below the level, and at or above it.
-    const TPointRecord *below = nullptr, *above = nullptr;
+    // The valid A/D points of the range, by level: their errors.
+    std::vector<std::pair<double, double>> known;
     for (const TPointRecord &r : FPoints) {
         const std::optional<TMeasurement> &m = kind == TCheckKind::AsFound ? r.asFound : r.asLeft;
-        if (r.point.Dac || r.point.Code != code || !m || (kind == TCheckKind::AsLeft && r.checkAgain)
-            || !ErrorCounts(r.point, *m))
+        if (r.point.Dac || r.point.Code != code || !m || (kind == TCheckKind::AsLeft && r.checkAgain))
             continue;
-        if (r.point.Target <= volts && (!below || r.point.Target > below->point.Target))
-            below = &r;
-        if (r.point.Target >= volts && (!above || r.point.Target < above->point.Target))
-            above = &r;
+        if (const std::optional<double> error = ErrorCounts(r.point, *m))
+            known.emplace_back(r.point.Target, *error);
     }
-    auto error = [kind](const TPointRecord *r) {
-        return *ErrorCounts(r->point, kind == TCheckKind::AsFound ? *r->asFound : *r->asLeft);
-    };
-    if (below && below->point.Target == volts)
-        return error(below);
-    if (above && above->point.Target == volts)
-        return error(above);
-    if (!below || !above)
-        return std::nullopt;
-    const double t = (volts - below->point.Target) / (above->point.Target - below->point.Target);
-    return error(below) + t * (error(above) - error(below));
+    std::sort(known.begin(), known.end());
+    // The line through the points either side of the target, at the level
+    // read; a target at one point's level with no line through it takes
+    // that point's error.
+    for (size_t k = 0; k + 1 < known.size(); ++k) {
+        const auto &[low, lowError] = known[k];
+        const auto &[high, highError] = known[k + 1];
+        if (low <= target && target <= high)
+            return lowError + (highError - lowError) * (level - low) / (high - low);
+    }
+    for (const auto &[at, error] : known)
+        if (at == target)
+            return error;
+    return std::nullopt;
 }
 
 void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
@@ -114,7 +115,7 @@ void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, cons
     FRanges = ranges;
     TMeasurement measured = m;
     if (point.Dac)
-        measured.adError = AdErrorAt(kind, point.Code, point.Target);
+        measured.adError = AdErrorAt(kind, point.Code, point.Target, m.volts);
     for (TPointRecord &r : FPoints) {
         if (r.point.Name != point.Name)
             continue;

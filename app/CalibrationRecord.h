@@ -108,10 +108,10 @@ public:
     static QString TypedText(const QString &text);
 
 private:
-    // The A/D's own error at `volts` on the range `code` selects, from the
-    // still valid A/D points of `kind`: interpolated between the points on
-    // either side, or the point at that level.
-    std::optional<double> AdErrorAt(TCheckKind kind, uint16_t code, double volts) const;
+    // The A/D's own error at `level` (volts) on the range `code` selects,
+    // from the still valid A/D points of `kind`: on the line through the
+    // points either side of `target`, or the error of the point at it.
+    std::optional<double> AdErrorAt(TCheckKind kind, uint16_t code, double target, double level) const;
 
     QString FOperator;
     QString FInstruments;

@@ -205,31 +205,109 @@ private:
     bool FRecorded = false;
 };
 
-// What the card should read at each test point, in counts off the target,
-// from its true errors as the reference meter gives them: the A/D's own
-// error at the A/D points; at the DAC points the DAC's error plus the
-// A/D's error at the level it reads the DAC with.
-std::map<QString, int> TrueErrors(const CardErrors &e, const std::array<uint8_t, 2> &ranges)
+// How near the truth may lie to a boundary of the decision rule for the
+// record to say either side.
+constexpr double Margin = 0.3;
+
+// Out of range: surely, perhaps (near the edge), or not.
+enum class TEdge { Inside, Near, Beyond };
+
+TEdge EdgeOf(const TTestPoint &p, double reading)
 {
-    std::map<QString, int> errors{{QStringLiteral("1"), e.adBipolarZero}, {QStringLiteral("2"), e.adUnipolarZero},
-                                  {QStringLiteral("3"), e.adBipolarPlus}, {QStringLiteral("3b"), e.adBipolarMinus},
-                                  {QStringLiteral("4"), e.adUnipolarHigh}};
-    for (int dac = 0; dac < 2; ++dac) {
-        // The offset point reads the bottom of the DAC's range (bipolar:
-        // near -9.9 V on the bipolar A/D range; unipolar: near 0 V), the
-        // gain point the top on the unipolar A/D range.
-        const bool bipolar = CardIO::IsBipolarRange(ranges[size_t(dac)]);
-        errors[QString::number(5 + 2 * dac)] = e.dacLow[dac] + (bipolar ? e.adBipolarMinus : e.adUnipolarZero);
-        errors[QString::number(6 + 2 * dac)] = e.dacHigh[dac] + e.adUnipolarHigh;
-    }
-    return errors;
+    const double d = std::min(reading - CardIO::RangeBottom(p.Variant), CardIO::RangeTop(p.Variant) - reading);
+    return d < 0.5 - Margin ? TEdge::Beyond : d < 0.5 + Margin ? TEdge::Near : TEdge::Inside;
 }
 
-// A measurement's distance from the point's target, in counts of the range
-// it was read with.
-double CountsOff(const TPointRecord &r, const TMeasurement &m)
+// The truth at a test point, from the card's exact errors: the mean the
+// A/D gives there without noise (in counts, not clamped to the range), the
+// point's own error (at a DAC point the DAC's), and the A/D points a DAC
+// point is judged against.
+struct TTruth {
+    double reading = 0, error = 0;
+    TEdge edge = TEdge::Inside;
+    QStringList references;
+};
+
+std::map<QString, TTruth> Truths(const ExactErrors &e, const std::vector<TTestPoint> &points)
 {
-    return m.counts - r.point.Target / CardIO::VoltsPerCount(r.point.Variant);
+    const std::map<QString, double> ad{{QStringLiteral("1"), e.adBipolarZero}, {QStringLiteral("2"), e.adUnipolarZero},
+                                       {QStringLiteral("3"), e.adBipolarPlus}, {QStringLiteral("3b"), e.adBipolarMinus},
+                                       {QStringLiteral("4"), e.adUnipolarHigh}};
+    std::map<QString, TTruth> truths;
+    for (const TTestPoint &p : points) {
+        TTruth t;
+        const double target = p.Target / CardIO::VoltsPerCount(p.Variant);
+        if (!p.Dac) {
+            t.error = ad.at(p.Name);
+            t.reading = target + t.error;
+        } else {
+            const int dac = *p.Dac;
+            t.error = p.DacCode == CalibrationSteps::DacLowCode ? e.dacLow[dac] : e.dacHigh[dac];
+            // The A/D is linear: its error at the DAC's output, between the
+            // points.
+            const double level = (target + t.error) * CardIO::VoltsPerCount(p.Variant);
+            double adError = 0;
+            if (p.Code == CardIO::SelectUnipolar) {
+                adError = e.adUnipolarZero + (e.adUnipolarHigh - e.adUnipolarZero) * level / 9.95;
+                t.references = p.Target == 9.95 ? QStringList{QStringLiteral("4")} : QStringList{QStringLiteral("2"), QStringLiteral("4")};
+            } else if (p.Target < 0) {
+                adError = e.adBipolarZero + (e.adBipolarMinus - e.adBipolarZero) * level / -9.9;
+                t.references = p.Target == -9.9 ? QStringList{QStringLiteral("3b")} : QStringList{QStringLiteral("3b"), QStringLiteral("1")};
+            } else {
+                adError = e.adBipolarZero + (e.adBipolarPlus - e.adBipolarZero) * level / 9.9;
+                t.references = {QStringLiteral("1"), QStringLiteral("3")};
+            }
+            t.reading = target + t.error + adError;
+        }
+        t.edge = EdgeOf(p, t.reading);
+        truths[p.Name] = t;
+    }
+    return truths;
+}
+
+// The states the record may give a point, measured, from the truth.
+QList<TPointState> Allowed(const TTestPoint &p, const std::map<QString, TTruth> &truths)
+{
+    const TTruth &t = truths.at(p.Name);
+    const TPointState out = t.reading < 0 || (CardIO::ReadsUnipolar(p.Variant) && t.reading < 2048)
+                                ? TPointState::BelowRange : TPointState::AboveRange;
+    if (t.edge == TEdge::Beyond)
+        return {out};
+    QList<TPointState> allowed;
+    if (t.edge == TEdge::Near)
+        allowed << out;
+    TEdge references = TEdge::Inside;
+    for (const QString &name : t.references)
+        references = std::max(references, truths.at(name).edge);
+    if (references != TEdge::Inside)
+        allowed << TPointState::NoReference;
+    if (references == TEdge::Beyond)
+        return allowed;
+    const double tolerance = p.Tolerance / CardIO::VoltsPerCount(p.Variant);
+    if (std::abs(t.error) < tolerance + Margin)
+        allowed << TPointState::Within;
+    if (std::abs(t.error) > tolerance - Margin)
+        allowed << TPointState::Outside;
+    return allowed;
+}
+
+// What a measurement says against the truth, or why it disagrees: the
+// state allowed, the mean within a quarter count of the true reading, a
+// DAC point's error near its tolerance within 0.4 count of the DAC's own.
+QString Disagreement(const TPointRecord &r, const TMeasurement &m, TPointState state, const std::map<QString, TTruth> &truths)
+{
+    const TTruth &t = truths.at(r.point.Name);
+    const std::optional<double> error = ErrorCounts(r.point, m);
+    const QString what = QStringLiteral("point %1: state %2, mean %3 (true %4), error %5 (true %6)")
+                             .arg(r.point.Name, StateName(state)).arg(m.counts).arg(t.reading)
+                             .arg(error ? QString::number(*error) : QStringLiteral("none")).arg(t.error);
+    if (!Allowed(r.point, truths).contains(state))
+        return what + QStringLiteral(": state not allowed");
+    if (t.edge == TEdge::Inside && std::abs(m.counts - t.reading) > 0.25)
+        return what + QStringLiteral(": mean off");
+    if (r.point.Dac && error && std::abs(t.error) < 4 && std::abs(*error - t.error) > 0.4)
+        return what + QStringLiteral(": DAC error off");
+    return QString();
 }
 
 // The fixed seeds of a test, or those named in the environment variable
@@ -583,7 +661,7 @@ private slots:
         bench.dacRange[0] = 5; // ±10V
         bench.dacRange[1] = 2; // 0-10V
         MainUnit.DACRange = {5, 2};
-        const CardErrors found = card.errors();
+        const ExactErrors found = card.exactErrors();
         auto refreshes = [&card] { return card.conversions(); };
         TTechnician tech(*form, bench, refreshes, [] { return QString(); });
         tech.HoldAtTheEnd();
@@ -591,12 +669,12 @@ private slots:
         enum { AsFound, Adjusting, AsLeft, Turning, Recheck, Finished } phase = AsFound;
         bool checking = false;
         std::optional<TCalibrationRecord> left, rechecked, turned;
-        CardErrors atLeft{}, atRecheck{};
+        ExactErrors atLeft{}, atRecheck{};
         double rp8 = 0;
         // A check pass just ended: its record, and the card's true errors then.
-        auto keep = [&](std::optional<TCalibrationRecord> &record, CardErrors &errors) {
+        auto keep = [&](std::optional<TCalibrationRecord> &record, ExactErrors &errors) {
             record = form->Record();
-            errors = card.errors();
+            errors = card.exactErrors();
         };
         const bool ended = RunWizard(*form, [&] {
             const bool wasChecking = checking;
@@ -652,36 +730,20 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(phase, Finished);
 
-        // As found and as left: each point's mean within the display's
-        // resolution of the true error, unless a unipolar reading sat at 0
-        // (below the range, where it cannot tell how far).
-        auto agrees = [](const TPointRecord &r, const TMeasurement &m, int error) {
-            // A reading held at either end of its range cannot tell how far
-            // beyond it the input is, only that it is.
-            const bool unipolar = CardIO::ReadsUnipolar(r.point.Variant);
-            const double bottom = unipolar ? 0 : -2048, top = unipolar ? 4095 : 2047;
-            const double off = CountsOff(r, m);
-            if ((m.counts < bottom + 0.5 && error <= off) || (m.counts > top - 0.5 && error >= off))
-                return true;
-            // Each true error is rounded; a DAC point adds two of them.
-            return std::abs(off - error) <= (r.point.Dac ? 2.0 : 1.5);
-        };
-        const std::map<QString, int> trueFound = TrueErrors(found, MainUnit.DACRange), trueLeft = TrueErrors(atLeft, MainUnit.DACRange);
+        // As found and as left: each point's state as the truth has it,
+        // its mean within a quarter count of the true reading, a DAC
+        // point's error, less the A/D's, within 0.4 count of the DAC's own.
+        const std::vector<TTestPoint> points = CalibrationSteps::TestPoints(MainUnit.DACRange);
+        const std::map<QString, TTruth> trueFound = Truths(found, points), trueLeft = Truths(atLeft, points);
         QVERIFY(left && turned && rechecked);
         QCOMPARE(left->Points().size(), size_t(9));
         for (const TPointRecord &r : left->Points()) {
-            const QString what = QStringLiteral("point %1: as found %2 (true %3), as left %4 (true %5)")
-                                     .arg(r.point.Name).arg(r.asFound ? CountsOff(r, *r.asFound) : 999.0)
-                                     .arg(trueFound.at(r.point.Name)).arg(r.asLeft ? CountsOff(r, *r.asLeft) : 999.0)
-                                     .arg(trueLeft.at(r.point.Name));
-            QVERIFY2(r.asFound && r.asLeft, qPrintable(what));
-            QVERIFY2(agrees(r, *r.asFound, trueFound.at(r.point.Name)), qPrintable(what));
-            QVERIFY2(agrees(r, *r.asLeft, trueLeft.at(r.point.Name)), qPrintable(what));
-            QVERIFY2(r.asLeft->readings >= 2 && r.asLeft->spread >= 0, qPrintable(what));
-            // Within tolerance exactly when the true error is (one count,
-            // 10 mV at point 4), near the edge either may hold.
-            if (r.point.Name != QLatin1String("4") && std::abs(trueLeft.at(r.point.Name)) >= 4)
-                QVERIFY2(r.State() == TPointState::Outside, qPrintable(what));
+            QVERIFY2(r.asFound && r.asLeft, qPrintable(r.point.Name));
+            const QString found = Disagreement(r, *r.asFound, r.FoundState(), trueFound);
+            QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("as found ") + found));
+            const QString left = Disagreement(r, *r.asLeft, r.State(), trueLeft);
+            QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("as left ") + left));
+            QVERIFY(r.asLeft->readings >= 2 && r.asLeft->conversions == 5 * r.asLeft->readings);
         }
         QCOMPARE(left->Points()[3].point.Name, QStringLiteral("3b"));
         QCOMPARE(left->Points()[3].point.Target, -9.9);
@@ -692,9 +754,10 @@ private slots:
             QCOMPARE(r.State() == TPointState::CheckAgain, r.point.Name == QLatin1String("8"));
         QVERIFY(turned->Verdict() != TVerdict::Pass);
         const TPointRecord &eight = rechecked->Points()[8];
-        const int error = TrueErrors(atRecheck, MainUnit.DACRange).at(QStringLiteral("8"));
-        QVERIFY2(std::abs(error) > 2, qPrintable(QString::number(error))); // the turn moved it well off
-        QVERIFY2(agrees(eight, *eight.asLeft, error), qPrintable(QStringLiteral("%1 vs %2").arg(CountsOff(eight, *eight.asLeft)).arg(error)));
+        const std::map<QString, TTruth> trueRecheck = Truths(atRecheck, points);
+        QVERIFY2(std::abs(trueRecheck.at(QStringLiteral("8")).error) > 2, "the turn moved it well off");
+        const QString recheck = Disagreement(eight, *eight.asLeft, eight.State(), trueRecheck);
+        QVERIFY2(recheck.isEmpty(), qPrintable(recheck));
         QCOMPARE(eight.State(), TPointState::Outside);
         QCOMPARE(rechecked->Verdict(), TVerdict::Fail);
     }
