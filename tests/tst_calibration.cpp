@@ -310,6 +310,22 @@ QString Disagreement(const TPointRecord &r, const TMeasurement &m, TPointState s
     return QString();
 }
 
+// Turns `pot` until `error` reads `want` (counts): a bisection over its
+// travel, along which every error moves one way.
+void TurnUntil(Card &card, Pot pot, const std::function<double()> &error, double want)
+{
+    card.setPot(pot, 0);
+    const double atStart = error();
+    card.setPot(pot, 1);
+    const bool rising = error() > atStart;
+    double low = 0, high = 1;
+    for (int k = 0; k < 50; ++k) {
+        const double middle = (low + high) / 2;
+        card.setPot(pot, middle);
+        ((error() < want) == rising ? low : high) = middle;
+    }
+}
+
 // The fixed seeds of a test, or those named in the environment variable
 // (a comma list) to replay a failure; printed either way.
 QList<quint64> Seeds(const char *variable, QList<quint64> fixed)
@@ -462,6 +478,106 @@ private slots:
         bool isNumber = false;
         form->ReadCount->text().toInt(&isNumber);
         QVERIFY(isNumber);
+    }
+
+    // A card trimmed to hide its faults, checked as found and as left: a
+    // unipolar zero held at 0 is below range, a gain that reads full scale
+    // above range, DAC points measured against an out-of-range A/D point
+    // have no reference; then the A/D reading 2 counts high at 9.95 V hides
+    // a DAC gain 2 counts low, which the record finds. The check window
+    // never shows a failure while every conversion completes.
+    void recordSeesRangeEndsAndTheAdBeneathTheDac()
+    {
+        Card &card = TheCard();
+        card.newCard(29);
+        for (Pot pot : {Pot::RP1, Pot::RP2, Pot::RP3, Pot::RP5, Pot::RP6, Pot::RP7, Pot::RP8})
+            card.setPot(pot, card.idealPosition(pot));
+        CardIO::SetWaitScale(0.05);
+        card.setSettlingTime(std::chrono::microseconds(100));
+        CardState &bench = card.State();
+        bench.dacRange[0] = 2; // 0-10V
+        bench.dacRange[1] = 5; // ±10V
+        MainUnit.DACRange = {2, 5};
+        TurnUntil(card, Pot::RP3, [&] { return card.exactErrors().adUnipolarHigh; }, 40);
+        TurnUntil(card, Pot::RP2, [&] { return card.exactErrors().adUnipolarZero; }, -3);
+        auto refreshes = [&card] { return card.conversions(); };
+        TChecker checker(*form, bench, refreshes);
+        enum { AsFound, Trimming, AsLeft, Finished } phase = AsFound;
+        bool checking = false, failureShown = false;
+        std::optional<TCalibrationRecord> found;
+        ExactErrors atLeft{};
+        const bool ended = RunWizard(*form, [&] {
+            const bool wasChecking = checking;
+            checking = checker.Tick();
+            if (checking) {
+                failureShown |= form->CheckWindow->ReadingLabel->text().contains(QStringLiteral("FAILURE"));
+                return;
+            }
+            TReportWindow *r = form->ReportWindow;
+            switch (phase) {
+            case AsFound:
+                if (wasChecking) {
+                    found = form->Record();
+                    phase = Trimming;
+                } else if (r && r->AsFoundButton->isEnabled()) {
+                    r->AsFoundButton->click();
+                }
+                break;
+            case Trimming:
+                // The gain brought in range, the zero still held below it,
+                // DAC 0's gain 2 counts low under an A/D 2 counts high.
+                TurnUntil(card, Pot::RP2, [&] { return card.exactErrors().adUnipolarZero; }, -3);
+                TurnUntil(card, Pot::RP3, [&] { return card.exactErrors().adUnipolarHigh; }, 2);
+                TurnUntil(card, Pot::RP6, [&] { return card.exactErrors().dacHigh[0]; }, -2);
+                for (int k = 0; k < 8; ++k)
+                    form->NextClick();
+                phase = AsLeft;
+                break;
+            case AsLeft:
+                if (wasChecking) {
+                    atLeft = card.exactErrors();
+                    form->QuitClick();
+                    phase = Finished;
+                } else if (MainUnit.CalibStep == 9 && r->AsLeftButton->isEnabled()) {
+                    r->AsLeftButton->click();
+                }
+                break;
+            case Finished:
+                break;
+            }
+        }, 120000, 1);
+        CardIO::SetWaitScale(1);
+        QVERIFY(ended);
+        QCOMPARE(phase, Finished);
+        QVERIFY(!failureShown);
+        QVERIFY(found);
+        auto state = [](const TCalibrationRecord &record, const char *name, bool left) {
+            for (const TPointRecord &r : record.Points())
+                if (r.point.Name == QLatin1String(name))
+                    return left ? r.State() : r.FoundState();
+            return TPointState::NotMeasured;
+        };
+        QCOMPARE(state(*found, "2", false), TPointState::BelowRange);
+        QCOMPARE(state(*found, "4", false), TPointState::AboveRange);
+        QCOMPARE(state(*found, "5", false), TPointState::NoReference); // DAC 0 offset at 0.05 V: points 2 and 4
+        QCOMPARE(state(*found, "6", false), TPointState::AboveRange); // DAC 0 gain at 9.95 V, read as high
+        const TCalibrationRecord &left = form->Record();
+        QCOMPARE(state(left, "2", true), TPointState::BelowRange);
+        QCOMPARE(state(left, "4", true), TPointState::Within);
+        QCOMPARE(state(left, "6", true), TPointState::Outside);
+        const TPointRecord &six = left.Points()[6];
+        QCOMPARE(six.point.Name, QStringLiteral("6"));
+        const double read = six.asLeft->counts - six.point.Target / CardIO::VoltsPerCount(six.point.Variant);
+        QVERIFY2(std::abs(read) < 0.5, qPrintable(QString::number(read))); // the reading alone looks right
+        QVERIFY2(std::abs(*ErrorCounts(six.point, *six.asLeft) + 2) < 0.4, qPrintable(QString::number(*ErrorCounts(six.point, *six.asLeft))));
+        QCOMPARE(left.Verdict(), TVerdict::Fail);
+        // Every point against the truth as well.
+        const std::map<QString, TTruth> truths = Truths(atLeft, CalibrationSteps::TestPoints(MainUnit.DACRange));
+        for (const TPointRecord &r : left.Points()) {
+            QVERIFY2(r.asLeft, qPrintable(r.point.Name));
+            const QString disagreement = Disagreement(r, *r.asLeft, r.State(), truths);
+            QVERIFY2(disagreement.isEmpty(), qPrintable(disagreement));
+        }
     }
 
     void nestedWizardsEndTogether()
