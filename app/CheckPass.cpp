@@ -63,7 +63,7 @@ std::optional<TMeasurement> TCheckPass::Add(const TTestPoint &point, const CardI
         ++FConversions;
     }
     ++FReadings;
-    if (!FUntil.hasExpired() || FReadings < 2)
+    if (!FUntil.hasExpired() || FReadings < MinReadings)
         return std::nullopt;
     TMeasurement m;
     m.counts = double(FSum) / FConversions;

@@ -2,7 +2,7 @@
 // adjustment. For each point the wizard's loop drives the card as the point
 // says and hands each reading in; once the user confirms the input is
 // applied, the conversions of at least a second (on the monotonic clock)
-// are collected, and their mean, spread and how many sat at an end of the
+// and ten readings are collected, and their mean, spread and how many sat at an end of the
 // range are recorded. Points may be skipped.
 #pragma once
 
@@ -32,9 +32,14 @@ public:
     void Back();
     void Stop();
 
+    // Readings a measurement takes at the least, whatever its time: fifty
+    // conversions hold the mean's noise to a twentieth of a count on the
+    // card, even on a machine too busy to read ten times a second.
+    static constexpr int MinReadings = 10;
+
     // One reading of `point`, the current one. While collecting, its
-    // conversions count; once a second's worth is in (and at least two
-    // readings), the measurement is returned and the pass moves to the
+    // conversions count; once a second's worth is in (and at least
+    // MinReadings), the measurement is returned and the pass moves to the
     // next point.
     std::optional<TMeasurement> Add(const TTestPoint &point, const CardIO::TReading &reading);
 

@@ -859,7 +859,7 @@ private slots:
             QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("as found ") + found));
             const QString left = Disagreement(r, *r.asLeft, r.State(), trueLeft);
             QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("as left ") + left));
-            QVERIFY(r.asLeft->readings >= 2 && r.asLeft->conversions == 5 * r.asLeft->readings);
+            QVERIFY(r.asLeft->readings >= TCheckPass::MinReadings && r.asLeft->conversions == 5 * r.asLeft->readings);
         }
         QCOMPARE(left->Points()[3].point.Name, QStringLiteral("3b"));
         QCOMPARE(left->Points()[3].point.Target, -9.9);

@@ -530,6 +530,7 @@ private slots:
         QVERIFY(m);
         QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(m->readings, readings);
+        QVERIFY(readings >= TCheckPass::MinReadings);
         QCOMPARE(m->conversions, 5 * readings);
         QCOMPARE(m->spread, 3);
         QCOMPARE(m->atBottom, 1);
