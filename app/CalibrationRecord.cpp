@@ -19,6 +19,17 @@ double CountVolts(const TTestPoint &point)
     return CardIO::VoltsPerCount(point.Variant);
 }
 
+// Below or above range when half or more of the conversions sat at that
+// end; nothing when the measurement lies within the range.
+std::optional<TPointState> RangeEnd(const TMeasurement &m)
+{
+    if (2 * m.atBottom >= m.conversions)
+        return TPointState::BelowRange;
+    if (2 * m.atTop >= m.conversions)
+        return TPointState::AboveRange;
+    return std::nullopt;
+}
+
 bool OutOfRange(TPointState state)
 {
     return state == TPointState::BelowRange || state == TPointState::AboveRange;
@@ -28,17 +39,15 @@ bool OutOfRange(TPointState state)
 
 std::optional<double> ErrorCounts(const TTestPoint &point, const TMeasurement &m)
 {
-    if (2 * m.atBottom >= m.conversions || 2 * m.atTop >= m.conversions || (point.Dac && !m.adError))
+    if (RangeEnd(m) || (point.Dac && !m.adError))
         return std::nullopt;
     return m.counts - point.Target / CountVolts(point) - m.adError.value_or(0.0);
 }
 
 TPointState Judged(const TTestPoint &point, const TMeasurement &m)
 {
-    if (2 * m.atBottom >= m.conversions)
-        return TPointState::BelowRange;
-    if (2 * m.atTop >= m.conversions)
-        return TPointState::AboveRange;
+    if (const std::optional<TPointState> end = RangeEnd(m))
+        return *end;
     const std::optional<double> error = ErrorCounts(point, m);
     if (!error)
         return TPointState::NoReference;
@@ -52,7 +61,7 @@ QString DecisionRule()
     return QStringLiteral(
         "A point is within when its error, the mean of at least a second of conversions less the target in counts "
         "of the range read (at a DAC point also less the A/D's own error at that level, interpolated between the "
-        "A/D points checked in the same pass), is no larger than its tolerance, is out of range when half or more "
+        "A/D points checked the same way, as found or as left, and not adjusted since), is no larger than its tolerance, is out of range when half or more "
         "of its conversions sat at an end of the range read, and the card passes only when every point is within "
         "as left.");
 }
@@ -334,7 +343,7 @@ QString CsvApplied(const TTestPoint &p)
 
 QString Number(double v, int decimals)
 {
-    return QString::number(std::abs(v) * std::pow(10, decimals) < 0.5 ? 0.0 : v, 'f', decimals);
+    return QString::number(CardIO::SignlessZero(v, decimals), 'f', decimals);
 }
 
 QStringList MeasurementFields(const TTestPoint &point, const std::optional<TMeasurement> &m, TPointState state)

@@ -26,8 +26,9 @@ struct TMeasurement {
     int atBottom = 0, atTop = 0; // conversions at the range's ends
     QDateTime taken;
     // At a DAC point: the A/D's own error at the level read, in counts,
-    // from the A/D points checked in the same pass; nothing when they
-    // were not (then the DAC cannot be judged).
+    // from the A/D points checked the same way (as found or as left) and
+    // not adjusted since; nothing without them (then the DAC cannot be
+    // judged).
     std::optional<double> adError;
 };
 

@@ -164,16 +164,21 @@ QString FormatCounts(int32_t counts)
 
 QString FormatVolts(double volts)
 {
-    // Whatever rounds to zero is written as zero, without a sign.
-    return UserNumbers().toString(std::abs(volts) < 0.0005 ? 0.0 : volts, 'f', 3);
+    return UserNumbers().toString(SignlessZero(volts, 3), 'f', 3);
+}
+
+double SignlessZero(double value, int decimals)
+{
+    return std::abs(value) * std::pow(10.0, decimals) < 0.5 ? 0.0 : value;
 }
 
 QString FormatSigned(double value, int decimals)
 {
-    const QString text = UserNumbers().toString(std::abs(value), 'f', decimals);
-    if (std::abs(value) * std::pow(10.0, decimals) < 0.5)
+    const double shown = SignlessZero(value, decimals);
+    const QString text = UserNumbers().toString(std::abs(shown), 'f', decimals);
+    if (shown == 0)
         return text;
-    return (value < 0 ? UserNumbers().negativeSign() : UserNumbers().positiveSign()) + text;
+    return (shown < 0 ? UserNumbers().negativeSign() : UserNumbers().positiveSign()) + text;
 }
 
 QString FormatGeneral(double value)

@@ -94,6 +94,9 @@ private:
 // decimal separator and minus sign and no thousands separator.
 QString FormatCounts(int32_t counts);
 QString FormatVolts(double volts);
+// The value, or 0 when it rounds to zero at `decimals` decimals: what a
+// number is written from, so that no "-0.000" is.
+double SignlessZero(double value, int decimals);
 // A number with `decimals` decimals and its sign ("+0.3", "-2.2"); one
 // that rounds to zero is written unsigned ("0.0").
 QString FormatSigned(double value, int decimals);

@@ -269,8 +269,8 @@ std::map<QString, TTruth> Truths(const ExactErrors &e, const std::vector<TTestPo
 QList<TPointState> Allowed(const TTestPoint &p, const std::map<QString, TTruth> &truths)
 {
     const TTruth &t = truths.at(p.Name);
-    const TPointState out = t.reading < 0 || (CardIO::ReadsUnipolar(p.Variant) && t.reading < 2048)
-                                ? TPointState::BelowRange : TPointState::AboveRange;
+    const bool nearerBottom = t.reading - CardIO::RangeBottom(p.Variant) < CardIO::RangeTop(p.Variant) - t.reading;
+    const TPointState out = nearerBottom ? TPointState::BelowRange : TPointState::AboveRange;
     if (t.edge == TEdge::Beyond)
         return {out};
     QList<TPointState> allowed;
