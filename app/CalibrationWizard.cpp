@@ -144,6 +144,7 @@ void TMainForm::RunStep(int step)
     CBody2->setText(s->Body2);
     PotMark->show();
     PotMark->move(s->Mark, PotMark->y());
+    Image1->setAccessibleDescription(QStringLiteral("RP%1 marked").arg(s->Pot));
     const std::optional<CardIO::TReading> reading = DriveAndRead(s->Dac, s->DacCode, s->Code, s->Variant);
     FReadFailing = !reading;
     // The pot may be turned now: what was checked of it as left is stale.

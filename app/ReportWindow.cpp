@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,7 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSize(8);
     Table->setFont(mono);
+    Table->setAccessibleName(QStringLiteral("Test points"));
     layout->addWidget(Table, 1);
     auto *buttons = new QGridLayout;
     auto button = [&](const QString &name, const QString &text, int row, int column) {
@@ -189,4 +191,15 @@ bool TReportWindow::SaveCsv(const QString &path)
     // UTF-8 with a byte order mark, which spreadsheets take as UTF-8 (the
     // ± of the bipolar ranges).
     return Saved(path, SaveAtomically(path, "\xEF\xBB\xBF" + ReportCsv(FRecord).toUtf8()));
+}
+
+void TReportWindow::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog would close on Escape; the record stays, and the main
+    // window takes the keyboard again.
+    if (event->key() == Qt::Key_Escape && parentWidget()) {
+        parentWidget()->window()->activateWindow();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

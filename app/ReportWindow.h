@@ -5,7 +5,8 @@
 // offers the check passes (as found before adjusting, as left after the
 // last step) and keeps the record: Save as PDF…, Save as CSV… (both written
 // atomically; a failure says why and leaves an old file as it was), Copy.
-// It lies wholly on the screen, frame included.
+// It lies wholly on the screen, frame included. Escape goes back to the
+// main window and leaves the record open.
 #pragma once
 
 #include "CalibrationRecord.h"
@@ -55,6 +56,9 @@ public:
 
 signals:
     void CheckRequested(TCheckKind kind);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool Saved(const QString &path, const QString &failure);

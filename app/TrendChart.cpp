@@ -121,6 +121,15 @@ void TTrendView::SetTarget(double target, CardIO::TVariant variant)
     FData.target = target;
     FData.voltsPerCount = CardIO::VoltsPerCount(variant);
     FUnipolar = CardIO::ReadsUnipolar(variant);
+    Describe();
+}
+
+void TTrendView::Describe()
+{
+    QString text = QStringLiteral("Target %1 V").arg(CardIO::FormatVolts(FData.target));
+    if (!FData.points.isEmpty())
+        text += QStringLiteral(", latest reading %1 V").arg(CardIO::FormatVolts(FData.points.last().volts));
+    setAccessibleDescription(text);
 }
 
 void TTrendView::Add(double volts, int counts)
@@ -137,6 +146,7 @@ void TTrendView::AddAt(double seconds, double volts, int counts)
         FData.points.removeFirst();
     FData.belowRange = FUnipolar && counts <= 0;
     HoldScale();
+    Describe();
     update();
 }
 

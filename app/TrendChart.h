@@ -4,7 +4,8 @@
 // axis and the seconds on a time axis. DrawTrend composes the picture from
 // the data alone; the view keeps the data of the running step and a scale
 // that widens at once but narrows only after a calm spell, and shows the
-// picture.
+// picture. Its accessible description gives the target and the latest
+// reading.
 #pragma once
 
 #include "CardIO.h"
@@ -84,6 +85,8 @@ private:
     // Widens the held scale at once to what the data asks for; narrows it
     // only when the data has asked for less than half of it for CalmSeconds.
     void HoldScale();
+    // Tells assistive technology the target and the latest reading.
+    void Describe();
 
     TTrendData FData;
     bool FUnipolar = false;

@@ -89,7 +89,35 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     CardLabel->setGeometry(8, 310, 225, 20); // between the pots and the buttons
     SelectByTyping(ChannelBox, this, &TMainForm::ChannelBoxChange);
     SelectByTyping(BufferBox, this, &TMainForm::BufferBoxChange);
+    NameForAssistiveTechnology();
     FormCreate();
+}
+
+void TMainForm::NameForAssistiveTechnology()
+{
+    // A channel jumper is the channel its list names; the buffer jumper's
+    // positions are the labels and list items beside it.
+    for (TTwoJumper *jumper : {CH0, CH1, CH2, CH3, CH4, CH5, CH6, CH7})
+        jumper->setAccessibleName(ChannelBox->itemText(jumper->Tag()));
+    BufferJumper->setAccessibleName(QStringLiteral("Buffer jumper"));
+    BufferJumper->setPositionNames({QStringLiteral("Open"), QStringLiteral("BST: ") + BufferBox->itemText(1),
+                                    QStringLiteral("BEN: ") + BufferBox->itemText(0)});
+    DACDip0->setAccessibleName(QStringLiteral("DAC 0 switches"));
+    DACDip1->setAccessibleName(QStringLiteral("DAC 1 switches"));
+    ChannelBox->setAccessibleName(QStringLiteral("Channel"));
+    BufferBox->setAccessibleName(QStringLiteral("Buffer"));
+    DACBox0->setAccessibleName(QStringLiteral("DAC 0 range"));
+    DACBox1->setAccessibleName(QStringLiteral("DAC 1 range"));
+    // The readouts keep their numbers as their names, labelled by their
+    // captions, so that a change of reading is a change of name.
+    Label9->setBuddy(ReadCount);
+    Label11->setBuddy(ReadVolt);
+    Image1->setAccessibleName(QStringLiteral("Trimmer pots"));
+    TrendView->setAccessibleName(QStringLiteral("Trend of the readings"));
+    // Alt and the first letter, which no menu uses.
+    Next->setShortcut(QKeySequence(Qt::ALT | Qt::Key_N));
+    Prev->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
+    Quit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Q));
 }
 
 void TMainForm::FormCreate()

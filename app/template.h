@@ -94,6 +94,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Names, labels and keys for assistive technology and the keyboard,
+    // which the layout does not hold.
+    void NameForAssistiveTechnology();
     // One pass of the step numbered CalibStep.
     void RunStep(int step);
     void StepComplete();

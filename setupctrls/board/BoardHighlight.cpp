@@ -1,5 +1,7 @@
 #include "BoardHighlight.h"
 
+#include "AccessibleBoard.h"
+
 #include "BoardImage.h"
 #include "ClientArea.h"
 #include "ExactClass.h"
@@ -8,6 +10,7 @@
 #include "Ring.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -41,6 +44,8 @@ TBoardHighlight::TBoardHighlight(QWidget *parent) : TGraphicControl(parent)
 {
     resize(65, 65);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::TabFocus);
+    InstallBoardAccessibility();
     setHighlightType(htSettings);
 }
 
@@ -214,6 +219,23 @@ void TBoardHighlight::Click()
 {
     TGraphicControl::Click();
     PinPopup();
+}
+
+void TBoardHighlight::OpenAndPin(bool FromGroup)
+{
+    PointerEnter(FromGroup);
+    Click();
+    PointerLeave(FromGroup);
+}
+
+void TBoardHighlight::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        OpenAndPin();
+        return;
+    }
+    TGraphicControl::keyPressEvent(event);
 }
 
 void TBoardHighlight::PinPopup()

@@ -3,7 +3,8 @@
 // closes the popup unless the pointer went into it; a click pins the popup.
 // Highlights on one board with the same Title and HighlightType form a
 // group that lights, opens, pins and darkens together, and lists itself
-// once in the main menu.
+// once in the main menu. With the keyboard focus, Space or Enter opens
+// and pins its popup.
 #pragma once
 
 #include "Colors.h"
@@ -49,6 +50,10 @@ public:
     void PointerLeave(bool FromGroup);
     void Click() override;
     void PinPopup();
+    // Behaves as if the pointer entered the highlight, clicked it and left:
+    // the group's popup opens and stays. What the board's start message, the
+    // keyboard (Space, Enter) and assistive technology do.
+    void OpenAndPin(bool FromGroup = false);
     // Follows the popup window's activation (Propagate True) and spreads
     // it over the group.
     void SetActiveLook(bool Active, bool Propagate);
@@ -103,6 +108,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
 private:

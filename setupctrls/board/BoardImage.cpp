@@ -208,10 +208,7 @@ bool TBoardImage::event(QEvent *event)
         // Let the first highlight behave as if entered, clicked and left.
         if (FFirst) {
             const auto *start = dynamic_cast<TShowFirstHighlightEvent *>(event);
-            const bool fromGroup = start && start->WParam == 1;
-            FFirst->PointerEnter(fromGroup);
-            FFirst->Click();
-            FFirst->PointerLeave(fromGroup);
+            FFirst->OpenAndPin(start && start->WParam == 1);
         }
         return true;
     }

@@ -1,5 +1,6 @@
 #include "PopupForm.h"
 
+#include "AccessibleBoard.h"
 #include "BoardHighlight.h"
 #include "BoardImage.h"
 #include "ClientArea.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -51,6 +53,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
                          | Qt::WindowCloseButtonHint),
       FHighlight(owner)
 {
+    InstallBoardAccessibility();
     FPanel = owner->RadioPanel();
     int memoHeight = NoPanelMemoHeight;
     QPoint panelLayout(0, 0);
@@ -103,6 +106,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     FLayout.Place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
     StatusMemo = new QPlainTextEdit(this);
     StatusMemo->setObjectName(QStringLiteral("StatusMemo"));
+    StatusMemo->setAccessibleName(QStringLiteral("About ") + owner->CaptionText());
     StatusMemo->setReadOnly(true);
     StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     if (FPanel)
@@ -168,6 +172,25 @@ void TPopupForm::FocusFirst()
         FPanel->FocusFirstList();
     else
         DoneButton->setFocus();
+}
+
+void TPopupForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A panel without lists raises no enter event, so each time the window
+    // opens the focus can start on its first control (Begin Calibration).
+    if (FPanel && !FPanel->HasList())
+        FocusFirst();
+}
+
+void TPopupForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        FHighlight->window()->activateWindow();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TPopupForm::closeEvent(QCloseEvent *event)

@@ -4,7 +4,8 @@
 // empty status bar. It stays on top, cannot shrink below its first size,
 // and hides instead of closing. It tells its highlight what happened
 // through its signals and its buttons' clicks, which the highlight
-// connects when it creates the window.
+// connects when it creates the window. Escape closes it and goes back to
+// the main window.
 #pragma once
 
 #include "Anchors.h"
@@ -33,7 +34,8 @@ public:
     // Whether the window manager's frame has been seen and taken into the
     // size rule and the place.
     bool FrameKnown() const { return FFramed; }
-    // Gives the input focus to the radio panel, or to Done without one.
+    // Gives the input focus to the radio panel's first list, or its first
+    // control when it has no list, or to Done without a panel.
     void FocusFirst();
     // The highlight that created the window and owns it.
     TBoardHighlight *Highlight() const { return FHighlight; }
@@ -60,6 +62,9 @@ protected:
     void leaveEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // Escape closes the window and returns to the main window.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Makes the size rule and the place again when the frame has changed,

@@ -1,5 +1,7 @@
 #include "DipSwitch.h"
 
+#include "AccessibleControls.h"
+
 namespace {
 
 // Bit k of a 32-bit value; bits past 31 read as 0.
@@ -13,6 +15,7 @@ bool Bit(uint32_t value, int k)
 TDipSwitch::TDipSwitch(QWidget *parent) : TOrientedControl(parent)
 {
     resize(53, 43);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void TDipSwitch::Apply(const QString &text, bool force)
@@ -34,9 +37,12 @@ void TDipSwitch::Apply(const QString &text, bool force)
             number |= 1u << (N - k);
     if (number == FValue && !force)
         return;
+    const bool changed = s != FBinaryValueStr;
     FValue = number;
     FBinaryValueStr = s;
     update();
+    if (changed)
+        AnnounceStateChange(this);
 }
 
 void TDipSwitch::setBinaryValueStr(const QString &text)

@@ -1,10 +1,25 @@
 #include "GraphicControl.h"
 
+#include "AccessibleControls.h"
+
+#include <QFocusFrame>
+#include <QKeyEvent>
 #include <QMouseEvent>
+
+TGraphicControl::TGraphicControl(QWidget *parent) : QWidget(parent)
+{
+    InstallControlAccessibility();
+}
 
 void TGraphicControl::Click()
 {
     emit OnClick(this);
+}
+
+void TGraphicControl::PerformClick()
+{
+    if (isEnabled())
+        Click();
 }
 
 void TGraphicControl::mousePressEvent(QMouseEvent *event)
@@ -16,11 +31,39 @@ void TGraphicControl::mouseReleaseEvent(QMouseEvent *event)
 {
     const bool click = FPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     FPressed = false;
-    if (click && isEnabled())
-        Click();
+    if (click)
+        PerformClick();
 }
 
 void TGraphicControl::mouseDoubleClickEvent(QMouseEvent *)
 {
     FPressed = false;
+}
+
+void TGraphicControl::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        PerformClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TGraphicControl::focusInEvent(QFocusEvent *event)
+{
+    // The frame is a sibling drawn around the control, outside its rectangle.
+    if (!FFocusFrame && parentWidget())
+        FFocusFrame = new QFocusFrame(parentWidget());
+    if (FFocusFrame) {
+        FFocusFrame->setWidget(this);
+        FFocusFrame->show();
+    }
+    QWidget::focusInEvent(event);
+}
+
+void TGraphicControl::focusOutEvent(QFocusEvent *event)
+{
+    if (FFocusFrame)
+        FFocusFrame->setWidget(nullptr); // hides it
+    QWidget::focusOutEvent(event);
 }

@@ -66,17 +66,28 @@ bool TRadioPanel::isList(const QWidget *w) const
     return false;
 }
 
+bool TRadioPanel::HasList() const
+{
+    return findChild<QComboBox *>() != nullptr;
+}
+
 void TRadioPanel::FocusFirstList()
 {
-    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
-        if (holds(w) && isList(w) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+    QWidget *first = nullptr;
+    for (QWidget *w = nextInFocusChain(); w && w != this && holds(w); w = w->nextInFocusChain()) {
+        if (!w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (isList(w)) {
             w->setFocus(Qt::OtherFocusReason);
             return;
         }
-        if (!holds(w))
-            break;
+        if (!first)
+            first = w;
     }
-    setFocus(Qt::OtherFocusReason);
+    if (first && !HasList())
+        first->setFocus(Qt::OtherFocusReason);
+    else
+        setFocus(Qt::OtherFocusReason);
 }
 
 void TRadioPanel::focusMoved(QWidget *, QWidget *to)

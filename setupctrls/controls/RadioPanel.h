@@ -57,9 +57,11 @@ signals:
     void OnEnter(QObject *Sender);
 
 public:
-    // Gives the focus to the panel's first list in tab order, or to the
-    // panel itself when it has none.
+    // Gives the focus to the panel's first list in tab order; without one,
+    // to its first control that takes the focus, or to the panel itself.
     void FocusFirstList();
+    // Whether a list lies on the panel.
+    bool HasList() const;
 
 protected:
     bool event(QEvent *event) override;

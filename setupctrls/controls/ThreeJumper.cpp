@@ -1,17 +1,63 @@
 #include "ThreeJumper.h"
 
+#include "AccessibleControls.h"
+
+#include <QKeyEvent>
+
 #include <algorithm>
 
 TThreeJumper::TThreeJumper(QWidget *parent) : TJumperControl(parent)
 {
     resize(43, 18);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void TThreeJumper::setJumperState(TJumperState state)
 {
     if (state == jsOpen && !FAllowOpen)
         return;
+    if (state == FJumperState)
+        return;
     Assign(FJumperState, state);
+    AnnounceStateChange(this);
+}
+
+void TThreeJumper::setPositionNames(const QStringList &names)
+{
+    if (names.size() == 3)
+        FPositionNames = names;
+}
+
+void TThreeJumper::ChooseState(TJumperState state)
+{
+    if (!isEnabled())
+        return;
+    setJumperState(state);
+    emit OnClick(this);
+}
+
+TThreeJumper::TJumperState TThreeJumper::Stepped(int step) const
+{
+    TJumperState next = TJumperState((FJumperState + 3 + step) % 3);
+    if (next == jsOpen && !FAllowOpen)
+        next = TJumperState((next + 3 + step) % 3);
+    return next;
+}
+
+void TThreeJumper::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        ChooseState(Stepped(1));
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        ChooseState(Stepped(-1));
+        return;
+    default:
+        TJumperControl::keyPressEvent(event);
+    }
 }
 
 void TThreeJumper::setAllowOpen(bool value)
@@ -54,9 +100,6 @@ void TThreeJumper::Compose(TCanvas &canvas)
 
 void TThreeJumper::Click()
 {
-    TJumperState next = TJumperState((FJumperState + 1) % 3);
-    if (next == jsOpen && !FAllowOpen)
-        next = jsLeft;
-    setJumperState(next);
+    setJumperState(Stepped(1));
     emit OnClick(this);
 }

@@ -1,5 +1,6 @@
 #include "TwoJumper.h"
 
+#include "AccessibleControls.h"
 #include "ExactClass.h"
 #include "RadioPanel.h"
 
@@ -8,6 +9,15 @@
 TTwoJumper::TTwoJumper(QWidget *parent) : TJumperControl(parent)
 {
     resize(34, 18);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void TTwoJumper::setClosed(bool value)
+{
+    if (value == FClosed)
+        return;
+    Assign(FClosed, value);
+    AnnounceStateChange(this);
 }
 
 void TTwoJumper::ComposeTwoJumper(TCanvas &canvas, const TLook &look)
@@ -40,8 +50,7 @@ void TTwoJumper::Compose(TCanvas &canvas)
 
 void TTwoJumper::Click()
 {
-    FClosed = !FClosed;
-    update();
+    setClosed(!FClosed);
     if (auto *panel = AsExactly<TRadioPanel>(parent()); panel && panel->RadioEnabled())
         panel->SelectJumper(this);
     emit OnClick(this);

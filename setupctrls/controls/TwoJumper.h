@@ -13,7 +13,7 @@ public:
     explicit TTwoJumper(QWidget *parent = nullptr);
 
     bool Closed() const { return FClosed; }
-    void setClosed(bool value) { Assign(FClosed, value); }
+    void setClosed(bool value);
 
     struct TLook {
         bool closed;

@@ -131,6 +131,7 @@ THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
     FLayout.SetLayoutSize(size());
     HelpRich = new QTextEdit(this);
     HelpRich->setObjectName(QStringLiteral("HelpRich"));
+    HelpRich->setAccessibleName(QStringLiteral("How to use this program"));
     HelpRich->setReadOnly(true);
     HelpRich->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     HelpRich->setLineWrapMode(QTextEdit::WidgetWidth);
@@ -229,6 +230,7 @@ TTextForm::TTextForm(QWidget *owner, const QString &name, const QString &caption
     FLayout.SetLayoutSize(size());
     Memo = new QPlainTextEdit(this);
     Memo->setObjectName(memoName);
+    Memo->setAccessibleName(caption);
     Memo->setReadOnly(true);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
