@@ -67,7 +67,7 @@ public:
     // The control's screen rectangle cut in equal parts along its length.
     QRect rect() const override
     {
-        if (!isValid())
+        if (!isValid() || !FControl->isVisible())
             return {};
         const QRect whole(FControl->mapToGlobal(QPoint(0, 0)), FControl->size());
         const int n = PartCount(FControl);
@@ -196,8 +196,6 @@ void InstallControlAccessibility()
 
 void AnnounceStateChange(QWidget *control)
 {
-    if (!QAccessible::isActive())
-        return;
     QAccessible::State changed;
     changed.checked = true;
     QAccessibleStateChangeEvent own(control, changed);

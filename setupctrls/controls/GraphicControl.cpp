@@ -51,18 +51,25 @@ void TGraphicControl::keyPressEvent(QKeyEvent *event)
 
 void TGraphicControl::focusInEvent(QFocusEvent *event)
 {
-    // The frame is a sibling drawn around the control, outside its rectangle.
-    if (!FFocusFrame && parentWidget())
-        FFocusFrame = new QFocusFrame(parentWidget());
-    if (FFocusFrame) {
-        FFocusFrame->setWidget(this);
-        FFocusFrame->show();
+    // Shown when the keyboard brought the focus, and again when the window
+    // comes back with it; not for the focus a window gives at its start.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+        FKeyboardFocus = true;
+    if (FKeyboardFocus) {
+        // A sibling drawn around the control, outside its rectangle.
+        if (!FFocusFrame && parentWidget())
+            FFocusFrame = new QFocusFrame(parentWidget());
+        if (FFocusFrame)
+            FFocusFrame->setWidget(this);
     }
     QWidget::focusInEvent(event);
 }
 
 void TGraphicControl::focusOutEvent(QFocusEvent *event)
 {
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        FKeyboardFocus = false;
     if (FFocusFrame)
         FFocusFrame->setWidget(nullptr); // hides it
     QWidget::focusOutEvent(event);

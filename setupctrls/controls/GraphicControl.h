@@ -2,8 +2,8 @@
 // press and its release inside the control; the second press of a double
 // click is not a click. A disabled control receives no clicks. A control
 // given a focus policy takes the keyboard focus too: Space then clicks it,
-// and a frame drawn just outside it shows the focus, so that its own
-// pixels stay as they are.
+// and while the keyboard brought the focus, a frame drawn just outside it
+// shows the focus, so that its own pixels stay as they are.
 #pragma once
 
 #include <QPointer>
@@ -44,4 +44,5 @@ private:
     bool FPressed = false;
     int FTag = 0;
     QPointer<QFocusFrame> FFocusFrame;
+    bool FKeyboardFocus = false; // the keyboard brought the focus
 };

@@ -1,0 +1,345 @@
+// What assistive technology and the keyboard get of Setup, through Qt's
+// accessibility interfaces and real key events: every drawn control named,
+// with its role, state and actions; an action doing what a click does; a
+// change announced; the keyboard reaching every control.
+#include "LayoutStyle.h"
+#include "ReportWindow.h"
+#include "Jumpers.h"
+#include "Support.h"
+#include "TrendChart.h"
+#include "LLTRVWDM.h"
+#include "ShownMainForm.h"
+#include "Wait.h"
+#include "template.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QAccessibleInterface *Of(QObject *o)
+{
+    return QAccessible::queryAccessibleInterface(o);
+}
+
+QAccessibleActionInterface *Actions(QAccessibleInterface *iface)
+{
+    return iface ? iface->actionInterface() : nullptr;
+}
+
+// The option the card is set to, as the jumpers and lists show it.
+QString Options(const TMainForm &form)
+{
+    QString s;
+    for (TTwoJumper *j : {form.CH0, form.CH1, form.CH2, form.CH3, form.CH4, form.CH5, form.CH6, form.CH7})
+        s += j->Closed() ? u'1' : u'0';
+    return s + QStringLiteral(" %1 %2 %3").arg(form.ChannelBox->currentText()).arg(int(form.BufferJumper->JumperState()))
+                   .arg(form.BufferBox->currentText());
+}
+
+// Opens the highlight's popup and makes it the active window.
+bool OpenActive(TShownMainForm &f, TBoardHighlight *h)
+{
+    if (!f.open(h))
+        return false;
+    h->Popup()->activateWindow();
+    return QTest::qWaitFor([h] { return h->Popup()->isActiveWindow(); });
+}
+
+// The focus after pressing `key` in the focus widget.
+QWidget *After(int key, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    return QApplication::focusWidget();
+}
+
+} // namespace
+
+class TestAccessibility : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        UseLayoutLook();
+        LLTRVWDM::LoadDriverLibrary();
+    }
+
+    // Jumpers, switches and circles: names in the words of their lists and
+    // labels, roles, states and actions, kept current.
+    void drawnControlsNamed()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        const std::array channels{m.CH0, m.CH1, m.CH2, m.CH3, m.CH4, m.CH5, m.CH6, m.CH7};
+        for (int k = 0; k < 8; ++k) {
+            QAccessibleInterface *j = Of(channels[size_t(k)]);
+            QVERIFY(j);
+            QCOMPARE(j->text(QAccessible::Name), QStringLiteral("CH%1").arg(k));
+            QCOMPARE(j->role(), QAccessible::CheckBox);
+            QVERIFY(j->state().checkable);
+            QVERIFY(!j->state().checked);
+            QVERIFY(Actions(j)->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        }
+        m.ChannelBox->setCurrentIndex(3);
+        emit m.ChannelBox->activated(3);
+        QVERIFY(Of(m.CH2)->state().checked);
+
+        QAccessibleInterface *buffer = Of(m.BufferJumper);
+        QCOMPARE(buffer->text(QAccessible::Name), QStringLiteral("Buffer jumper"));
+        QCOMPARE(buffer->role(), QAccessible::Grouping);
+        QCOMPARE(buffer->childCount(), 3);
+        const QStringList positions{QStringLiteral("Open"), QStringLiteral("BST: Software Tristated"),
+                                    QStringLiteral("BEN: Standard")};
+        for (int i = 0; i < 3; ++i) {
+            QAccessibleInterface *p = buffer->child(i);
+            QCOMPARE(p->text(QAccessible::Name), positions[i]);
+            QCOMPARE(p->role(), QAccessible::RadioButton);
+            QCOMPARE(p->parent(), buffer);
+            QCOMPARE(buffer->indexOfChild(p), i);
+            QCOMPARE(p->state().checked, i == TThreeJumper::jsRight);
+            QCOMPARE(Actions(p)->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+        }
+        QCOMPARE(buffer->text(QAccessible::Value), positions[2]);
+        // Without AllowOpen the open position is there but cannot be chosen.
+        m.BufferJumper->setAllowOpen(false);
+        QVERIFY(buffer->child(0)->state().disabled);
+        QVERIFY(Actions(buffer->child(0))->actionNames().isEmpty());
+        m.BufferJumper->setAllowOpen(true);
+
+        QVERIFY(f.open(m.DACHighlight));
+        for (auto [dip, name] : {std::pair{m.DACDip0, "DAC 0 switches"}, std::pair{m.DACDip1, "DAC 1 switches"}}) {
+            QAccessibleInterface *d = Of(dip);
+            QCOMPARE(d->text(QAccessible::Name), QLatin1String(name));
+            QCOMPARE(d->role(), QAccessible::Grouping);
+            QCOMPARE(d->childCount(), 3);
+            for (int i = 0; i < 3; ++i) {
+                QAccessibleInterface *lever = d->child(i);
+                QCOMPARE(lever->text(QAccessible::Name), QStringLiteral("Switch %1").arg(i + 1));
+                QCOMPARE(lever->role(), QAccessible::CheckBox);
+                QVERIFY(lever->state().readOnly);
+                QVERIFY(Actions(lever)->actionNames().isEmpty()); // it shows what to set on the card
+                QVERIFY(d->rect().contains(lever->rect()));
+            }
+        }
+        m.DACBox0->setCurrentIndex(4); // ±5V: bipolar, 5 V span
+        emit m.DACBox0->activated(4);
+        QCOMPARE(m.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        QVERIFY(Of(m.DACDip0)->child(0)->state().checked);
+        QVERIFY(!Of(m.DACDip0)->child(1)->state().checked);
+
+        const std::pair<TBoardHighlight *, const char *> circles[] = {
+            {m.ChannelHighlight, "Channels"}, {m.ClampHighlight, "Buffer Tristate"},
+            {m.CalibrationHighlight0, "Calibration"}, {m.CalibrationHighlight1, "Calibration"}, {m.DACHighlight, "DAC Range"}};
+        for (const auto &[h, name] : circles) {
+            QAccessibleInterface *c = Of(h);
+            QCOMPARE(c->text(QAccessible::Name), QLatin1String(name));
+            QCOMPARE(c->role(), QAccessible::Button);
+            QVERIFY(Actions(c)->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        }
+    }
+
+    // Windows, texts, lists and readouts carry names a screen reader reads.
+    void windowsAndTextsNamed()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        for (const TShownMainForm::TPopupCase &c : f.popups()) {
+            QVERIFY(f.open(c.h));
+            QAccessibleInterface *popup = Of(c.h->Popup());
+            QCOMPARE(popup->role(), QAccessible::Dialog);
+            QCOMPARE(popup->text(QAccessible::Name), c.h->CaptionText());
+            QCOMPARE(Of(c.h->Popup()->StatusMemo)->text(QAccessible::Name), QStringLiteral("About ") + c.h->CaptionText());
+            c.h->Popup()->close();
+        }
+        const std::pair<QComboBox *, const char *> lists[] = {
+            {m.ChannelBox, "Channel"}, {m.BufferBox, "Buffer"}, {m.DACBox0, "DAC 0 range"}, {m.DACBox1, "DAC 1 range"}};
+        for (const auto &[box, name] : lists)
+            QCOMPARE(Of(box)->text(QAccessible::Name), QLatin1String(name));
+        // A readout is its number, labelled by its caption.
+        for (auto [readout, caption] : {std::pair{m.ReadCount, m.Label9}, std::pair{m.ReadVolt, m.Label11}}) {
+            readout->setText(QStringLiteral("127"));
+            QCOMPARE(Of(readout)->text(QAccessible::Name), QStringLiteral("127"));
+            const auto labels = Of(readout)->relations(QAccessible::Label);
+            QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const auto &r) { return r.first->object() == caption; }));
+        }
+        QCOMPARE(m.Label9->text(), QStringLiteral("COUNTS"));
+        QCOMPARE(Of(m.Image1)->text(QAccessible::Name), QStringLiteral("Trimmer pots"));
+        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->TechForm(); }, Patience));
+        QCOMPARE(Of(m.SetSup->HelpForm()->HelpRich)->text(QAccessible::Name), QStringLiteral("How to use this program"));
+        QCOMPARE(Of(m.SetSup->TechForm()->Memo)->text(QAccessible::Name), QStringLiteral("Technical Support"));
+    }
+
+    // An accessible action changes the options exactly as a click does.
+    void actionDoesWhatAClickDoes()
+    {
+        QString clicked, acted;
+        {
+            TShownMainForm f;
+            QTest::mouseClick(f.form.CH5, Qt::LeftButton);
+            QTest::mouseClick(f.form.CH3, Qt::LeftButton);
+            QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton); // right -> open
+            clicked = Options(f.form);
+            QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton); // open -> left
+            clicked += u'|' + Options(f.form);
+        }
+        {
+            TShownMainForm f;
+            Actions(Of(f.form.CH5))->doAction(QAccessibleActionInterface::toggleAction());
+            Actions(Of(f.form.CH3))->doAction(QAccessibleActionInterface::toggleAction());
+            QAccessibleInterface *buffer = Of(f.form.BufferJumper);
+            Actions(buffer->child(TThreeJumper::jsOpen))->doAction(QAccessibleActionInterface::pressAction());
+            acted = Options(f.form);
+            Actions(buffer->child(TThreeJumper::jsLeft))->doAction(QAccessibleActionInterface::pressAction());
+            acted += u'|' + Options(f.form);
+        }
+        QCOMPARE(acted, clicked);
+        QCOMPARE(acted, QStringLiteral("00010000 CH3 0 Standard|00010000 CH3 1 Software Tristated"));
+
+        // A circle's press opens its popup and keeps it open.
+        TShownMainForm f;
+        Actions(Of(f.form.DACHighlight))->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(f.form.DACHighlight->Popup() && f.form.DACHighlight->Popup()->isVisible());
+        QVERIFY(f.form.DACHighlight->Pinned());
+        QTest::mouseMove(f.form.ChannelHighlight->parentWidget(), QPoint(1, 1));
+        QVERIFY(f.form.DACHighlight->Popup()->isVisible());
+    }
+
+    // The trend describes its target and latest reading.
+    void trendDescribed()
+    {
+        TShownMainForm f;
+        f.form.TrendView->Reset(0.62, CardIO::TVariant::BipolarRaw);
+        QCOMPARE(f.form.TrendView->accessibleDescription(), QStringLiteral("Target 0.620 V"));
+        f.form.TrendView->Add(0.618, 1279);
+        QCOMPARE(f.form.TrendView->accessibleDescription(), QStringLiteral("Target 0.620 V, latest reading 0.618 V"));
+        QCOMPARE(Of(f.form.TrendView)->text(QAccessible::Name), QStringLiteral("Trend of the readings"));
+    }
+
+    // The keyboard alone: into the drawn controls in order, Space and the
+    // arrows change them, the open position is reached, Escape goes back.
+    void keyboardReachesTheDrawnControls()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        QVERIFY(OpenActive(f, m.ChannelHighlight));
+        m.CH0->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), m.CH0);
+        const std::array<QWidget *, 8> jumpers{m.CH0, m.CH1, m.CH2, m.CH3, m.CH4, m.CH5, m.CH6, m.CH7};
+        for (size_t k = 1; k < jumpers.size(); ++k)
+            QCOMPARE(After(Qt::Key_Tab), jumpers[k]);
+        QWidget *list = After(Qt::Key_Tab);
+        QVERIFY(list == m.ChannelBox || list == static_cast<QWidget *>(m.ChannelBox->lineEdit()));
+        m.CH2->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(m.CH2, Qt::Key_Space);
+        QCOMPARE(m.ChannelBox->currentText(), QStringLiteral("CH2"));
+        QVERIFY(m.CH2->Closed());
+
+        QVERIFY(OpenActive(f, m.ClampHighlight));
+        m.BufferJumper->setFocus(Qt::TabFocusReason);
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsRight);
+        QTest::keyClick(m.BufferJumper, Qt::Key_Right);
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsOpen);
+        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Standard"));
+        QTest::keyClick(m.BufferJumper, Qt::Key_Right);
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Software Tristated"));
+        QTest::keyClick(m.BufferJumper, Qt::Key_Left);
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsOpen);
+        QTest::keyClick(m.BufferJumper, Qt::Key_Space);
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+
+        // Escape closes the popup, unpinned, and the main window has the keys.
+        TPopupForm *popup = m.ClampHighlight->Popup();
+        m.ClampHighlight->PinPopup();
+        QTest::keyClick(m.BufferBox, Qt::Key_Escape);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(!m.ClampHighlight->Lit());
+        QVERIFY(QTest::qWaitFor([&] { return m.isActiveWindow(); }));
+
+        // A circle takes the focus and opens its popup, pinned, on Space.
+        m.DACHighlight->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(m.DACHighlight, Qt::Key_Space);
+        QVERIFY(m.DACHighlight->Popup() && m.DACHighlight->Popup()->isVisible() && m.DACHighlight->Pinned());
+    }
+
+    // Escape in the record window goes back to the main window and leaves
+    // the record open.
+    void escapeLeavesTheRecordForTheMainWindow()
+    {
+        TShownMainForm f;
+        TCalibrationRecord record;
+        TReportWindow report(&f.form, record);
+        report.show();
+        report.activateWindow();
+        QVERIFY(QTest::qWaitFor([&] { return report.isActiveWindow(); }));
+        QTest::keyClick(report.OperatorEdit, Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([&] { return f.form.isActiveWindow(); }));
+        QVERIFY(report.isVisible());
+    }
+
+    // The focus starts on Begin Calibration each time its popup opens.
+    void focusStartsOnBeginCalibration()
+    {
+        TShownMainForm f;
+        TBoardHighlight *h = f.form.CalibrationHighlight0;
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(f.open(h));
+            QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == f.form.CalibButton; }),
+                     qPrintable(QStringLiteral("round %1").arg(round)));
+            h->Popup()->DoneButton->setFocus();
+            h->Popup()->close();
+        }
+    }
+
+    // Next, Prev and Quit answer Alt and their first letter, which no menu
+    // takes for its own.
+    void wizardButtonsHaveFreeMnemonics()
+    {
+        TShownMainForm f;
+        QSet<QChar> taken;
+        for (QAction *menu : f.form.menuBar()->actions()) {
+            const qsizetype amp = menu->text().indexOf(u'&');
+            if (amp >= 0 && amp + 1 < menu->text().size())
+                taken.insert(menu->text().at(amp + 1).toUpper());
+        }
+        QVERIFY2(taken.size() >= 3, "the menus have their mnemonics");
+        for (auto [button, key] : {std::pair{f.form.Next, Qt::Key_N}, std::pair{f.form.Prev, Qt::Key_P}, std::pair{f.form.Quit, Qt::Key_Q}}) {
+            QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | key));
+            QVERIFY(!taken.contains(QChar(key)));
+        }
+        QCOMPARE(f.form.Next->text(), QStringLiteral("Next")); // the caption as it was
+    }
+
+    // The focus frame lies outside the drawn control: its own pixels stay.
+    void focusFrameKeepsTheControlsPixels()
+    {
+        TShownMainForm f;
+        QVERIFY(OpenActive(f, f.form.ChannelHighlight));
+        TTwoJumper *j = f.form.CH4;
+        QWidget *panel = j->parentWidget();
+        const QRect around = j->geometry().adjusted(-2, -2, 2, 2);
+        const QImage before = panel->grab(around).toImage();
+        j->setFocus(Qt::TabFocusReason);
+        QVERIFY(j->hasFocus());
+        QImage after;
+        QVERIFY(QTest::qWaitFor([&] {
+            after = panel->grab(around).toImage();
+            return after != before;
+        }));
+        const QRect inner(2, 2, j->width(), j->height());
+        QCOMPARE(after.copy(inner), before.copy(inner));
+        j->clearFocus();
+        QVERIFY(QTest::qWaitFor([&] { return panel->grab(around).toImage() == before; }));
+    }
+};
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
