@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+# Reads Setup's accessibility tree over the desktop's AT-SPI bus, as a screen
+# reader reads it, and works it as a screen reader's user would:
+#   atspi_check.py APPLICATION-NAME
+# Each circle is pressed through its action, which opens and pins its popup;
+# then no interactive object may be nameless; a jumper changed through its
+# action must show in the jumper and in the list beside it. Exits 1 with the
+# reasons when anything is wrong.
+import sys
+import time
+
+import pyatspi
+
+INTERACTIVE = {
+    pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_COMBO_BOX,
+    pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_SLIDER,
+    pyatspi.ROLE_PAGE_TAB, pyatspi.ROLE_DIALOG,
+}
+PATIENCE = 20.0  # seconds: a loaded machine may be slow, never this slow
+
+
+def wait_for(condition, what):
+    deadline = time.monotonic() + PATIENCE
+    while time.monotonic() < deadline:
+        result = condition()
+        if result:
+            return result
+        time.sleep(0.05)
+    sys.exit(f"timed out waiting for {what}")
+
+
+def application(name):
+    def found():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == name and app.childCount > 0:
+                return app
+        return None
+    return wait_for(found, f"the application {name} on the accessibility bus")
+
+
+def walk(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from walk(child)
+
+
+def find(app, role, name):
+    for node in walk(app):
+        if node.getRole() == role and node.name == name:
+            return node
+    return None
+
+
+def do(node, action):
+    actions = node.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    if action not in names:
+        sys.exit(f"{node.getRoleName()} '{node.name}' offers {names}, not {action}")
+    actions.doAction(names.index(action))
+
+
+def checked(node):
+    return node.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def editable_text(node):
+    for child in node:
+        if child is not None and child.getRole() == pyatspi.ROLE_TEXT:
+            text = child.queryText()
+            return text.getText(0, text.characterCount)
+    return None
+
+
+def is_editable_text(node):
+    return node.getRole() == pyatspi.ROLE_TEXT and node.getState().contains(pyatspi.STATE_EDITABLE)
+
+
+def main():
+    app = application(sys.argv[1])
+    faults = []
+
+    # Every circle opens its popup, a dialog named by its title.
+    circles = [n for n in walk(app) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.parent is not None
+               and n.name in ("Channels", "Buffer Tristate", "Calibration", "DAC Range")]
+    if len(circles) != 5:
+        faults.append(f"{len(circles)} circles found, not 5")
+    for circle in circles:
+        do(circle, "Press")
+        wait_for(lambda: find(app, pyatspi.ROLE_DIALOG, circle.name), f"the {circle.name} popup")
+
+    # No interactive object without a name; text fields are named by
+    # themselves or by the list they belong to.
+    for node in walk(app):
+        role = node.getRole()
+        if role not in INTERACTIVE and not is_editable_text(node):
+            continue
+        if node.name:
+            continue
+        if is_editable_text(node) and node.parent is not None and node.parent.getRole() == pyatspi.ROLE_COMBO_BOX \
+                and node.parent.name:
+            continue
+        path = []
+        up = node
+        while up is not None and up.getRole() != pyatspi.ROLE_APPLICATION:
+            path.append(f"{up.getRoleName()} '{up.name}'")
+            up = up.parent
+        faults.append("unnamed: " + " < ".join(path))
+
+    # A channel jumper toggled by assistive technology: the jumper is fitted
+    # and the channel list shows its channel.
+    jumper = find(app, pyatspi.ROLE_CHECK_BOX, "CH3")
+    channels = find(app, pyatspi.ROLE_COMBO_BOX, "Channel")
+    if jumper is None or channels is None:
+        faults.append("no CH3 jumper or Channel list")
+    else:
+        do(jumper, "Toggle")
+        wait_for(lambda: checked(jumper), "CH3 fitted")
+        wait_for(lambda: editable_text(channels) == "CH3", "the Channel list showing CH3")
+
+    # The buffer jumper's open position, reached through its action.
+    opened = find(app, pyatspi.ROLE_RADIO_BUTTON, "Open")
+    standard = find(app, pyatspi.ROLE_RADIO_BUTTON, "BEN: Standard")
+    if opened is None or standard is None:
+        faults.append("no buffer jumper positions")
+    else:
+        do(opened, "Press")
+        wait_for(lambda: checked(opened) and not checked(standard), "the buffer jumper open")
+
+    if faults:
+        print("\n".join(faults))
+        sys.exit(1)
+    print("AT-SPI: every interactive object named; a jumper changed through its action")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,238 @@
+// Setup with the keyboard alone, on a real X server under a real window
+// manager, with the accessibility bridge on a real AT-SPI bus: key presses
+// come through XTEST (xdotool), as a user's keyboard sends them, and the
+// changes that assistive technology must hear of reach it as events.
+#include "Board.h"
+#include "Jumpers.h"
+#include "Support.h"
+#include "TrendChart.h"
+#include "LayoutStyle.h"
+#include "LLTRVWDM.h"
+#include "ReportWindow.h"
+#include "ShownMainForm.h"
+#include "Wait.h"
+#include "template.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// Presses keys as a user's keyboard does, into whatever has the focus.
+void Keys(const QString &keys)
+{
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
+// Presses Tab until `target` has the focus, at most `limit` times.
+bool TabTo(QWidget *target, int limit = 12)
+{
+    for (int i = 0; i < limit && QApplication::focusWidget() != target; ++i) {
+        QWidget *before = QApplication::focusWidget();
+        Keys(QStringLiteral("Tab"));
+        if (!QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, Patience))
+            return false;
+    }
+    return QApplication::focusWidget() == target;
+}
+
+bool ActiveWith(QWidget *window)
+{
+    return QTest::qWaitFor([&] { return window->isActiveWindow(); }, Patience);
+}
+
+// Records the accessibility events raised while it lives.
+class TEventLog {
+public:
+    TEventLog()
+    {
+        FEvents.clear();
+        FPrevious = QAccessible::installUpdateHandler(&TEventLog::Handler);
+    }
+    ~TEventLog() { QAccessible::installUpdateHandler(FPrevious); }
+    static bool Seen(QAccessible::Event type, QObject *object, bool checkedChange = false)
+    {
+        return std::any_of(FEvents.begin(), FEvents.end(), [&](const TEvent &e) {
+            return e.type == type && e.object == object && (!checkedChange || e.changed.checked);
+        });
+    }
+
+private:
+    struct TEvent {
+        QAccessible::Event type;
+        QObject *object;
+        QAccessible::State changed;
+    };
+    static void Handler(QAccessibleEvent *event)
+    {
+        QAccessible::State changed;
+        if (event->type() == QAccessible::StateChanged)
+            changed = static_cast<QAccessibleStateChangeEvent *>(event)->changedStates();
+        FEvents.append({event->type(), event->object(), changed});
+    }
+    static inline QList<TEvent> FEvents;
+    QAccessible::UpdateHandler FPrevious;
+};
+
+} // namespace
+
+class TestKeyboard : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        UseLayoutLook();
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        QApplication::setQuitOnLastWindowClosed(false);
+        // As QApplication::exec() does, which a test does not run.
+        QAccessible::setRootObject(qApp);
+        QVERIFY2(QTest::qWaitFor([] { return QAccessible::isActive(); }, Patience), "the accessibility bridge is off: no AT-SPI bus?");
+    }
+
+    void init() { QCursor::setPos(0, 0); }
+
+    // Changes of the drawn controls, readouts and trend reach assistive
+    // technology as events.
+    void changesAreAnnounced()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        TEventLog log;
+        m.ChannelBox->setCurrentIndex(6);
+        emit m.ChannelBox->activated(6);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.CH5, true));
+        m.DACBox1->setCurrentIndex(2);
+        emit m.DACBox1->activated(2);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.DACDip1, true));
+        QTest::mouseClick(m.BufferJumper, Qt::LeftButton);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.BufferJumper, true));
+        m.ReadCount->setText(QStringLiteral("2047"));
+        QVERIFY(TEventLog::Seen(QAccessible::NameChanged, m.ReadCount));
+        m.TrendView->setAccessibleDescription(QString());
+        m.TrendView->Reset(0.62, CardIO::TVariant::BipolarRaw);
+        QVERIFY(TEventLog::Seen(QAccessible::DescriptionChanged, m.TrendView));
+    }
+
+    // From the main window into a popup and its drawn controls and back,
+    // with no mouse at all.
+    void popupsByKeyboard()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        // The help window's Start (Enter) opens the first popup; Escape
+        // closes it and the main window has the keys again.
+        QVERIFY(ActiveWith(m.SetSup->HelpForm()));
+        Keys(QStringLiteral("Return"));
+        QVERIFY(QTest::qWaitFor([&] { return m.ChannelHighlight->Popup() && ActiveWith(m.ChannelHighlight->Popup()); }, Patience));
+        TPopupForm *channels = m.ChannelHighlight->Popup();
+        QVERIFY(m.ChannelHighlight->Pinned());
+        // Back from the list to the last jumper, which Space fits.
+        QVERIFY(QTest::qWaitFor([&] { return channels->isAncestorOf(QApplication::focusWidget()); }, Patience));
+        Keys(QStringLiteral("shift+Tab"));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CH7; }, Patience));
+        Keys(QStringLiteral("space"));
+        QVERIFY(QTest::qWaitFor([&] { return m.CH7->Closed() && m.ChannelBox->currentText() == QStringLiteral("CH7"); }, Patience));
+        Keys(QStringLiteral("Escape"));
+        QVERIFY(QTest::qWaitFor([&] { return !channels->isVisible() && !m.ChannelHighlight->Lit(); }, Patience));
+        QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
+
+        // A circle reached by Tab opens on Space; the buffer jumper's open
+        // position is reached with an arrow key.
+        QVERIFY(TabTo(m.ClampHighlight));
+        Keys(QStringLiteral("space"));
+        QVERIFY(QTest::qWaitFor([&] { return m.ClampHighlight->Popup() && ActiveWith(m.ClampHighlight->Popup()); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.BufferBox || m.BufferBox->isAncestorOf(QApplication::focusWidget()); }, Patience));
+        Keys(QStringLiteral("shift+Tab"));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.BufferJumper; }, Patience));
+        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsRight);
+        Keys(QStringLiteral("Right"));
+        QVERIFY(QTest::qWaitFor([&] { return m.BufferJumper->JumperState() == TThreeJumper::jsOpen; }, Patience));
+        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Standard"));
+        Keys(QStringLiteral("Escape"));
+        QVERIFY(QTest::qWaitFor([&] { return !m.ClampHighlight->Popup()->isVisible() && m.isActiveWindow(); }, Patience));
+    }
+
+    // The calibration by keyboard: Begin Calibration has the focus when
+    // its popup opens; Escape leaves the record for the main window, where
+    // Alt+N, Alt+P and Alt+Q work the wizard.
+    void wizardByKeyboard()
+    {
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
+        // Escape in the help window opens the first popup, as Start does;
+        // Escape there returns to the main window.
+        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        QVERIFY(ActiveWith(m.SetSup->HelpForm()));
+        Keys(QStringLiteral("Escape"));
+        QVERIFY(QTest::qWaitFor([&] { return m.ChannelHighlight->Popup() && ActiveWith(m.ChannelHighlight->Popup()); }, Patience));
+        Keys(QStringLiteral("Escape"));
+        QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
+        QVERIFY(TabTo(m.CalibrationHighlight0));
+        Keys(QStringLiteral("space"));
+        TPopupForm *popup = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (popup = m.CalibrationHighlight0->Popup()) && ActiveWith(popup); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CalibButton; }, Patience));
+
+        // The wizard runs inside the key's handler: the user is played from
+        // a timer, one stage at a time, each on a condition.
+        int stage = 0;
+        QString failure;
+        QElapsedTimer clock, escaped;
+        clock.start();
+        escaped.start();
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (clock.elapsed() > 6 * Patience) {
+                failure = QStringLiteral("stuck at stage %1 (step %2)").arg(stage).arg(MainUnit.CalibStep);
+                m.QuitClick();
+                user.stop();
+                return;
+            }
+            switch (stage) {
+            case 0: // the wizard is up; the record or the popup may have the keys
+                if (!m.InstPanel->isVisible() || MainUnit.CalibStep != 1 || !m.ReportWindow || !m.ReportWindow->isVisible())
+                    return;
+                if (!m.isActiveWindow()) {
+                    if (QApplication::activeWindow() && escaped.elapsed() > 500) {
+                        Keys(QStringLiteral("Escape"));
+                        escaped.restart();
+                    }
+                    return;
+                }
+                Keys(QStringLiteral("alt+n"));
+                stage = 1;
+                return;
+            case 1:
+                if (MainUnit.CalibStep == 2) {
+                    Keys(QStringLiteral("alt+p"));
+                    stage = 2;
+                }
+                return;
+            case 2:
+                if (MainUnit.CalibStep == 1) {
+                    Keys(QStringLiteral("alt+q"));
+                    stage = 3;
+                }
+                return;
+            default:
+                return;
+            }
+        });
+        user.start(50);
+        Keys(QStringLiteral("space")); // Begin Calibration
+        QVERIFY2(QTest::qWaitFor([&] { return stage == 3 && !m.InstPanel->isVisible(); }, 8 * Patience) && failure.isEmpty(),
+                 qPrintable(failure.isEmpty() ? QStringLiteral("stage %1, step %2").arg(stage).arg(MainUnit.CalibStep) : failure));
+        QVERIFY(m.ReportWindow->isVisible()); // the record stays
+    }
+};
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
