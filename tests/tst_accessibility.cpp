@@ -4,6 +4,8 @@
 // change announced; the keyboard reaching every control.
 #include "LayoutStyle.h"
 #include "ReportWindow.h"
+#include "RunWizard.h"
+#include "CalibrationSteps.h"
 #include "Jumpers.h"
 #include "Support.h"
 #include "TrendChart.h"
@@ -283,6 +285,23 @@ private slots:
         QTest::keyClick(report.OperatorEdit, Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return f.form.isActiveWindow(); }));
         QVERIFY(report.isVisible());
+    }
+
+    // During the calibration the pots picture names the pot marked.
+    void potsPictureNamesThePotMarked()
+    {
+        TShownMainForm f;
+        QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
+        QString described;
+        const bool ended = RunWizard(f.form, [&] {
+            if (!f.form.PotMark->isVisible())
+                return;
+            described = f.form.Image1->accessibleDescription();
+            f.form.QuitClick();
+        });
+        QVERIFY(ended);
+        const int pot = CalibrationSteps::MeasureStep(1, MainUnit.DACRange)->Pot;
+        QCOMPARE(described, QStringLiteral("RP%1 marked").arg(pot));
     }
 
     // The focus starts on Begin Calibration each time its popup opens.
