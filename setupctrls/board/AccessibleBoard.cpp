@@ -1,15 +1,18 @@
 #include "AccessibleBoard.h"
 
+#include "AccessibleControls.h"
 #include "BoardHighlight.h"
 #include "PopupForm.h"
 
-#include <QAccessibleWidget>
 
 namespace {
 
-class TAccessibleHighlight : public QAccessibleWidget {
+class TAccessibleHighlight : public TAccessibleClickable {
 public:
-    explicit TAccessibleHighlight(TBoardHighlight *highlight) : QAccessibleWidget(highlight, QAccessible::Button) {}
+    explicit TAccessibleHighlight(TBoardHighlight *highlight)
+        : TAccessibleClickable(highlight, QAccessible::Button, pressAction())
+    {
+    }
 
     QString text(QAccessible::Text t) const override
     {
@@ -23,18 +26,9 @@ public:
         s.hasPopup = true;
         return s;
     }
-    QStringList actionNames() const override { return QStringList{pressAction()} << QAccessibleWidget::actionNames(); }
-    void doAction(const QString &action) override
-    {
-        if (action == pressAction())
-            Highlight()->OpenAndPin();
-        else
-            QAccessibleWidget::doAction(action);
-    }
-    QStringList keyBindingsForAction(const QString &action) const override
-    {
-        return action == pressAction() ? QStringList{QStringLiteral("Space")} : QStringList{};
-    }
+
+protected:
+    void Act() override { Highlight()->OpenAndPin(); }
 
 private:
     TBoardHighlight *Highlight() const { return static_cast<TBoardHighlight *>(widget()); }

@@ -10,9 +10,12 @@
 namespace {
 
 // A two-pin jumper: a check box whose toggle is a click.
-class TAccessibleTwoJumper : public QAccessibleWidget {
+class TAccessibleTwoJumper : public TAccessibleClickable {
 public:
-    explicit TAccessibleTwoJumper(TTwoJumper *jumper) : QAccessibleWidget(jumper, QAccessible::CheckBox) {}
+    explicit TAccessibleTwoJumper(TTwoJumper *jumper)
+        : TAccessibleClickable(jumper, QAccessible::CheckBox, toggleAction())
+    {
+    }
 
     QAccessible::State state() const override
     {
@@ -21,18 +24,9 @@ public:
         s.checked = Jumper()->Closed();
         return s;
     }
-    QStringList actionNames() const override { return QStringList{toggleAction()} << QAccessibleWidget::actionNames(); }
-    void doAction(const QString &action) override
-    {
-        if (action == toggleAction() || action == pressAction())
-            Jumper()->PerformClick();
-        else
-            QAccessibleWidget::doAction(action);
-    }
-    QStringList keyBindingsForAction(const QString &action) const override
-    {
-        return action == toggleAction() ? QStringList{QStringLiteral("Space")} : QStringList{};
-    }
+
+protected:
+    void Act() override { Jumper()->PerformClick(); }
 
 private:
     TTwoJumper *Jumper() const { return static_cast<TTwoJumper *>(widget()); }
@@ -187,6 +181,24 @@ QAccessibleInterface *ControlFactory(const QString &className, QObject *object)
 }
 
 } // namespace
+
+QStringList TAccessibleClickable::actionNames() const
+{
+    return QStringList{FAction} << QAccessibleWidget::actionNames();
+}
+
+void TAccessibleClickable::doAction(const QString &action)
+{
+    if (action == FAction)
+        Act();
+    else
+        QAccessibleWidget::doAction(action);
+}
+
+QStringList TAccessibleClickable::keyBindingsForAction(const QString &action) const
+{
+    return action == FAction ? QStringList{QStringLiteral("Space")} : QStringList{};
+}
 
 void InstallControlAccessibility()
 {

@@ -7,6 +7,8 @@
 // name the layout gives the control.
 #pragma once
 
+#include <QAccessibleWidget>
+
 class QWidget;
 
 // Registers the interfaces with Qt; done once, by the first drawn control.
@@ -15,3 +17,23 @@ void InstallControlAccessibility();
 // Tells assistive technology that `control`'s checked state changed: the
 // control's own, and each of its parts'.
 void AnnounceStateChange(QWidget *control);
+
+// A drawn control with one action, bound to Space, that does what a click
+// on it does.
+class TAccessibleClickable : public QAccessibleWidget {
+public:
+    TAccessibleClickable(QWidget *control, QAccessible::Role role, const QString &action)
+        : QAccessibleWidget(control, role), FAction(action)
+    {
+    }
+    QStringList actionNames() const override;
+    void doAction(const QString &action) override;
+    QStringList keyBindingsForAction(const QString &action) const override;
+
+protected:
+    // What the action does.
+    virtual void Act() = 0;
+
+private:
+    QString FAction;
+};
