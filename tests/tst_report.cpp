@@ -251,7 +251,9 @@ private slots:
         const bool ended = RunWizard(form, [&] {
             TReportWindow *r = form.ReportWindow;
             // Step 9 reads nothing; the other steps move on after a reading.
-            if (!r || !r->isVisible() || (MainUnit.CalibStep < 9 && card.conversions() < after + 10))
+            // Past step 9 the wizard is ending: nothing more to see.
+            if (!r || !r->isVisible() || MainUnit.CalibStep > 9
+                || (MainUnit.CalibStep < 9 && card.conversions() < after + 10))
                 return;
             after = card.conversions();
             named = form.CardLabel->text();
