@@ -5,6 +5,7 @@
 #include "BoardImage.h"
 #include "ClientArea.h"
 #include "FrameWatch.h"
+#include "WindowManager.h"
 #include "ExactClass.h"
 #include "RadioPanel.h"
 
@@ -29,23 +30,6 @@ constexpr int ButtonWidth = 58;
 constexpr int ButtonHeight = 25;
 constexpr int StatusHeight = 19;
 
-// Window managers such as openbox give a utility window (Qt::Tool)
-// minimise and maximise buttons whatever its Motif hints ask, and minimising
-// it iconifies the main window with it. Listed first as a toolbar, the
-// window has neither; managers that do not know the type still read it as
-// a utility window. Qt's xcb platform reads the type list from this window
-// property when the flags are applied, so they are applied once more.
-void AskForToolbarType(QWidget *window)
-{
-    constexpr int Toolbar = 0x08;
-    window->winId(); // creates the native window
-    QWindow *handle = window->windowHandle();
-    handle->setProperty("_q_xcb_wm_window_type", Toolbar);
-    const Qt::WindowFlags flags = handle->flags();
-    handle->setFlags(flags | Qt::WindowContextHelpButtonHint);
-    handle->setFlags(flags);
-}
-
 } // namespace
 
 TPopupForm::TPopupForm(TBoardHighlight *owner)
@@ -68,7 +52,6 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
         FFirstClient = QSize(NoPanelWidth, NoPanelHeight) - QSize(FFrame.left() + FFrame.right(), FFrame.top() + FFrame.bottom());
     }
     setWindowTitle(owner->CaptionText());
-    AskForToolbarType(this);
     ApplySizeRule();
     FTag = int(owner->HighlightType());
 
@@ -85,6 +68,7 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     if (board && board->parentWidget())
         FPlace = board->parentWidget()->mapToGlobal(FPlace);
     Place();
+    AskForNoMaximise(this); // after the first move, which then places the frame's corner
 
     FLayout.SetLayoutSize(size());
     const int CW = width(), CH = height();
@@ -128,20 +112,23 @@ void TPopupForm::ApplySizeRule()
 
 void TPopupForm::Place()
 {
-    setGeometry(QRect(FPlace + QPoint(FFrame.left(), FFrame.top()), size()));
-    HoldOnScreen();
-    FPlacedAt = geometry().topLeft();
+    FPlacedAt = HeldOnScreen(FPlace);
+    MoveFrameTo(this, FPlacedAt);
+}
+
+QPoint TPopupForm::HeldOnScreen(const QPoint &corner) const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return corner;
+    return HeldWithin(QRect(corner, size().grownBy(FFrame)), QRect(QPoint(0, 0), screen->size()));
 }
 
 void TPopupForm::HoldOnScreen()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect outer = geometry().marginsAdded(FFrame);
-    const QPoint p = HeldWithin(outer, QRect(QPoint(0, 0), screen->size()));
-    if (p != outer.topLeft())
-        setGeometry(QRect(p + QPoint(FFrame.left(), FFrame.top()), size()));
+    const QPoint p = HeldOnScreen(pos());
+    if (p != pos())
+        MoveFrameTo(this, p);
 }
 
 void TPopupForm::FrameChanged(const QMargins &frame)
@@ -160,7 +147,7 @@ void TPopupForm::FrameChanged(const QMargins &frame)
     FFrame = frame;
     if (size() == FRuledSize)
         ApplySizeRule();
-    if (geometry().topLeft() == FPlacedAt)
+    if (pos() == FPlacedAt)
         Place();
     else
         HoldOnScreen();

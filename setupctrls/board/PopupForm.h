@@ -74,6 +74,9 @@ private:
     void ApplySizeRule();
     // The window at FPlace, frame included, held on the screen.
     void Place();
+    // Where the outer corner goes from `corner` for the window, frame
+    // included, to lie on the screen.
+    QPoint HeldOnScreen(const QPoint &corner) const;
 
     TBoardHighlight *FHighlight;
     bool FCloseOnLeave = false;
@@ -86,5 +89,5 @@ private:
     QMargins FFrame;      // the frame assumed so far
     bool FFramed = false; // the window manager's frame has been seen
     QSize FRuledSize;     // the client size the size rule last gave
-    QPoint FPlacedAt;     // the client's position as placing last left it
+    QPoint FPlacedAt;     // the frame's corner as placing last left it
 };

@@ -5,6 +5,7 @@
 #include "ClientArea.h"
 #include "FrameWatch.h"
 #include "RtfReader.h"
+#include "WindowManager.h"
 
 #include <QApplication>
 #include <QHideEvent>
@@ -86,6 +87,7 @@ TSupportWindow::TSupportWindow(QWidget *owner, const QString &name, const QStrin
     setObjectName(name);
     setWindowTitle(caption);
     setModal(false);
+    AskForNoMaximise(this);
 }
 
 void TSupportWindow::ShowUp()

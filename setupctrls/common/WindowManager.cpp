@@ -1,0 +1,64 @@
+#include "WindowManager.h"
+
+#include <QGuiApplication>
+#include <QString>
+#include <QWidget>
+#include <QWindow>
+#include <memory>
+#include <xcb/xcb.h>
+
+namespace {
+
+xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The value of `property` of `window`, as bytes; empty when it has none.
+QByteArray Property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+{
+    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, window, property, type, 0, 1024);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &free);
+    if (!reply || reply->type != type)
+        return {};
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+} // namespace
+
+QString WindowManagerName()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return {};
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const QByteArray check = Property(connection, screen->root, Atom(connection, "_NET_SUPPORTING_WM_CHECK"),
+                                      XCB_ATOM_WINDOW);
+    if (check.size() < int(sizeof(xcb_window_t)))
+        return {};
+    xcb_window_t wm;
+    memcpy(&wm, check.constData(), sizeof wm);
+    return QString::fromUtf8(Property(connection, wm, Atom(connection, "_NET_WM_NAME"), Atom(connection, "UTF8_STRING")));
+}
+
+void AskForNoMaximise(QWidget *window)
+{
+    static const bool openbox = WindowManagerName() == QLatin1String("Openbox");
+    if (!openbox)
+        return;
+    constexpr int Toolbar = 0x08;
+    window->winId(); // creates the native window
+    QWindow *handle = window->windowHandle();
+    // Qt's xcb platform reads the type list from this window property
+    // whenever the flags are applied, so they are applied once more.
+    handle->setProperty("_q_xcb_wm_window_type", Toolbar);
+    const Qt::WindowFlags flags = handle->flags();
+    handle->setFlags(flags | Qt::WindowContextHelpButtonHint);
+    handle->setFlags(flags);
+}
