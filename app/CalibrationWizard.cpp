@@ -4,12 +4,13 @@
 #include "ClientArea.h"
 #include "LLTRVWDM.h"
 #include "MessageBox.h"
+#include "PopupForm.h"
 #include "ReportWindow.h"
 #include "TrendChart.h"
 #include "template.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QInputDialog>
 
 namespace {
 
@@ -19,6 +20,16 @@ constexpr uint32_t DeviceRZ4070A = 0x6D22;
 void ProcessPendingEvents()
 {
     QCoreApplication::processEvents();
+}
+
+// The highlights' popup windows on the screen now.
+QList<TPopupForm *> VisiblePopups()
+{
+    QList<TPopupForm *> popups;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *popup = qobject_cast<TPopupForm *>(w); popup && popup->isVisible())
+            popups << popup;
+    return popups;
 }
 
 } // namespace
@@ -239,14 +250,12 @@ bool TMainForm::ChooseCard()
     QStringList items;
     for (const TCardId &card : FCards)
         items << CardText(card);
-    bool chosen = false;
     // The last card listed is the one the wizard drives without a choice.
-    const QString item = QInputDialog::getItem(this, QStringLiteral("Calibration"),
-                                               QStringLiteral("Calibrate which card?"), items,
-                                               int(items.size()) - 1, false, &chosen);
-    if (!chosen || !items.contains(item))
+    const std::optional<int> chosen = AskForItem(this, QStringLiteral("Calibration"),
+                                                 QStringLiteral("Calibrate which card?"), items, int(items.size()) - 1);
+    if (!chosen)
         return false;
-    const TCardId &card = FCards[size_t(items.indexOf(item))];
+    const TCardId &card = FCards[size_t(*chosen)];
     MainUnit.BaseAddress = card.base;
     FCardModel = card.model;
     return true;
@@ -258,13 +267,23 @@ void TMainForm::ShowReport()
         ReportWindow = new TReportWindow(this, FRecord);
         connect(ReportWindow, &TReportWindow::CheckRequested, this, &TMainForm::StartCheck);
         // Right of the instruction panel and below the readout, which the
-        // technician watches while turning a pot.
-        ReportWindow->PlaceAt(QPoint(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)).x(),
-                                     OutputPanel->mapToGlobal(QPoint(0, OutputPanel->height() + 8)).y()));
+        // technician watches while turning a pot; clear of both and of the
+        // popups open, whose buttons come next.
+        QList<QRect> keepClear{ScreenRect(InstPanel), ScreenRect(OutputPanel)};
+        for (const TPopupForm *popup : VisiblePopups())
+            keepClear << OuterGeometry(popup);
+        ReportWindow->PlaceClearOf(QPoint(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)).x(),
+                                          OutputPanel->mapToGlobal(QPoint(0, OutputPanel->height() + 8)).y()),
+                                   keepClear);
     }
     ReportWindow->Refresh();
     ReportWindow->show();
     ReportWindow->raise();
+    // Popups stay on top of it where it reaches them: their buttons stay
+    // there to press.
+    for (TPopupForm *popup : VisiblePopups())
+        if (OuterGeometry(popup).intersects(OuterGeometry(ReportWindow)))
+            popup->raise();
     OfferChecks();
 }
 

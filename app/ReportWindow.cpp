@@ -121,16 +121,17 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     resize(NaturalSize);
 }
 
-void TReportWindow::PlaceAt(const QPoint &topLeft)
+void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &keepClear)
 {
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        // Room for a frame the window manager has not told yet.
-        const QRect area = screen->availableGeometry();
-        const QSize room(area.right() + 1 - topLeft.x() - 16, area.bottom() + 1 - topLeft.y() - 40);
-        resize(NaturalSize.boundedTo(room).expandedTo(SmallestSize));
-    }
-    move(topLeft);
-    HoldOnScreen();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The window manager has not framed the window yet: its frame is taken
+    // to be the owner's.
+    const QMargins frame = FrameMargins(parentWidget() ? parentWidget()->window() : this);
+    const QRect area = screen->availableGeometry();
+    resize(NaturalSize.boundedTo(area.size().shrunkBy(frame)).expandedTo(SmallestSize));
+    MoveFrameTo(this, ClearPlace(size().grownBy(frame), area, preferred, keepClear));
 }
 
 void TReportWindow::Refresh()

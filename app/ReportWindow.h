@@ -26,10 +26,11 @@ public:
 
     // Shows the record as it is now.
     void Refresh();
-    // Places the window's frame at `topLeft` and makes it as large as fits
-    // between there and the screen's free area's far corner (at most its
-    // natural size, at least a usable one); then holds it on the screen.
-    void PlaceAt(const QPoint &topLeft);
+    // Makes the window as large as the screen's free area holds (at most
+    // its natural size, at least a usable one) and places its frame at
+    // `preferred`, or else where it covers none of `keepClear` (screen
+    // rectangles the user must see or press), or else the least of them.
+    void PlaceClearOf(const QPoint &preferred, const QList<QRect> &keepClear);
     // Which check passes can be started now.
     void OfferChecks(bool asFound, bool asLeft);
     QString Text() const;

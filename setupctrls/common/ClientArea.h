@@ -6,6 +6,7 @@
 // manager's framing need not do.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QMargins>
 #include <QWindow>
@@ -47,6 +48,13 @@ inline QPoint HeldWithin(const QRect &outer, const QRect &area)
     return p;
 }
 
+// Where a window of outer size `outer` goes within `area`: at `preferred`
+// if that covers none of `keepClear`, else at the nearest place beside,
+// above or below those rectangles (`gap` pixels off) that covers none of
+// them, else where it covers the least of them.
+QPoint ClearPlace(const QSize &outer, const QRect &area, const QPoint &preferred, const QList<QRect> &keepClear,
+                  int gap = 8);
+
 // The window's outer rectangle on the screen, frame included.
 inline QRect OuterGeometry(const QWidget *window)
 {
@@ -63,4 +71,10 @@ inline void MoveFrameTo(QWidget *window, const QPoint &p)
         handle->setFramePosition(p);
     else
         window->move(p);
+}
+
+// A widget's rectangle on the screen.
+inline QRect ScreenRect(const QWidget *widget)
+{
+    return {widget->mapToGlobal(QPoint(0, 0)), widget->size()};
 }
