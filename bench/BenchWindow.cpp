@@ -1,5 +1,9 @@
 #include "BenchWindow.h"
 
+#include "ClientArea.h"
+#include "FrameWatch.h"
+
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDial>
@@ -82,6 +86,7 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     FScroll = new QScrollArea(this);
     FScroll->setFrameShape(QFrame::NoFrame);
     FScroll->setWidget(content);
+    content->installEventFilter(this);
     auto *window = new QVBoxLayout(this);
     window->setContentsMargins(0, 0, 0, 0);
     window->addWidget(FScroll);
@@ -202,18 +207,44 @@ void TBenchWindow::FitWithin(const QSize &room)
 
 void TBenchWindow::PlaceBesideSetup()
 {
+    FBesideSetup = true;
+    Place(true);
+    connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, [this] {
+        if (FBesideSetup && isVisible() && pos() == FPlacedAt)
+            Place(false);
+    });
+}
+
+void TBenchWindow::Place(bool firstTime)
+{
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize frame(8, 32); // room for the window manager's frame and caption
-    FitWithin(area.size() - frame);
+    // The frame as the window manager reports it; until it does, room for
+    // a usual one.
+    QMargins frame = FrameMargins(this);
+    if (frame.isNull())
+        frame = QMargins(4, 30, 4, 4);
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    FitWithin(area.size() - frameSize);
     // On top only where it fits below the board; on a smaller screen it
     // would cover Setup, so it is an ordinary window there.
-    const bool fits = width() + frame.width() <= area.width() && height() + frame.height() <= area.height() / 3;
-    setWindowFlag(Qt::WindowStaysOnTopHint, fits);
-    move(std::max(area.left(), area.right() + 1 - width() - frame.width()),
-         std::max(area.top(), area.bottom() + 1 - height() - frame.height()));
+    if (firstTime)
+        setWindowFlag(Qt::WindowStaysOnTopHint, width() + frameSize.width() <= area.width()
+                                                    && height() + frameSize.height() <= area.height() / 3);
+    FPlacedAt = QPoint(std::max(area.left(), area.right() + 1 - width() - frameSize.width()),
+                       std::max(area.top(), area.bottom() + 1 - height() - frameSize.height()));
+    MoveFrameTo(this, FPlacedAt);
+}
+
+bool TBenchWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The parts take the style's fonts and margins only when the window is
+    // made: the bench is sized again then.
+    if (watched == FScroll->widget() && event->type() == QEvent::LayoutRequest && FBesideSetup && pos() == FPlacedAt)
+        QMetaObject::invokeMethod(this, [this] { Place(false); }, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
 }
 
 CardState &TBenchWindow::State()

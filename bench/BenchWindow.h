@@ -39,10 +39,18 @@ public:
     // Setup runs maximised: where the screen has room below the board, the
     // bench stays on top there, in the bottom right corner, so that both
     // are usable at once; on a smaller screen it is an ordinary window,
-    // and on one smaller than the bench it scrolls.
+    // and on one smaller than the bench it scrolls. It is placed again by
+    // the frame the window manager reports, and when its parts take their
+    // final size, until the user moves it.
     void PlaceBesideSetup();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Sizes the window for the screen and puts its frame in the screen's
+    // bottom right corner; `firstTime` also decides whether it stays on top.
+    void Place(bool firstTime);
     // The window's fixed size: the whole bench, or as much as `room`
     // holds, with scroll bars for the rest.
     void FitWithin(const QSize &room);
@@ -65,4 +73,6 @@ private:
     QPushButton *FNewCard = nullptr;
     QTimer FTimer;
     QScrollArea *FScroll = nullptr;
+    bool FBesideSetup = false; // placed beside Setup and not moved since
+    QPoint FPlacedAt;          // the frame's corner as placing left it
 };
