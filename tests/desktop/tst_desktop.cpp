@@ -599,7 +599,11 @@ private slots:
         TBenchWindow bench(card.State());
         bench.PlaceBesideSetup();
         bench.show();
-        QVERIFY(QTest::qWaitFor([&] { return Framed(&bench); }, Patience));
+        // Settled in the screen's corner by the frame the window manager drew.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(QTest::qWaitFor([&] { return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight(); }, Patience),
+                 qPrintable(QStringLiteral("bench at %1,%2 %3x%4").arg(OuterGeometry(&bench).x()).arg(OuterGeometry(&bench).y())
+                                .arg(OuterGeometry(&bench).width()).arg(OuterGeometry(&bench).height())));
         // Never maximised over Setup: not offered, and a double-click on its
         // caption leaves it as it was.
         const QString allowed = AllowedActions(&bench);
