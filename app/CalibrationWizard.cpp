@@ -251,7 +251,10 @@ bool TMainForm::ChooseCard()
     for (const TCardId &card : FCards)
         items << CardText(card);
     // The last card listed is the one the wizard drives without a choice.
-    const std::optional<int> chosen = AskForItem(this, QStringLiteral("Calibration"),
+    // Asked from the active window (the Calibration popup, which stays on
+    // top), so that every window manager stacks the question above it.
+    QWidget *asking = QApplication::activeWindow() ? QApplication::activeWindow() : this;
+    const std::optional<int> chosen = AskForItem(asking, QStringLiteral("Calibration"),
                                                  QStringLiteral("Calibrate which card?"), items, int(items.size()) - 1);
     if (!chosen)
         return false;
@@ -267,14 +270,15 @@ void TMainForm::ShowReport()
         ReportWindow = new TReportWindow(this, FRecord);
         connect(ReportWindow, &TReportWindow::CheckRequested, this, &TMainForm::StartCheck);
         // Right of the instruction panel and below the readout, which the
-        // technician watches while turning a pot; clear of both and of the
-        // popups open, whose buttons come next.
-        QList<QRect> keepClear{ScreenRect(InstPanel), ScreenRect(OutputPanel)};
+        // technician watches while turning a pot; clear of the wizard's
+        // buttons and the readout, and if it can be, of the instructions
+        // and the popups open (which stay above it anyway).
+        QList<QRect> popups{ScreenRect(InstPanel)};
         for (const TPopupForm *popup : VisiblePopups())
-            keepClear << OuterGeometry(popup);
+            popups << OuterGeometry(popup);
         ReportWindow->PlaceClearOf(QPoint(InstPanel->mapToGlobal(QPoint(InstPanel->width() + 8, 0)).x(),
                                           OutputPanel->mapToGlobal(QPoint(0, OutputPanel->height() + 8)).y()),
-                                   keepClear);
+                                   {ScreenRect(Next), ScreenRect(Prev), ScreenRect(Quit), ScreenRect(OutputPanel)}, popups);
     }
     ReportWindow->Refresh();
     ReportWindow->show();

@@ -6,6 +6,7 @@
 #include "SafeSave.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QBuffer>
 #include <QClipboard>
 #include <QFileDialog>
@@ -121,7 +122,7 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     resize(NaturalSize);
 }
 
-void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &keepClear)
+void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -130,8 +131,13 @@ void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &ke
     // to be the owner's.
     const QMargins frame = FrameMargins(parentWidget() ? parentWidget()->window() : this);
     const QRect area = screen->availableGeometry();
-    resize(NaturalSize.boundedTo(area.size().shrunkBy(frame)).expandedTo(SmallestSize));
-    MoveFrameTo(this, ClearPlace(size().grownBy(frame), area, preferred, keepClear));
+    const QSize room(area.right() + 1 - preferred.x(), area.bottom() + 1 - preferred.y());
+    resize(NaturalSize.boundedTo(room.shrunkBy(frame)).expandedTo(SmallestSize).boundedTo(area.size().shrunkBy(frame)));
+    const QSize outer = size().grownBy(frame);
+    QPoint p = ClearPlace(outer, area, preferred, mustClear + ratherClear);
+    if (std::any_of(mustClear.begin(), mustClear.end(), [&](const QRect &r) { return r.intersects(QRect(p, outer)); }))
+        p = ClearPlace(outer, area, preferred, mustClear);
+    move(p);
 }
 
 void TReportWindow::Refresh()

@@ -26,11 +26,13 @@ public:
 
     // Shows the record as it is now.
     void Refresh();
-    // Makes the window as large as the screen's free area holds (at most
-    // its natural size, at least a usable one) and places its frame at
-    // `preferred`, or else where it covers none of `keepClear` (screen
-    // rectangles the user must see or press), or else the least of them.
-    void PlaceClearOf(const QPoint &preferred, const QList<QRect> &keepClear);
+    // Makes the window as large as fits between `preferred` and the far
+    // corner of the screen's free area (at most its natural size, at least
+    // a usable one) and places its frame at `preferred`, or else where it
+    // covers none of `mustClear` and `ratherClear` (screen rectangles the
+    // user must press or watch, and would rather see), or else none of
+    // `mustClear` and the least of `ratherClear`.
+    void PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear);
     // Which check passes can be started now.
     void OfferChecks(bool asFound, bool asLeft);
     QString Text() const;

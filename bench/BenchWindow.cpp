@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 
@@ -192,9 +193,10 @@ QString TBenchWindow::CardErrors() const
     return FErrors->text();
 }
 
-void TBenchWindow::FitWithin(const QSize &room)
+QSize TBenchWindow::FitWithin(const QSize &room)
 {
     const QSize whole = FScroll->widget()->sizeHint(); // the size its layout fixes
+    FFitted = whole;
     QSize size = whole.boundedTo(room);
     // A scroll bar takes room across the direction it scrolls.
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
@@ -203,19 +205,22 @@ void TBenchWindow::FitWithin(const QSize &room)
     if (size.height() < whole.height())
         size.setWidth(std::min(room.width(), size.width() + bar));
     setFixedSize(size);
+    return size;
 }
 
 void TBenchWindow::PlaceBesideSetup()
 {
     FBesideSetup = true;
-    Place(true);
+    Place();
+    // The frame changes as the window manager frames the window, not when
+    // the user moves it: each change places it again.
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, [this] {
-        if (FBesideSetup && isVisible() && pos() == FPlacedAt)
-            Place(false);
+        if (isVisible())
+            Place();
     });
 }
 
-void TBenchWindow::Place(bool firstTime)
+void TBenchWindow::Place()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -227,23 +232,42 @@ void TBenchWindow::Place(bool firstTime)
     if (frame.isNull())
         frame = QMargins(4, 30, 4, 4);
     const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
-    FitWithin(area.size() - frameSize);
-    // On top only where it fits below the board; on a smaller screen it
-    // would cover Setup, so it is an ordinary window there.
-    if (firstTime)
-        setWindowFlag(Qt::WindowStaysOnTopHint, width() + frameSize.width() <= area.width()
-                                                    && height() + frameSize.height() <= area.height() / 3);
-    FPlacedAt = QPoint(std::max(area.left(), area.right() + 1 - width() - frameSize.width()),
-                       std::max(area.top(), area.bottom() + 1 - height() - frameSize.height()));
-    MoveFrameTo(this, FPlacedAt);
+    // The size asked for: a shown window's own takes effect only when the
+    // window system confirms it.
+    const QSize size = FitWithin(area.size() - frameSize);
+    // A maximised Setup centres its board in the screen, below a title bar
+    // like this window's and its menu bar. On top only where the bench fits
+    // below that; elsewhere it would cover the board, so it is an ordinary
+    // window there.
+    constexpr int SetupMenuBar = 18, Board = 317;
+    const int boardBottom = area.top() + frame.top() + SetupMenuBar + (area.height() + Board) / 2;
+    const bool fits = size.width() + frameSize.width() <= area.width()
+                      && size.height() + frameSize.height() <= area.bottom() + 1 - boardBottom;
+    // A shown window is told through its native window, which changes the
+    // window manager's state for it without hiding it.
+    if (QWindow *handle = windowHandle(); handle && isVisible())
+        handle->setFlag(Qt::WindowStaysOnTopHint, fits);
+    else
+        setWindowFlag(Qt::WindowStaysOnTopHint, fits);
+    move(std::max(area.left(), area.right() + 1 - size.width() - frameSize.width()),
+         std::max(area.top(), area.bottom() + 1 - size.height() - frameSize.height()));
+}
+
+bool TBenchWindow::StaysOnTop() const
+{
+    const QWindow *handle = windowHandle();
+    return (handle ? handle->flags() : windowFlags()) & Qt::WindowStaysOnTopHint;
 }
 
 bool TBenchWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The parts take the style's fonts and margins only when the window is
     // made: the bench is sized again then.
-    if (watched == FScroll->widget() && event->type() == QEvent::LayoutRequest && FBesideSetup && pos() == FPlacedAt)
-        QMetaObject::invokeMethod(this, [this] { Place(false); }, Qt::QueuedConnection);
+    if (watched == FScroll->widget() && event->type() == QEvent::LayoutRequest && FBesideSetup)
+        QMetaObject::invokeMethod(this, [this] {
+            if (FScroll->widget()->size() != FFitted)
+                Place();
+        }, Qt::QueuedConnection);
     return QWidget::eventFilter(watched, event);
 }
 

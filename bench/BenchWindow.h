@@ -34,6 +34,8 @@ public:
     QString CardErrors() const;
     QPushButton *NewCardButton() const { return FNewCard; }
 
+    // Whether the bench stays on top of other windows (of Setup's).
+    bool StaysOnTop() const;
     // Takes what another bench or Setup changed, and refreshes the readouts.
     void Refresh();
     // Setup runs maximised: where the screen has room below the board, the
@@ -41,19 +43,19 @@ public:
     // are usable at once; on a smaller screen it is an ordinary window,
     // and on one smaller than the bench it scrolls. It is placed again by
     // the frame the window manager reports, and when its parts take their
-    // final size, until the user moves it.
+    // final size.
     void PlaceBesideSetup();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Sizes the window for the screen and puts its frame in the screen's
-    // bottom right corner; `firstTime` also decides whether it stays on top.
-    void Place(bool firstTime);
-    // The window's fixed size: the whole bench, or as much as `room`
-    // holds, with scroll bars for the rest.
-    void FitWithin(const QSize &room);
+    // Sizes the window for the screen, decides whether it stays on top and
+    // puts its frame in the screen's bottom right corner.
+    void Place();
+    // Fixes the window's size, and gives it: the whole bench, or as much as
+    // `room` holds, with scroll bars for the rest.
+    QSize FitWithin(const QSize &room);
     QWidget *potsPanel();
     QWidget *wiringPanel();
     QWidget *readoutPanel();
@@ -73,6 +75,6 @@ private:
     QPushButton *FNewCard = nullptr;
     QTimer FTimer;
     QScrollArea *FScroll = nullptr;
-    bool FBesideSetup = false; // placed beside Setup and not moved since
-    QPoint FPlacedAt;          // the frame's corner as placing left it
+    bool FBesideSetup = false; // placed beside Setup
+    QSize FFitted;             // the bench's size when the window was last fitted to it
 };

@@ -113,7 +113,7 @@ void TPopupForm::ApplySizeRule()
 void TPopupForm::Place()
 {
     FPlacedAt = HeldOnScreen(FPlace);
-    MoveFrameTo(this, FPlacedAt);
+    move(FPlacedAt);
 }
 
 QPoint TPopupForm::HeldOnScreen(const QPoint &corner) const
@@ -128,7 +128,7 @@ void TPopupForm::HoldOnScreen()
 {
     const QPoint p = HeldOnScreen(pos());
     if (p != pos())
-        MoveFrameTo(this, p);
+        move(p);
 }
 
 void TPopupForm::FrameChanged(const QMargins &frame)

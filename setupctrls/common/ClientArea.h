@@ -61,18 +61,6 @@ inline QRect OuterGeometry(const QWidget *window)
     return window->geometry().marginsAdded(FrameMargins(window));
 }
 
-// Puts the window's outer corner, frame included, at `p`. The window
-// manager is told that the position is the frame's (north-west gravity), so
-// the corner lands there whatever frame it draws, none included, and
-// whether or not it has framed the window yet.
-inline void MoveFrameTo(QWidget *window, const QPoint &p)
-{
-    if (QWindow *handle = window->windowHandle())
-        handle->setFramePosition(p);
-    else
-        window->move(p);
-}
-
 // A widget's rectangle on the screen.
 inline QRect ScreenRect(const QWidget *widget)
 {

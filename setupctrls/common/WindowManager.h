@@ -3,8 +3,8 @@
 // window's Motif hints, which Qt sets from its flags; openbox alone ignores
 // them for minimise and maximise (by design: it lets no hint remove a
 // button) and honours only the window type, offering neither to a toolbar.
-// Toolbars are what other managers must not get: GNOME's mutter draws them
-// no title bar and no close button.
+// Other managers must not get a toolbar: GNOME's mutter draws it no title
+// bar, KWin no close button.
 #pragma once
 
 #include <QString>

@@ -1,0 +1,321 @@
+// Where Setup's windows land on the desktops people run: openbox, GNOME's
+// mutter and KDE's KWin (the last two through XWayland, Setup started as a
+// user's session starts it). Popups' outer corners on the layout's rule;
+// the help centred on the main window; the record beside the instruction
+// panel, covering nothing the user must press; a real click on a pinned
+// popup's Done; the card question above every window; the bench whole.
+#include "BenchWindow.h"
+#include "Board.h"
+#include "ClientArea.h"
+#include "LayoutStyle.h"
+#include "LLTRVWDM.h"
+#include "Platform.h"
+#include "ReportWindow.h"
+#include "ShownMainForm.h"
+#include "WindowManager.h"
+#include "Support.h"
+#include "Wait.h"
+#include "template.h"
+
+#include <QInputDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace trvsim;
+
+namespace {
+
+QString XProp(const QStringList &args)
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), args);
+    return xprop.waitForFinished(5000) ? QString::fromLatin1(xprop.readAllStandardOutput()) : QString();
+}
+
+// The client windows from bottom to top, as the window manager stacks them.
+QList<WId> Stacking()
+{
+    QList<WId> ids;
+    const QString list = XProp({QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    for (const QString &word : list.split(QRegularExpression(QStringLiteral("[,=\\s]+")), Qt::SkipEmptyParts))
+        if (word.startsWith(QStringLiteral("0x")))
+            ids << word.toULongLong(nullptr, 16);
+    return ids;
+}
+
+bool Above(const QWidget *upper, const QWidget *lower)
+{
+    const QList<WId> order = Stacking();
+    const qsizetype u = order.indexOf(upper->winId()), l = order.indexOf(lower->winId());
+    return u >= 0 && l >= 0 && u > l;
+}
+
+bool IsKWin()
+{
+    return WindowManagerName() == QLatin1String("KWin");
+}
+
+// Setup maximised as the window manager framed it, the board centred in it.
+bool Settled(TMainForm &form)
+{
+    return QTest::qWaitFor([&] {
+        const QSize outer = OuterGeometry(&form).size();
+        return form.isMaximized() && !FrameMargins(&form).isNull()
+               && form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
+    }, Patience);
+}
+
+QString Where(const QRect &r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+QRect Screen()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+// A click as a user's mouse makes it, through XTEST.
+void ClickAt(const QPoint &p)
+{
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y()),
+                                                  QStringLiteral("click"), QStringLiteral("1")});
+}
+
+bool Framed(const QWidget *w)
+{
+    return w->isVisible() && !FrameMargins(w).isNull();
+}
+
+// Where the layout's rule puts a popup's outer corner: the panel where the
+// layout put it relative to the board, shifted as the board has moved, held
+// on the screen.
+QPoint Rule(TMainForm &form, QPoint panelLayout, QSize outer)
+{
+    TBoardImage *board = form.BoardImage1;
+    QPoint p = form.centralWidget()->mapToGlobal(board->pos() - (board->DesignPosition() - panelLayout));
+    return HeldWithin(QRect(p, outer), Screen());
+}
+
+} // namespace
+
+class TestPlacement : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        UseLayoutLook();
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        QApplication::setQuitOnLastWindowClosed(false);
+        qInfo("window manager: %s", qPrintable(XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})));
+    }
+
+    // Every popup's outer corner, frame included, lands on the rule, and the
+    // popup has a title bar with a close button and no maximise.
+    void popupCornersOnTheRule()
+    {
+        TShownMainForm s;
+        TMainForm &m = s.form;
+        QVERIFY(Settled(m));
+        const std::pair<TBoardHighlight *, QPoint> popups[] = {{m.ChannelHighlight, QPoint(248, 480)},
+                                                               {m.ClampHighlight, QPoint(608, 528)},
+                                                               {m.CalibrationHighlight0, QPoint(390, 46)},
+                                                               {m.DACHighlight, QPoint(592, 24)}};
+        for (const auto &[h, layout] : popups) {
+            QVERIFY(s.open(h));
+            TPopupForm *popup = h->Popup();
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(popup); }, Patience),
+                     qPrintable(h->CaptionText() + QStringLiteral(": no frame, so no title bar")));
+            QPoint want;
+            const bool onRule = QTest::qWaitFor([&] {
+                want = Rule(m, layout, OuterGeometry(popup).size());
+                return OuterGeometry(popup).topLeft() == want;
+            }, Patience);
+            QVERIFY2(onRule, qPrintable(QStringLiteral("%1 at %2, the rule says %3,%4").arg(h->CaptionText(), Where(OuterGeometry(popup)))
+                                            .arg(want.x()).arg(want.y())));
+            QVERIFY(FrameMargins(popup).top() > FrameMargins(popup).bottom()); // a title bar
+            const QString allowed = XProp({QStringLiteral("-id"), QString::number(popup->winId()), QStringLiteral("_NET_WM_ALLOWED_ACTIONS")});
+            QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
+            // KWin offers maximise to a utility window whatever its hints ask.
+            if (!XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).isEmpty() && !IsKWin())
+                QVERIFY2(!allowed.contains(QLatin1String("MAXIMIZE")), qPrintable(allowed));
+            popup->close();
+        }
+    }
+
+    // The help window opens centred on the main window.
+    void helpCentred()
+    {
+        TShownMainForm s;
+        QWidget *help = nullptr;
+        QVERIFY(WaitFor([&] { return (help = s.form.SetSup->HelpForm()) && help->isVisible(); }, Patience));
+        auto offset = [&] { return OuterGeometry(help).center() - OuterGeometry(&s.form).center(); };
+        QVERIFY2(QTest::qWaitFor([&] {
+            return Framed(help) && Framed(&s.form) && std::abs(offset().x()) <= 1 && std::abs(offset().y()) <= 1;
+        }, Patience), qPrintable(QStringLiteral("help %1, main %2").arg(Where(OuterGeometry(help)), Where(OuterGeometry(&s.form)))));
+    }
+
+    // Begin Calibration pressed by a real key: the record opens beside the
+    // instruction panel, covering neither its buttons nor the pinned
+    // popup's, whose Done a real click then presses.
+    void recordBesideAndDoneReachable()
+    {
+        TShownMainForm s;
+        TMainForm &m = s.form;
+        QVERIFY(Settled(m));
+        QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
+        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        m.SetSup->HelpForm()->hide();
+        m.SetSup->PCIForm()->hide();
+        s.entry("Calibration2")->trigger(); // opened and pinned
+        TPopupForm *popup = m.CalibrationHighlight0->Popup();
+        QVERIFY(popup && QTest::qWaitFor([&] {
+            return Framed(popup) && popup->isActiveWindow()
+                   && OuterGeometry(popup).topLeft() == Rule(m, QPoint(390, 46), OuterGeometry(popup).size());
+        }, Patience));
+
+        QString failure = QStringLiteral("the record never showed");
+        int stage = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            TReportWindow *r = m.ReportWindow;
+            if (clock.elapsed() > 4 * Patience) {
+                if (stage == 0)
+                    failure = QStringLiteral("the record never showed (wizard %1, record %2)")
+                                  .arg(m.InstPanel->isVisible() ? "running" : "not running",
+                                       r ? Where(OuterGeometry(r)) + (Framed(r) ? " framed" : " unframed") : QStringLiteral("none"));
+                m.QuitClick();
+                return;
+            }
+            if (stage == 0 && r && Framed(r) && m.InstPanel->isVisible()) {
+                const QRect record = OuterGeometry(r);
+                failure.clear();
+                // Beside the instruction panel where the screen has room for
+                // both; clear of the wizard's buttons always.
+                QList<QWidget *> clear{m.Next, m.Prev, m.Quit};
+                if (Screen().width() >= 1280)
+                    clear << m.InstPanel;
+                for (const QWidget *w : clear)
+                    if (record.intersects(ScreenRect(w)))
+                        failure += QStringLiteral("the record %1 covers %2 %3; ").arg(Where(record), w->objectName(), Where(ScreenRect(w)));
+                const QRect done = ScreenRect(popup->DoneButton);
+                if (record.intersects(done) && !Above(popup, r))
+                    failure += QStringLiteral("the record %1 covers Done %2; ").arg(Where(record), Where(done));
+                ClickAt(done.center());
+                stage = 1;
+            } else if (stage == 1 && !popup->isVisible()) {
+                stage = 2;
+                m.QuitClick();
+            }
+        });
+        user.start(50);
+        // Begin Calibration has the focus in its popup: Space presses it.
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CalibButton; }, Patience));
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("space")});
+        QVERIFY2(QTest::qWaitFor([&] { return stage == 2 && !m.InstPanel->isVisible(); }, 6 * Patience) && failure.isEmpty(),
+                 qPrintable(QStringLiteral("stage %1: %2").arg(stage).arg(failure)));
+    }
+
+    // With two cards, the question which to calibrate lies above every
+    // window of Setup, the pinned popup included.
+    void cardQuestionAboveEveryWindow()
+    {
+        Machine::instance().addCard(DeviceRZ4070A, 0xD000);
+        const auto restore = qScopeGuard([] { Machine::instance().reset(); });
+        TShownMainForm s;
+        TMainForm &m = s.form;
+        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        s.entry("Calibration2")->trigger();
+        TPopupForm *popup = m.CalibrationHighlight0->Popup();
+        QVERIFY(popup && QTest::qWaitFor([&] { return Framed(popup); }, Patience));
+        QString below;
+        bool asked = false;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !Framed(dialog))
+                return;
+            below.clear();
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w != dialog && w->isVisible() && Stacking().contains(w->winId()) && !Above(dialog, w))
+                    below += QStringLiteral("%1 \"%2\"; ").arg(QLatin1String(w->metaObject()->className()), w->windowTitle());
+            if (below.isEmpty() || asked) {
+                asked = true;
+                dialog->reject();
+            }
+        });
+        answer.start(50);
+        QTimer::singleShot(2 * Patience, [&] {
+            if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                asked = true;
+                dialog->reject();
+            }
+        });
+        m.CalibButtonClick(); // asks; cancelled, it starts nothing
+        QVERIFY(asked);
+        QVERIFY2(below.isEmpty(), qPrintable(QStringLiteral("the question lies below: ") + below));
+    }
+
+    // The bench shows whole where the screen can hold it, in the corner
+    // below the board of a maximised Setup, covering none of the board.
+    void benchWholeBelowTheBoard()
+    {
+        if (Screen().width() < 1280)
+            QSKIP("the bench is wider than this screen: it scrolls here");
+        TShownMainForm s;
+        Card card(DeviceRZ4070, DefaultBase);
+        TBenchWindow bench(card.State());
+        bench.PlaceBesideSetup();
+        bench.show();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(QTest::qWaitFor([&] { return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight(); }, Patience),
+                 qPrintable(Where(OuterGeometry(&bench))));
+        auto *scroll = bench.findChild<QScrollArea *>();
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        // Where it cannot lie clear of the board (a tall title bar), it is an
+        // ordinary window, which Setup covers once the user is back there.
+        if (!(bench.StaysOnTop()))
+            QSKIP("no room below the board for the whole bench: it does not stay on top");
+        QVERIFY2(!OuterGeometry(&bench).intersects(ScreenRect(s.form.BoardImage1)),
+                 qPrintable(QStringLiteral("bench %1, board %2").arg(Where(OuterGeometry(&bench)), Where(ScreenRect(s.form.BoardImage1)))));
+    }
+
+    // A support window closed comes back from its menu item, shown and
+    // active.
+    void supportWindowsComeBack()
+    {
+        TShownMainForm s;
+        TSetupSupporter *sup = s.form.SetSup;
+        QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
+        const std::pair<QWidget *, QAction *> cases[] = {
+            {sup->HelpForm(), s.form.Howtousethisprogram1},
+            {sup->TechForm(), s.form.TechnicalSupport1},
+            {sup->PCIForm(), s.form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}};
+        for (const auto &[w, item] : cases) {
+            w->close();
+            QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, Patience));
+            item->trigger();
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && w->isActiveWindow() && Above(w, &s.form); }, Patience),
+                     qPrintable(w->objectName()));
+        }
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    PreferX11(); // as Setup does: XWayland on a Wayland desktop
+    QApplication app(argc, argv);
+    TestPlacement test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_placement.moc"
