@@ -232,17 +232,18 @@ void TBenchWindow::Place()
     if (frame.isNull())
         frame = QMargins(4, 30, 4, 4);
     const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    // A maximised Setup centres its board in the screen, below a title bar
+    // like this window's and its menu bar. Where the room below the board
+    // is tall enough to work in, the bench lies there, on top, scrolling
+    // what does not fit; elsewhere it would cover the board, so it takes
+    // the screen and is an ordinary window.
+    constexpr int SetupMenuBar = 18, Board = 317, UsableHeight = 160;
+    const int boardBottom = area.top() + frame.top() + SetupMenuBar + (area.height() + Board) / 2;
+    const QSize below(area.width(), area.bottom() + 1 - boardBottom);
+    const bool fits = below.height() - frameSize.height() >= UsableHeight;
     // The size asked for: a shown window's own takes effect only when the
     // window system confirms it.
-    const QSize size = FitWithin(area.size() - frameSize);
-    // A maximised Setup centres its board in the screen, below a title bar
-    // like this window's and its menu bar. On top only where the bench fits
-    // below that; elsewhere it would cover the board, so it is an ordinary
-    // window there.
-    constexpr int SetupMenuBar = 18, Board = 317;
-    const int boardBottom = area.top() + frame.top() + SetupMenuBar + (area.height() + Board) / 2;
-    const bool fits = size.width() + frameSize.width() <= area.width()
-                      && size.height() + frameSize.height() <= area.bottom() + 1 - boardBottom;
+    const QSize size = FitWithin((fits ? below : area.size()) - frameSize);
     // A shown window is told through its native window, which changes the
     // window manager's state for it without hiding it.
     if (QWindow *handle = windowHandle(); handle && isVisible())

@@ -40,8 +40,9 @@ public:
     void Refresh();
     // Setup runs maximised: where the screen has room below the board, the
     // bench stays on top there, in the bottom right corner, so that both
-    // are usable at once; on a smaller screen it is an ordinary window,
-    // and on one smaller than the bench it scrolls. It is placed again by
+    // are usable at once, and scrolls what the room cannot hold; on a
+    // smaller screen it is an ordinary window, and on one smaller than the
+    // bench it scrolls. It is placed again by
     // the frame the window manager reports, and when its parts take their
     // final size.
     void PlaceBesideSetup();

@@ -16,6 +16,7 @@
 #include "Support.h"
 #include "Wait.h"
 #include "template.h"
+#include "X11Props.h"
 
 #include <QInputDialog>
 #include <QProcess>
@@ -28,31 +29,6 @@
 using namespace trvsim;
 
 namespace {
-
-QString XProp(const QStringList &args)
-{
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), args);
-    return xprop.waitForFinished(5000) ? QString::fromLatin1(xprop.readAllStandardOutput()) : QString();
-}
-
-// The client windows from bottom to top, as the window manager stacks them.
-QList<WId> Stacking()
-{
-    QList<WId> ids;
-    const QString list = XProp({QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
-    for (const QString &word : list.split(QRegularExpression(QStringLiteral("[,=\\s]+")), Qt::SkipEmptyParts))
-        if (word.startsWith(QStringLiteral("0x")))
-            ids << word.toULongLong(nullptr, 16);
-    return ids;
-}
-
-bool Above(const QWidget *upper, const QWidget *lower)
-{
-    const QList<WId> order = Stacking();
-    const qsizetype u = order.indexOf(upper->winId()), l = order.indexOf(lower->winId());
-    return u >= 0 && l >= 0 && u > l;
-}
 
 bool IsKWin()
 {
@@ -113,7 +89,7 @@ private slots:
         UseLayoutLook();
         QVERIFY(LLTRVWDM::LoadDriverLibrary());
         QApplication::setQuitOnLastWindowClosed(false);
-        qInfo("window manager: %s", qPrintable(XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})));
+        qInfo("window manager: %s", qPrintable(WindowManagerName()));
     }
 
     // Every popup's outer corner, frame included, lands on the rule, and the
@@ -140,10 +116,10 @@ private slots:
             QVERIFY2(onRule, qPrintable(QStringLiteral("%1 at %2, the rule says %3,%4").arg(h->CaptionText(), Where(OuterGeometry(popup)))
                                             .arg(want.x()).arg(want.y())));
             QVERIFY(FrameMargins(popup).top() > FrameMargins(popup).bottom()); // a title bar
-            const QString allowed = XProp({QStringLiteral("-id"), QString::number(popup->winId()), QStringLiteral("_NET_WM_ALLOWED_ACTIONS")});
+            const QString allowed = AllowedActions(popup);
             QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
             // KWin offers maximise to a utility window whatever its hints ask.
-            if (!XProp({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).isEmpty() && !IsKWin())
+            if (!IsKWin())
                 QVERIFY2(!allowed.contains(QLatin1String("MAXIMIZE")), qPrintable(allowed));
             popup->close();
         }
@@ -264,27 +240,25 @@ private slots:
         QVERIFY2(below.isEmpty(), qPrintable(QStringLiteral("the question lies below: ") + below));
     }
 
-    // The bench shows whole where the screen can hold it, in the corner
-    // below the board of a maximised Setup, covering none of the board.
-    void benchWholeBelowTheBoard()
+    // The bench lies in the corner below the board of a maximised Setup,
+    // on top, its whole width shown, covering none of the board.
+    void benchBelowTheBoard()
     {
         if (Screen().width() < 1280)
             QSKIP("the bench is wider than this screen: it scrolls here");
         TShownMainForm s;
+        QVERIFY(Settled(s.form));
         Card card(DeviceRZ4070, DefaultBase);
         TBenchWindow bench(card.State());
         bench.PlaceBesideSetup();
         bench.show();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY2(QTest::qWaitFor([&] { return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight(); }, Patience),
-                 qPrintable(Where(OuterGeometry(&bench))));
         auto *scroll = bench.findChild<QScrollArea *>();
-        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
-        QVERIFY(!scroll->verticalScrollBar()->isVisible());
-        // Where it cannot lie clear of the board (a tall title bar), it is an
-        // ordinary window, which Setup covers once the user is back there.
-        if (!(bench.StaysOnTop()))
-            QSKIP("no room below the board for the whole bench: it does not stay on top");
+        QVERIFY2(QTest::qWaitFor([&] {
+            return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight()
+                   && !scroll->horizontalScrollBar()->isVisible();
+        }, Patience), qPrintable(Where(OuterGeometry(&bench))));
+        QVERIFY(bench.StaysOnTop());
         QVERIFY2(!OuterGeometry(&bench).intersects(ScreenRect(s.form.BoardImage1)),
                  qPrintable(QStringLiteral("bench %1, board %2").arg(Where(OuterGeometry(&bench)), Where(ScreenRect(s.form.BoardImage1)))));
     }
