@@ -178,6 +178,7 @@ void THelpForm::showEvent(QShowEvent *event)
         FPlaced = true;
         QWidget *main = parentWidget()->window();
         main->installEventFilter(this);
+        installEventFilter(this); // its own size may still change (the scaling)
         connect(new TFrameWatch(main), &TFrameWatch::FrameChanged, this, &THelpForm::Recentre);
         connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &THelpForm::Recentre);
         Centre();
@@ -199,13 +200,17 @@ void THelpForm::Centre()
     const QMargins frame = FrameMargins(this);
     const QSize outer = size().grownBy(frame);
     const QPoint topLeft = main.topLeft() + QPoint((main.width() - outer.width()) / 2, (main.height() - outer.height()) / 2);
-    setGeometry(QRect(topLeft + QPoint(frame.left(), frame.top()), size()));
-    FPlacedAt = geometry().topLeft();
+    // Where it was asked to go: a shown window's geometry follows only once
+    // the window system confirms the move.
+    FPlacedAt = topLeft + QPoint(frame.left(), frame.top());
+    setGeometry(QRect(FPlacedAt, size()));
 }
 
 void THelpForm::Recentre()
 {
-    if (isVisible() && geometry().topLeft() == FPlacedAt)
+    // Not moved by the user: where it was put, give or take the pixel that
+    // scaling to the screen's device pixels may round away.
+    if (isVisible() && (geometry().topLeft() - FPlacedAt).manhattanLength() <= 2)
         Centre();
 }
 
