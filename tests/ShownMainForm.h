@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Board.h"
+#include "Support.h"
 #include "template.h"
 
 #include <QAction>
@@ -50,6 +51,16 @@ struct TShownMainForm {
                  {"BufferTristate1", form.ClampHighlight, {169, 206}},
                  {"Calibration2", form.CalibrationHighlight0, {193, 280}},
                  {"DACRange1", form.DACHighlight, {209, 214}}}};
+    }
+
+    // The support windows with the menu items that bring them back; none
+    // until the supporter has built them.
+    std::array<std::pair<QWidget *, QAction *>, 3> supportWindows()
+    {
+        TSetupSupporter *sup = form.SetSup;
+        return {{{sup->HelpForm(), form.Howtousethisprogram1},
+                 {sup->TechForm(), form.TechnicalSupport1},
+                 {sup->PCIForm(), form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}}};
     }
 
     // Opens a highlight's popup from its menu entry and waits until it shows.

@@ -270,11 +270,7 @@ private slots:
         TShownMainForm s;
         TSetupSupporter *sup = s.form.SetSup;
         QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
-        const std::pair<QWidget *, QAction *> cases[] = {
-            {sup->HelpForm(), s.form.Howtousethisprogram1},
-            {sup->TechForm(), s.form.TechnicalSupport1},
-            {sup->PCIForm(), s.form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}};
-        for (const auto &[w, item] : cases) {
+        for (const auto &[w, item] : s.supportWindows()) {
             w->close();
             QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, Patience));
             item->trigger();
