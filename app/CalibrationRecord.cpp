@@ -91,7 +91,7 @@ void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2>
         FPoints.push_back({p, std::nullopt, std::nullopt, false});
 }
 
-std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, uint16_t code, double target, double level) const
+std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, CardIO::TAdSelect code, double target, double level) const
 {
     // The valid A/D points of the range, by level: their errors.
     std::vector<std::pair<double, double>> known;
@@ -338,7 +338,7 @@ QString CsvApplied(const TTestPoint &p)
 {
     if (p.Dac)
         return QStringLiteral("DAC %1 (pin %2)").arg(*p.Dac).arg(*p.Dac + 14);
-    return p.Input.contains(QStringLiteral("Calibrator")) ? QStringLiteral("calibrator") : QStringLiteral("pin 37 to pin 18");
+    return p.Applied == TInputKind::Calibrator ? QStringLiteral("calibrator") : QStringLiteral("pin 37 to pin 18");
 }
 
 QString Number(double v, int decimals)
@@ -401,7 +401,7 @@ QString ReportCsv(const TCalibrationRecord &record)
                            Field(CsvApplied(p)),
                            CalibrationSteps::AdRangeName(p.Code),
                            p.Dac ? QString::number(*p.Dac) : QString(),
-                           p.Dac ? QString::number(p.DacCode) : QString(),
+                           p.Dac ? QString::number(uint16_t(p.DacCode)) : QString(),
                            p.Range ? RangeName(*p.Range) : QString(),
                            QString::number(p.Target, 'g', 15),
                            QString::number(p.Tolerance, 'g', 15)};

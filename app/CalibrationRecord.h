@@ -112,7 +112,7 @@ private:
     // The A/D's own error at `level` (volts) on the range `code` selects,
     // from the still valid A/D points of `kind`: on the line through the
     // points either side of `target`, or the error of the point at it.
-    std::optional<double> AdErrorAt(TCheckKind kind, uint16_t code, double target, double level) const;
+    std::optional<double> AdErrorAt(TCheckKind kind, CardIO::TAdSelect code, double target, double level) const;
 
     QString FOperator;
     QString FInstruments;

@@ -24,6 +24,7 @@ TMeasureStep DacStep(int dac, uint8_t range, bool gain)
     s.Pot = pot;
     s.Range = range;
     s.Dac = dac;
+    s.Input = TInputKind::Dac;
     s.DacCode = gain ? DacHighCode : DacLowCode;
     if (gain) {
         s.Code = CardIO::SelectUnipolar;
@@ -44,14 +45,14 @@ TMeasureStep StepBipolarOffset()
 {
     return {QStringLiteral("Adjust Bipolar Offset RP1"), GroundPin18,
             QStringLiteral("Adjust pot marked \"RP1\" until the value displayed equals 0.000 Volts."),
-            9, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 0.0, 1, std::nullopt};
+            9, std::nullopt, {}, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 0.0, 1, std::nullopt};
 }
 
 TMeasureStep StepUnipolarOffset()
 {
     return {QStringLiteral("Adjust Unipolar Offset RP2"), GroundPin18,
             QStringLiteral("Adjust pot marked \"RP2\" until the value displayed flickers between 0.000 and 0.003 Volts."),
-            35, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 0.0, 2, std::nullopt};
+            35, std::nullopt, {}, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 0.0, 2, std::nullopt};
 }
 
 TMeasureStep StepBipolarGain()
@@ -59,7 +60,8 @@ TMeasureStep StepBipolarGain()
     return {QStringLiteral("Adjust Bipolar Gain RP3"), Calibrator + QStringLiteral("Apply 9.900V"),
             QStringLiteral("Adjust pot marked \"RP3\" until the value is as close to 9.900V as possible. "
                            "Confirm that an input of -9.900V displays the proper value."),
-            61, std::nullopt, 0, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 9.9, 3, std::nullopt};
+            61, std::nullopt, {}, CardIO::SelectBipolar, CardIO::TVariant::BipolarRaw, 9.9, 3, std::nullopt,
+            TInputKind::Calibrator};
 }
 
 TMeasureStep StepUnipolarGain()
@@ -67,7 +69,8 @@ TMeasureStep StepUnipolarGain()
     return {QStringLiteral("Adjust Unipolar Gain RP3"), Calibrator + QStringLiteral("Apply a 9.950V"),
             QStringLiteral("Confirm that the value is within 10mv of 9.950V. If you plan on using Unipolar mode "
                            "you can fine tune the card with pot \"RP3\"."),
-            61, std::nullopt, 0, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 9.95, 3, std::nullopt};
+            61, std::nullopt, {}, CardIO::SelectUnipolar, CardIO::TVariant::Unipolar, 9.95, 3, std::nullopt,
+            TInputKind::Calibrator};
 }
 
 TMeasureStep StepDACOffset(int dac, uint8_t range)
@@ -104,6 +107,7 @@ TTestPoint PointOf(int step, const TMeasureStep &s)
     p.Step = step;
     p.Pot = s.Pot;
     p.Input = s.Body;
+    p.Applied = s.Input;
     p.Code = s.Code;
     p.Variant = s.Variant;
     p.Dac = s.Dac;
@@ -147,13 +151,13 @@ QString TargetText(const TTestPoint &point)
 QString AppliedText(const TTestPoint &point)
 {
     if (point.Dac)
-        return QStringLiteral("DAC %1 (pin %2), code %3").arg(*point.Dac).arg(*point.Dac + 14).arg(point.DacCode);
-    if (point.Input.contains(QStringLiteral("Calibrator")))
+        return QStringLiteral("DAC %1 (pin %2), code %3").arg(*point.Dac).arg(*point.Dac + 14).arg(uint16_t(point.DacCode));
+    if (point.Applied == TInputKind::Calibrator)
         return QStringLiteral("calibrator %1 V").arg(TargetText(point));
     return QStringLiteral("pin 37 to pin 18");
 }
 
-QString AdRangeName(uint16_t code)
+QString AdRangeName(CardIO::TAdSelect code)
 {
     return code == CardIO::SelectUnipolar ? QStringLiteral("0-10V") : QStringLiteral("±10V");
 }

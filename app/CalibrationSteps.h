@@ -9,18 +9,26 @@
 #include <optional>
 #include <vector>
 
+// What is applied to the A/D at a step or point.
+enum class TInputKind {
+    Ground,     // pin 37 wired to pin 18
+    Calibrator, // a calibrator's leads on pins 37 and 18
+    Dac,        // the DAC under test, wired back to pin 37
+};
+
 struct TMeasureStep {
     QString Title;      // CTitle
     QString Body;       // CBody: what pin 37 is wired to
     QString Body2;      // CBody2: which pot to turn to what value
     int Mark = 0;       // PotMark's left coordinate
     std::optional<int> Dac; // the DAC written before reading, if any
-    uint16_t DacCode = 0;
-    uint16_t Code = CardIO::SelectBipolar;
+    CardIO::TDacCode DacCode{};
+    CardIO::TAdSelect Code = CardIO::SelectBipolar;
     CardIO::TVariant Variant = CardIO::TVariant::BipolarRaw;
     double Target = 0;  // the voltage the step trims to
     int Pot = 0;        // the pot's number: RP<Pot>
     std::optional<uint8_t> Range; // the DAC range used, for the DAC steps
+    TInputKind Input = TInputKind::Ground;
 };
 
 // A point the card is checked at, with no adjustment: what to apply, how
@@ -31,10 +39,11 @@ struct TTestPoint {
     int Step = 0;      // the adjustment step it belongs to
     int Pot = 0;       // the pot that trims it: RP<Pot>
     QString Input;     // what to connect, in the step's own words
-    uint16_t Code = CardIO::SelectBipolar;
+    TInputKind Applied = TInputKind::Ground;
+    CardIO::TAdSelect Code = CardIO::SelectBipolar;
     CardIO::TVariant Variant = CardIO::TVariant::BipolarRaw;
     std::optional<int> Dac;
-    uint16_t DacCode = 0;
+    CardIO::TDacCode DacCode{};
     std::optional<uint8_t> Range; // the DAC's range, for the DAC points
     double Target = 0;            // volts
     double Tolerance = 0;         // volts either side of the target
@@ -44,8 +53,8 @@ struct TTestPoint {
 namespace CalibrationSteps {
 
 inline constexpr int LastStep = 9;
-inline constexpr uint16_t DacLowCode = 20;
-inline constexpr uint16_t DacHighCode = 4076;
+inline constexpr CardIO::TDacCode DacLowCode{20};
+inline constexpr CardIO::TDacCode DacHighCode{4076};
 
 TMeasureStep StepBipolarOffset();
 TMeasureStep StepUnipolarOffset();
@@ -60,7 +69,7 @@ std::optional<TMeasureStep> MeasureStep(int step, const std::array<uint8_t, 2> &
 // The nine test points, in the order of the steps, for these DAC ranges.
 std::vector<TTestPoint> TestPoints(const std::array<uint8_t, 2> &ranges);
 // The A/D range a point reads with, as a user names it.
-QString AdRangeName(uint16_t code);
+QString AdRangeName(CardIO::TAdSelect code);
 // The point's target as its step states it, in the user's numbers: three
 // decimals for the A/D points, the general format for the DAC points.
 QString TargetText(const TTestPoint &point);

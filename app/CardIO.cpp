@@ -2,12 +2,9 @@
 
 #include "LLTRVWDM.h"
 
-#include <QDeadlineTimer>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
-#include <QEventLoop>
-#include <QLocale>
-#include <QTimer>
 
 namespace CardIO {
 
@@ -25,31 +22,22 @@ void SetWaitScale(double factor)
     WaitScale = std::max(0.0, factor);
 }
 
-void WaitMs(unsigned ms)
+std::chrono::nanoseconds ScaledWait(unsigned ms)
 {
-    const auto scaled = std::chrono::microseconds(qint64(ms * 1000.0 * WaitScale));
-    const QDeadlineTimer deadline(std::chrono::duration_cast<std::chrono::nanoseconds>(scaled), Qt::PreciseTimer);
-    QEventLoop loop;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
-    do {
-        wake.start(int(std::max<qint64>(0, deadline.remainingTime())));
-        // Sleeps until an event or the deadline. If the application is
-        // quitting, exec returns at once and the deadline ends the wait.
-        if (loop.exec() != 0)
-            return;
-    } while (!deadline.hasExpired());
+    return std::chrono::nanoseconds(qint64(ms * 1e6 * WaitScale));
 }
 
-void SelectADInput(uint16_t base, uint16_t code)
+void WriteDac(uint16_t base, int dac, TDacCode code)
+{
+    LLTRVWDM::OutPort(base + DacOutput0 + 2 * dac, uint16_t(code));
+}
+
+void SelectADInput(uint16_t base, TAdSelect code)
 {
     LLTRVWDM::OutPortB(base + AdControl, ControlByte);
-    LLTRVWDM::OutPort(base + AdSelect, code);
-    LLTRVWDM::OutPort(base + AdSelect, code);
+    LLTRVWDM::OutPort(base + AdSelect, uint16_t(code));
+    LLTRVWDM::OutPort(base + AdSelect, uint16_t(code));
     LLTRVWDM::InPort(base + AdSelect);
-    WaitMs(50);
 }
 
 std::optional<uint16_t> TakeSample(uint16_t base, bool wideStatus)
@@ -143,6 +131,37 @@ int32_t SampleCounts(TVariant variant, uint16_t word)
     return ReadsUnipolar(variant) ? word & 0x0FFF : SignExtended(word & 0x0FFF);
 }
 
+void TSampleSet::Add(std::optional<uint16_t> sample)
+{
+    if (Complete())
+        return;
+    if (sample)
+        FWords[size_t(FTaken)] = *sample;
+    else
+        FFailed = true;
+    ++FTaken;
+}
+
+bool TSampleSet::WideStatus() const
+{
+    return TAverage(FVariant).WideStatus();
+}
+
+std::optional<TReading> TSampleSet::Reading() const
+{
+    if (!Complete() || FFailed)
+        return std::nullopt;
+    TAverage average(FVariant);
+    TReading reading{};
+    for (size_t i = 0; i < FWords.size(); ++i) {
+        average.Add(FWords[i]);
+        reading.samples[i] = SampleCounts(FVariant, FWords[i]);
+    }
+    reading.counts = average.Counts();
+    reading.volts = average.Volts();
+    return reading;
+}
+
 double TAverage::Volts() const
 {
     return double(Counts()) * VoltsPerCount(FVariant);
@@ -155,6 +174,13 @@ static QLocale UserNumbers()
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale;
+}
+
+TReadout ReadoutOf(const std::optional<TReading> &reading)
+{
+    if (!reading)
+        return {QStringLiteral("****"), QStringLiteral("******")};
+    return {FormatCounts(reading->counts), FormatVolts(reading->volts)};
 }
 
 QString FormatCounts(int32_t counts)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -16,22 +17,34 @@ inline constexpr uint16_t AdSelect = 2;
 inline constexpr uint16_t AdControl = 4;
 inline constexpr uint16_t DacOutput0 = 12; // DAC n at 12 + 2n
 inline constexpr uint8_t ControlByte = 0x48;
-inline constexpr uint16_t SelectBipolar = 0; // pin 37, -10 .. +10 V
-inline constexpr uint16_t SelectUnipolar = 4; // pin 37, 0 .. 10 V
 inline constexpr int SamplesPerReading = 5;
 inline constexpr uint32_t StatusPolls = 65535;
 
-// Waits at least `ms` milliseconds on the monotonic clock while the event
-// loop keeps the interface alive; the thread sleeps between events.
-// Pending events are processed at least once.
-void WaitMs(unsigned ms);
-// Makes every WaitMs wait `factor` times as long (1, real time, unless
-// set); tests run whole calibrations in compressed time with it.
+// What the A/D select register is written with: the input and its range.
+// A DAC code is a type of its own, so that neither passes for the other.
+enum class TAdSelect : uint16_t {
+    Bipolar = 0,  // pin 37, -10 .. +10 V
+    Unipolar = 4, // pin 37, 0 .. 10 V
+};
+inline constexpr TAdSelect SelectBipolar = TAdSelect::Bipolar;
+inline constexpr TAdSelect SelectUnipolar = TAdSelect::Unipolar;
+enum class TDacCode : uint16_t {};
+
+// How long the wizard waits between passes, and for a newly selected
+// input to settle.
+inline constexpr unsigned PassPauseMs = 50;
+inline constexpr unsigned SettleMs = 50;
+// Makes every wait of the wizard `factor` times as long (1, real time,
+// unless set); tests run whole calibrations in compressed time with it.
 void SetWaitScale(double factor);
 double WaitScaleFactor();
+// `ms` scaled by the factor, on the monotonic clock.
+std::chrono::nanoseconds ScaledWait(unsigned ms);
 
-// Selects the A/D input and range, then lets it settle for 50 ms.
-void SelectADInput(uint16_t base, uint16_t code);
+// Writes `code` to DAC `dac` (0 or 1).
+void WriteDac(uint16_t base, int dac, TDacCode code);
+// Selects the A/D input and range; the input then needs SettleMs.
+void SelectADInput(uint16_t base, TAdSelect code);
 
 // One conversion: the 16-bit data word, or nothing when the status never
 // showed completion within the polling bound.
@@ -72,6 +85,26 @@ struct TReading {
     std::array<int32_t, SamplesPerReading> samples{};
 };
 
+// The conversions of one reading, taken one at a time: the reading when
+// all five are in, nothing once one has failed.
+class TSampleSet {
+public:
+    explicit TSampleSet(TVariant variant) : FVariant(variant) {}
+    // Adds a conversion, or a failed one.
+    void Add(std::optional<uint16_t> sample);
+    bool Complete() const { return FTaken == SamplesPerReading; }
+    bool Failed() const { return FFailed; }
+    // The average of a complete reading with no failure.
+    std::optional<TReading> Reading() const;
+    bool WideStatus() const;
+
+private:
+    TVariant FVariant;
+    int FTaken = 0;
+    bool FFailed = false;
+    std::array<uint16_t, SamplesPerReading> FWords{};
+};
+
 // Sums the decoded samples of one reading as the variant says.
 class TAverage {
 public:
@@ -88,6 +121,13 @@ private:
     int16_t FSigned = 0;    // wrapping signed 16-bit sum
     uint16_t FUnsigned = 0; // wrapping unsigned 16-bit sum
 };
+
+// What the readouts show of a reading: its counts and volts, or "****"
+// and "******" for a reading with a failed conversion.
+struct TReadout {
+    QString counts, volts;
+};
+TReadout ReadoutOf(const std::optional<TReading> &reading);
 
 // Counts as plain decimal digits; volts with three decimals (a value that
 // rounds to zero is "0.000", never "-0.000"); all three with the user's

@@ -38,7 +38,8 @@ const QSize SmallestSize(400, 320);
 
 } // namespace
 
-TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDialog(owner), FRecord(record)
+TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
+    : QDialog(owner), FModel(record), FRecord(record.Record())
 {
     setObjectName(QStringLiteral("ReportWindow"));
     setWindowTitle(QStringLiteral("Calibration record"));
@@ -94,14 +95,9 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     layout->addLayout(buttons);
     OfferChecks(false, false);
 
-    connect(OperatorEdit, &QLineEdit::textEdited, this, [this](const QString &text) {
-        FRecord.SetOperator(text);
-        Refresh();
-    });
-    connect(InstrumentsEdit, &QLineEdit::textEdited, this, [this](const QString &text) {
-        FRecord.SetInstruments(text);
-        Refresh();
-    });
+    connect(&FModel, &TRecordModel::Changed, this, &TReportWindow::Refresh);
+    connect(OperatorEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetOperator);
+    connect(InstrumentsEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetInstruments);
     connect(AsFoundButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsFound); });
     connect(AsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
     // Asks for a file name, then saves with `save`.
@@ -120,6 +116,7 @@ TReportWindow::TReportWindow(QWidget *owner, TCalibrationRecord &record) : QDial
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TReportWindow::HoldOnScreen);
 
     resize(NaturalSize);
+    Refresh();
 }
 
 void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear)

@@ -9,7 +9,7 @@
 // main window and leaves the record open.
 #pragma once
 
-#include "CalibrationRecord.h"
+#include "RecordModel.h"
 
 #include <QDialog>
 
@@ -22,10 +22,9 @@ class TReportWindow : public QDialog {
     Q_OBJECT
 
 public:
-    TReportWindow(QWidget *owner, TCalibrationRecord &record);
+    // Shows `record` and follows its changes.
+    TReportWindow(QWidget *owner, TRecordModel &record);
 
-    // Shows the record as it is now.
-    void Refresh();
     // Makes the window as large as fits between `preferred` and the far
     // corner of the screen's free area (at most its natural size, at least
     // a usable one) and places its frame at `preferred`, or else where it
@@ -64,9 +63,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Shows the record as it is now.
+    void Refresh();
     bool Saved(const QString &path, const QString &failure);
     // Moves the window, frame included, onto the screen's free area.
     void HoldOnScreen();
 
-    TCalibrationRecord &FRecord;
+    TRecordModel &FModel;
+    const TCalibrationRecord &FRecord;
 };

@@ -1,5 +1,6 @@
 #include "template.h"
 
+#include "CalibrationSession.h"
 #include "DriverCheck.h"
 #include "JpegImage.h"
 #include "LLTRVWDM.h"
@@ -80,20 +81,23 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     SetSup->setChannels(16);
     SetSup->setChangeButtons(true);
     SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
-    TrendView = new TTrendView(InstPanel);
-    TrendView->setObjectName(QStringLiteral("TrendView"));
-    TrendView->setGeometry(8, 180, 225, 55); // the free band between CBody2 and the pots
-    TrendView->hide();
-    CardLabel = new QLabel(InstPanel);
-    CardLabel->setObjectName(QStringLiteral("CardLabel"));
-    CardLabel->setGeometry(8, 310, 225, 20); // between the pots and the buttons
+    // The live trend and the card driven, in the instruction panel.
+    auto *trend = new TTrendView(InstPanel);
+    trend->setObjectName(QStringLiteral("TrendView"));
+    trend->setGeometry(8, 180, 225, 55); // the free band between CBody2 and the pots
+    trend->hide();
+    auto *cardLabel = new QLabel(InstPanel);
+    cardLabel->setObjectName(QStringLiteral("CardLabel"));
+    cardLabel->setGeometry(8, 310, 225, 20); // between the pots and the buttons
+    FCalibration = new TCalibrationSession(this, {InstPanel, OutputPanel, CTitle, CBody, CBody2, cardLabel, ReadCount,
+                                                  ReadVolt, PotMark, Image1, trend, {Next, Prev, Quit}});
     SelectByTyping(ChannelBox, this, &TMainForm::ChannelBoxChange);
     SelectByTyping(BufferBox, this, &TMainForm::BufferBoxChange);
-    NameForAssistiveTechnology();
+    NameForAssistiveTechnology(trend);
     FormCreate();
 }
 
-void TMainForm::NameForAssistiveTechnology()
+void TMainForm::NameForAssistiveTechnology(TTrendView *trend)
 {
     // A channel jumper is the channel its list names; the buffer jumper's
     // positions are the labels and list items beside it.
@@ -113,7 +117,7 @@ void TMainForm::NameForAssistiveTechnology()
     Label9->setBuddy(ReadCount);
     Label11->setBuddy(ReadVolt);
     Image1->setAccessibleName(QStringLiteral("Trimmer pots"));
-    TrendView->setAccessibleName(QStringLiteral("Trend of the readings"));
+    trend->setAccessibleName(QStringLiteral("Trend of the readings"));
     // Alt and the first letter, which no menu uses.
     Next->setShortcut(QKeySequence(Qt::ALT | Qt::Key_N));
     Prev->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));

@@ -5,6 +5,7 @@
 // on LD_LIBRARY_PATH.
 #include "CheckWindow.h"
 #include "LayoutStyle.h"
+#include "CalibrationSession.h"
 #include "ReportWindow.h"
 #include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
@@ -61,8 +62,8 @@ int main(int argc, char *argv[])
     QTimer::singleShot(500, &form, [&] { // after start-up, while step 1 runs
         Measure(&form, card, "calibration step 1", [&] {
             // A check pass as found, its first point confirmed and read.
-            form.ReportWindow->AsFoundButton->click();
-            form.CheckWindow->RecordButton->click();
+            form.Calibration()->ReportWindow()->AsFoundButton->click();
+            form.Calibration()->CheckWindow()->RecordButton->click();
             Measure(&form, card, "check pass", [&] { form.QuitClick(); });
         });
     });

@@ -218,11 +218,11 @@ private slots:
     void trendDescribed()
     {
         TShownMainForm f;
-        f.form.TrendView->Reset(0.62, CardIO::TVariant::BipolarRaw);
-        QCOMPARE(f.form.TrendView->accessibleDescription(), QStringLiteral("Target 0.620 V"));
-        f.form.TrendView->Add(0.618, 1279);
-        QCOMPARE(f.form.TrendView->accessibleDescription(), QStringLiteral("Target 0.620 V, latest reading 0.618 V"));
-        QCOMPARE(Of(f.form.TrendView)->text(QAccessible::Name), QStringLiteral("Trend of the readings"));
+        f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->Reset(0.62, CardIO::TVariant::BipolarRaw);
+        QCOMPARE(f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->accessibleDescription(), QStringLiteral("Target 0.620 V"));
+        f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->Add(0.618, 1279);
+        QCOMPARE(f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->accessibleDescription(), QStringLiteral("Target 0.620 V, latest reading 0.618 V"));
+        QCOMPARE(Of(f.form.findChild<TTrendView *>(QStringLiteral("TrendView")))->text(QAccessible::Name), QStringLiteral("Trend of the readings"));
     }
 
     // The keyboard alone: into the drawn controls in order, Space and the
@@ -277,8 +277,9 @@ private slots:
     void escapeLeavesTheRecordForTheMainWindow()
     {
         TShownMainForm f;
-        TCalibrationRecord record;
-        TReportWindow report(&f.form, record);
+        TRecordModel model;
+        const TCalibrationRecord &record = model.Record();
+        TReportWindow report(&f.form, model);
         report.show();
         report.activateWindow();
         QVERIFY(QTest::qWaitFor([&] { return report.isActiveWindow(); }));

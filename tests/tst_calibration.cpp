@@ -9,6 +9,7 @@
 #include "RunWizard.h"
 #include "ThreadClock.h"
 #include "template.h"
+#include "UserActions.h"
 #include "trvwdm/sim/SimulatedCard.h"
 #include "Wait.h"
 
@@ -181,7 +182,7 @@ public:
     // True while a check pass is on screen.
     bool Tick()
     {
-        TCheckWindow *w = FForm.CheckWindow;
+        TCheckWindow *w = FForm.Calibration()->CheckWindow();
         if (!w || !w->isVisible())
             return false;
         if (w->TitleLabel->text() != FPoint) { // the next point
@@ -361,7 +362,6 @@ private slots:
         form = std::make_unique<TMainForm>();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        MainUnit.BaseAddress = 0;
         form->SetSupGetCardString(nullptr, 0);
     }
     void cleanup() { form.reset(); }
@@ -394,7 +394,7 @@ private slots:
             if (!twice && MainUnit.CalibStep == 3 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
                 twice = true;
                 QCOMPARE(form->PotMark->x(), 61);
-                MainUnit.CalibStep = 9;
+                GoToStep(*form, 9);
                 return;
             }
             if (twice && !finished && form->CBody->text() == QStringLiteral("Calibration is complete")) {
@@ -413,23 +413,23 @@ private slots:
 
     void dacStepsFollowTheRangesPassByPass()
     {
-        MainUnit.DACRange = {0, 5};
+        ChooseRanges(*form, 0, 5);
         QStringList seen;
         bool changed = false;
         const bool ended = RunWizard(*form, [&] {
             if (MainUnit.CalibStep < 5)
-                MainUnit.CalibStep = 7;
+                GoToStep(*form, 7);
             if (MainUnit.CalibStep == 7 && form->CBody2->text().contains(QStringLiteral("-9.9 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(20));
                 QCOMPARE(TheCard().selectCode(), uint16_t(0));
                 if (!changed) {
-                    MainUnit.DACRange[1] = 2; // 0-10V, from the next pass on
+                    Choose(form->DACBox1, 2); // 0-10V, from the next pass on
                     changed = true;
                 }
             }
             if (MainUnit.CalibStep == 7 && changed && form->CBody2->text().contains(QStringLiteral(" 0.05 Volts"))) {
                 QCOMPARE(TheCard().selectCode(), uint16_t(4));
-                MainUnit.CalibStep = 8;
+                form->NextClick();
             }
             if (MainUnit.CalibStep == 8 && form->CBody2->text().contains(QStringLiteral(" 9.95 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(4076));
@@ -497,7 +497,7 @@ private slots:
         CardState &bench = card.State();
         bench.dacRange[0] = 2; // 0-10V
         bench.dacRange[1] = 5; // ±10V
-        MainUnit.DACRange = {2, 5};
+        ChooseRanges(*form, 2, 5);
         TurnUntil(card, Pot::RP3, [&] { return card.exactErrors().adUnipolarHigh; }, 40);
         TurnUntil(card, Pot::RP2, [&] { return card.exactErrors().adUnipolarZero; }, -3);
         auto refreshes = [&card] { return card.conversions(); };
@@ -510,14 +510,14 @@ private slots:
             const bool wasChecking = checking;
             checking = checker.Tick();
             if (checking) {
-                failureShown |= form->CheckWindow->ReadingLabel->text().contains(QStringLiteral("FAILURE"));
+                failureShown |= form->Calibration()->CheckWindow()->ReadingLabel->text().contains(QStringLiteral("FAILURE"));
                 return;
             }
-            TReportWindow *r = form->ReportWindow;
+            TReportWindow *r = form->Calibration()->ReportWindow();
             switch (phase) {
             case AsFound:
                 if (wasChecking) {
-                    found = form->Record();
+                    found = form->Calibration()->Record();
                     phase = Trimming;
                 } else if (r && r->AsFoundButton->isEnabled()) {
                     r->AsFoundButton->click();
@@ -561,7 +561,7 @@ private slots:
         QCOMPARE(state(*found, "4", false), TPointState::AboveRange);
         QCOMPARE(state(*found, "5", false), TPointState::NoReference); // DAC 0 offset at 0.05 V: points 2 and 4
         QCOMPARE(state(*found, "6", false), TPointState::AboveRange); // DAC 0 gain at 9.95 V, read as high
-        const TCalibrationRecord &left = form->Record();
+        const TCalibrationRecord &left = form->Calibration()->Record();
         QCOMPARE(state(left, "2", true), TPointState::BelowRange);
         QCOMPARE(state(left, "4", true), TPointState::Within);
         QCOMPARE(state(left, "6", true), TPointState::Outside);
@@ -580,22 +580,30 @@ private slots:
         }
     }
 
-    void nestedWizardsEndTogether()
+    // Begin Calibration while the wizard runs goes back to step 1 with the
+    // same record; one Quit then ends it.
+    void beginningAgainGoesBackToStepOne()
     {
         int depth = 0;
+        QDateTime started;
         const bool ended = RunWizard(*form, [&] {
             if (depth == 0 && TheCard().conversions() >= 5) {
+                form->NextClick();
+                form->NextClick();
+                started = form->Calibration()->Record().Started();
                 depth = 1;
-                QTimer::singleShot(0, form.get(), [&] {
-                    form->CalibButtonClick(); // a second wizard inside the first
-                    depth = 2;
-                });
-            } else if (depth == 1 && TheCard().conversions() >= 15) {
+            } else if (depth == 1 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
+                form->CalibButtonClick(); // a second Begin inside the first
+                QCOMPARE(MainUnit.CalibStep, 1);
+                depth = 2;
+            } else if (depth == 2 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Offset RP1")) {
+                QCOMPARE(form->Calibration()->Record().Started(), started);
                 form->QuitClick();
+                depth = 3;
             }
         });
         QVERIFY(ended);
-        QCOMPARE(depth, 2);
+        QCOMPARE(depth, 3);
         QVERIFY(!form->InstPanel->isVisible());
     }
 
@@ -666,14 +674,14 @@ private slots:
         const bool ended = RunWizard(*form, [&] {
             if (TheCard().conversions() < 10)
                 return;
-            named = form->CardLabel->text();
+            named = form->findChild<QLabel *>(QStringLiteral("CardLabel"))->text();
             form->QuitClick();
         });
         QVERIFY(ended);
         QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
         QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
-        QCOMPARE(form->Record().Card().model, QStringLiteral("PCI-RZ4070"));
-        QCOMPARE(form->Record().Card().base, uint16_t(0xE800));
+        QCOMPARE(form->Calibration()->Record().Card().model, QStringLiteral("PCI-RZ4070"));
+        QCOMPARE(form->Calibration()->Record().Card().base, uint16_t(0xE800));
         QCOMPARE(second.conversions(), before); // the other card untouched
     }
 
@@ -730,7 +738,7 @@ private slots:
         }
         bench->dacRange[0] = range0; // switches set to match the screen
         bench->dacRange[1] = range1;
-        MainUnit.DACRange = {uint8_t(range0), uint8_t(range1)};
+        ChooseRanges(*form, range0, range1);
 
         auto meter = [&card] {
             const CardErrors e = card.errors();
@@ -776,7 +784,7 @@ private slots:
         CardState &bench = card.State();
         bench.dacRange[0] = 5; // ±10V
         bench.dacRange[1] = 2; // 0-10V
-        MainUnit.DACRange = {5, 2};
+        ChooseRanges(*form, 5, 2);
         const ExactErrors found = card.exactErrors();
         auto refreshes = [&card] { return card.conversions(); };
         TTechnician tech(*form, bench, refreshes, [] { return QString(); });
@@ -789,7 +797,7 @@ private slots:
         double rp8 = 0;
         // A check pass just ended: its record, and the card's true errors then.
         auto keep = [&](std::optional<TCalibrationRecord> &record, ExactErrors &errors) {
-            record = form->Record();
+            record = form->Calibration()->Record();
             errors = card.exactErrors();
         };
         const bool ended = RunWizard(*form, [&] {
@@ -797,7 +805,7 @@ private slots:
             checking = checker.Tick();
             if (checking)
                 return;
-            TReportWindow *r = form->ReportWindow;
+            TReportWindow *r = form->Calibration()->ReportWindow();
             switch (phase) {
             case AsFound:
                 if (wasChecking)
@@ -821,12 +829,12 @@ private slots:
                 phase = Turning;
                 break;
             case Turning:
-                if (MainUnit.CalibStep == 8 && form->Record().Points()[8].checkAgain && rp8 == 0) {
+                if (MainUnit.CalibStep == 8 && form->Calibration()->Record().Points()[8].checkAgain && rp8 == 0) {
                     rp8 = bench.Pot(int(Pot::RP8));
                     bench.SetPot(int(Pot::RP8), rp8 + 0.05);
                     form->NextClick();
                 } else if (MainUnit.CalibStep == 9 && rp8 != 0 && r->AsLeftButton->isEnabled()) {
-                    turned = form->Record();
+                    turned = form->Calibration()->Record();
                     r->AsLeftButton->click();
                     phase = Recheck;
                 }

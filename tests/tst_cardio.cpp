@@ -97,26 +97,26 @@ private slots:
         QFETCH(QString, counts);
         QFETCH(QString, volts);
         QFETCH(bool, failed);
-        MainUnit.BaseAddress = TheCard().base();
-        std::deque<std::optional<uint16_t>> script;
-        for (int w : words)
-            script.push_back(w < 0 ? std::nullopt : std::optional<uint16_t>(uint16_t(w)));
-        TheCard().scriptConversions(script);
-        form->CTitle->setText(QStringLiteral("title"));
-        QCOMPARE(form->ReadAverage(TVariant(variant)).has_value(), !failed);
-        QCOMPARE(form->ReadCount->text(), counts);
-        QCOMPARE(form->ReadVolt->text(), volts);
-        QCOMPARE(form->CTitle->text(), failed ? QStringLiteral("A/D FAILURE") : QStringLiteral("title"));
+        CardIO::TSampleSet samples{TVariant(variant)};
+        for (int w : words) {
+            QVERIFY(!samples.Complete());
+            samples.Add(w < 0 ? std::nullopt : std::optional<uint16_t>(uint16_t(w)));
+        }
+        QVERIFY(samples.Complete());
+        const std::optional<CardIO::TReading> reading = samples.Reading();
+        QCOMPARE(reading.has_value(), !failed);
+        QCOMPARE(CardIO::ReadoutOf(reading).counts, counts);
+        QCOMPARE(CardIO::ReadoutOf(reading).volts, volts);
     }
 
     void statusWidthFollowsTheVariant()
     {
         // A stuck conversion costs the whole polling bound: 65,536 reads.
-        MainUnit.BaseAddress = TheCard().base();
+        const uint16_t base = TheCard().base();
         Script({std::nullopt});
-        QVERIFY(!CardIO::TakeSample(MainUnit.BaseAddress, false));
+        QVERIFY(!CardIO::TakeSample(base, false));
         Script({0x123});
-        QCOMPARE(CardIO::TakeSample(MainUnit.BaseAddress, true), std::optional<uint16_t>(0x123));
+        QCOMPARE(CardIO::TakeSample(base, true), std::optional<uint16_t>(0x123));
     }
 
     void formatsUseTheUsersSeparator()
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(five.Body2, QStringLiteral("Adjust pot marked \"RP5\" until the value displayed is as close to 0.0125 Volts as possible."));
         QCOMPARE(five.Code, CardIO::SelectUnipolar);
         QCOMPARE(five.Variant, TVariant::UnipolarByDac);
-        QCOMPARE(five.DacCode, uint16_t(20));
+        QCOMPARE(five.DacCode, CalibrationSteps::DacLowCode);
         QCOMPARE(five.Mark, 130);
         QVERIFY(MeasureStep(6, {0, 0})->Body2.contains(QStringLiteral(" 2.4875 Volts")));
 
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(*seven.Dac, 1);
         const TMeasureStep eight = *MeasureStep(8, {0, 5});
         QCOMPARE(eight.Title, QStringLiteral("Adjust DAC 1 Gain RP8"));
-        QCOMPARE(eight.DacCode, uint16_t(4076));
+        QCOMPARE(eight.DacCode, CalibrationSteps::DacHighCode);
         QCOMPARE(eight.Code, CardIO::SelectUnipolar);
         QVERIFY(eight.Body2.contains(QStringLiteral(" 9.9 Volts")));
         QCOMPARE(eight.Mark, 208);
@@ -186,35 +186,6 @@ private slots:
         }
         QVERIFY(!MeasureStep(9, {0, 0}));
         QVERIFY(!MeasureStep(0, {0, 0}));
-    }
-
-    void waitKeepsTheInterfaceAlive()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        bool delivered = false;
-        QTimer::singleShot(5, this, [&] { delivered = true; });
-        CardIO::WaitMs(60);
-        QVERIFY(clock.elapsed() >= 60);
-        QVERIFY(clock.elapsed() < 1000);
-        QVERIFY(delivered);
-        // A zero wait still processes what is pending.
-        delivered = false;
-        QMetaObject::invokeMethod(this, [&] { delivered = true; }, Qt::QueuedConnection);
-        CardIO::WaitMs(0);
-        QVERIFY(delivered);
-    }
-
-    // A wait lets the thread sleep between events: over a third of a
-    // second it uses a small share of a core (spinning would use all the
-    // time it is given).
-    void waitSleeps()
-    {
-        const TThreadClock clock;
-        CardIO::WaitMs(300);
-        const double share = clock.CpuShare();
-        qInfo("a 300 ms wait used %.1f%% of a core", 100 * share);
-        QVERIFY2(share < 0.2, qPrintable(QString::number(share)));
     }
 };
 

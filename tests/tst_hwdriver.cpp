@@ -8,6 +8,7 @@
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
+#include "RunWizard.h"
 #include "ShownMainForm.h"
 #include "Support.h"
 #include "Wait.h"
@@ -288,21 +289,20 @@ private:
                  QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: E800"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        // Jump to DAC 0's offset step, then DAC 1's, and quit once each
-        // DAC code is on the card. The A/D never completes on a plain file.
-        QTimer steer;
+        // On to DAC 0's offset step, then DAC 1's, and quit once each DAC
+        // code is on the card. The A/D never completes on a plain file.
         QElapsedTimer clock;
         clock.start();
-        QObject::connect(&steer, &QTimer::timeout, [&] {
+        const bool ended = RunWizard(form, [&] {
             if (MainUnit.CalibStep < 5)
-                MainUnit.CalibStep = 5;
-            else if (MainUnit.CalibStep == 5 && LLTRVWDM::InPort(0xE80C) == 20)
-                MainUnit.CalibStep = 7;
-            else if ((MainUnit.CalibStep == 7 && LLTRVWDM::InPort(0xE80E) == 20) || clock.elapsed() > 60000)
+                form.NextClick();
+            else if (MainUnit.CalibStep == 5 && LLTRVWDM::InPort(0xE80C) == 20) {
+                form.NextClick();
+                form.NextClick();
+            } else if (MainUnit.CalibStep == 7 && LLTRVWDM::InPort(0xE80E) == 20)
                 form.QuitClick();
         });
-        steer.start(10);
-        form.CalibButtonClick();
+        QVERIFY(ended);
         QCOMPARE(MainUnit.CalibStep, 10);
         QVERIFY(clock.elapsed() <= 60000);
     }

@@ -5,6 +5,7 @@
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"
 #include "template.h"
+#include "UserActions.h"
 
 #include <QComboBox>
 #include <QtTest>
@@ -12,12 +13,6 @@
 namespace {
 
 // A user's choice in a list: the index changes and the list says so.
-void Choose(QComboBox *box, int index)
-{
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-}
-
 QString Closed(const TMainForm &form)
 {
     QString s;

@@ -13,6 +13,7 @@
 #include "TrendChart.h"
 #include "Wait.h"
 #include "template.h"
+#include "UserActions.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
 #include <QJsonArray>
@@ -90,26 +91,26 @@ QString Squeezed(QString text)
     return text.remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
-// A fresh simulated machine and module state with these DAC ranges, and a
-// main window on the screen with the machine's card listed: ready for a
-// wizard.
+// A fresh simulated machine and module state, and a main window on the
+// screen with the machine's card listed and these DAC ranges chosen: ready
+// for a wizard.
 struct ListedForm {
     struct Fresh {
-        explicit Fresh(std::array<uint8_t, 2> ranges)
+        Fresh()
         {
             Machine::instance().reset();
             MainUnit.Reset();
-            MainUnit.DACRange = ranges;
         }
     } fresh;
     TMainForm form;
 
-    explicit ListedForm(std::array<uint8_t, 2> ranges) : fresh(ranges)
+    explicit ListedForm(std::array<uint8_t, 2> ranges)
     {
         form.show();
         if (!QTest::qWaitForWindowExposed(&form))
             qFatal("main window not exposed");
         form.SetSupGetCardString(nullptr, 0);
+        ChooseRanges(form, ranges[0], ranges[1]);
     }
 };
 
@@ -249,14 +250,14 @@ private slots:
         QString named;
         uint64_t after = 0;
         const bool ended = RunWizard(form, [&] {
-            TReportWindow *r = form.ReportWindow;
+            TReportWindow *r = form.Calibration()->ReportWindow();
             // Step 9 reads nothing; the other steps move on after a reading.
             // Past step 9 the wizard is ending: nothing more to see.
             if (!r || !r->isVisible() || MainUnit.CalibStep > 9
                 || (MainUnit.CalibStep < 9 && card.conversions() < after + 10))
                 return;
             after = card.conversions();
-            named = form.CardLabel->text();
+            named = form.findChild<QLabel *>(QStringLiteral("CardLabel"))->text();
             const bool found = r->AsFoundButton->isEnabled(), left = r->AsLeftButton->isEnabled();
             (MainUnit.CalibStep == 1 ? foundAtOne : foundLater) |= found;
             (MainUnit.CalibStep == 9 ? leftAtNine : leftEarlier) |= left;
@@ -268,7 +269,7 @@ private slots:
         QVERIFY(foundAtOne && !foundLater);
         QVERIFY(leftAtNine && !leftEarlier);
         QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
-        TReportWindow *r = form.ReportWindow;
+        TReportWindow *r = form.Calibration()->ReportWindow();
         QCOMPARE(r->windowTitle(), QStringLiteral("Calibration record"));
         QVERIFY(!r->AsFoundButton->isEnabled() && !r->AsLeftButton->isEnabled()); // no wizard: nothing drives a check
         for (QPushButton *b : r->findChildren<QPushButton *>())
@@ -276,26 +277,26 @@ private slots:
         QVERIFY(r->CardLabel->text().contains(QStringLiteral("E800")));
         QCOMPARE(r->VerdictLabel->text(), QStringLiteral("incomplete"));
         // As left comes from a check pass only: Next through the steps records nothing.
-        for (const TPointRecord &p : form.Record().Points())
+        for (const TPointRecord &p : form.Calibration()->Record().Points())
             QVERIFY(!p.asLeft && !p.asFound);
-        QCOMPARE(form.Record().Points().size(), size_t(9));
-        QCOMPARE(form.Record().Points()[3].point.Name, QStringLiteral("3b"));
-        QCOMPARE(form.Record().Points()[3].point.Target, -9.9);
+        QCOMPARE(form.Calibration()->Record().Points().size(), size_t(9));
+        QCOMPARE(form.Calibration()->Record().Points()[3].point.Name, QStringLiteral("3b"));
+        QCOMPARE(form.Calibration()->Record().Points()[3].point.Target, -9.9);
 
         // Operator and instruments are kept for the session; a new wizard
         // starts a fresh record, shown at once.
         r->OperatorEdit->setText(QString());
         QTest::keyClicks(r->OperatorEdit, QStringLiteral("A. Tech"));
-        QCOMPARE(form.Record().Operator(), QStringLiteral("A. Tech"));
-        const QDateTime first = form.Record().Started();
+        QCOMPARE(form.Calibration()->Record().Operator(), QStringLiteral("A. Tech"));
+        const QDateTime first = form.Calibration()->Record().Started();
         r->hide();
         const bool again = RunWizard(form, [&] {
-            if (form.ReportWindow->isVisible())
+            if (form.Calibration()->ReportWindow()->isVisible())
                 form.QuitClick();
         });
         QVERIFY(again);
-        QVERIFY(form.Record().Started() >= first);
-        QCOMPARE(form.Record().Operator(), QStringLiteral("A. Tech"));
+        QVERIFY(form.Calibration()->Record().Started() >= first);
+        QCOMPARE(form.Calibration()->Record().Operator(), QStringLiteral("A. Tech"));
         QVERIFY(r->Text().contains(QStringLiteral("Operator: A. Tech")));
     }
 
@@ -307,20 +308,20 @@ private slots:
         TMainForm &form = listed.form;
         CardIO::SetWaitScale(0.05);
         const bool ended = RunWizard(form, [&] {
-            if (!form.ReportWindow || !form.ReportWindow->isVisible())
+            if (!form.Calibration()->ReportWindow() || !form.Calibration()->ReportWindow()->isVisible())
                 return;
             if (MainUnit.DACRange[0] == 4) {
-                MainUnit.DACRange = {3, 2}; // DAC 0 chosen as ±2.5V meanwhile
-            } else if (form.Record().Ranges()[0] == 3) {
+                Choose(form.DACBox0, 3); // DAC 0 chosen as ±2.5V meanwhile
+            } else if (form.Calibration()->Record().Ranges()[0] == 3) {
                 form.QuitClick();
             }
         });
         CardIO::SetWaitScale(1);
         QVERIFY(ended);
-        QCOMPARE(form.Record().Ranges(), (std::array<uint8_t, 2>{3, 2}));
-        QCOMPARE(form.Record().Points()[5].point.Target, -2.475); // DAC 0 offset at ±2.5V
-        QVERIFY(form.ReportWindow->RangesLabel->text().contains(QStringLiteral("DAC 0 ±2.5V")));
-        QVERIFY(form.ReportWindow->Text().contains(QStringLiteral("-2.475")));
+        QCOMPARE(form.Calibration()->Record().Ranges(), (std::array<uint8_t, 2>{3, 2}));
+        QCOMPARE(form.Calibration()->Record().Points()[5].point.Target, -2.475); // DAC 0 offset at ±2.5V
+        QVERIFY(form.Calibration()->ReportWindow()->RangesLabel->text().contains(QStringLiteral("DAC 0 ±2.5V")));
+        QVERIFY(form.Calibration()->ReportWindow()->Text().contains(QStringLiteral("-2.475")));
     }
 
     // The saved files: the PDF is one A4 page with the record and lines
@@ -329,22 +330,22 @@ private slots:
     // screen the numbers are the user's.
     void pdfAndCsv()
     {
-        TCalibrationRecord record;
-        record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {5, 0});
-        record.SetOperator(QStringLiteral("Tech, A."));
-        record.SetInstruments(QStringLiteral("Calibrator X 123"));
+        TRecordModel model;
+        const TCalibrationRecord &record = model.Record();
+        model.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {5, 0});
+        model.SetOperator(QStringLiteral("Tech, A."));
+        model.SetInstruments(QStringLiteral("Calibrator X 123"));
         const std::vector<TTestPoint> points = CalibrationSteps::TestPoints({5, 0});
-        record.Measured(TCheckKind::AsFound, points[0], Off(points[0], 4.0, 1), {5, 0});
-        record.Measured(TCheckKind::AsLeft, points[0], Off(points[0], -0.004, 0), {5, 0});
-        record.Measured(TCheckKind::AsLeft, points[3], Off(points[3], -3.5, 2), {5, 0}); // 3b, 3.5 counts low
+        model.Measured(TCheckKind::AsFound, points[0], Off(points[0], 4.0, 1), {5, 0});
+        model.Measured(TCheckKind::AsLeft, points[0], Off(points[0], -0.004, 0), {5, 0});
+        model.Measured(TCheckKind::AsLeft, points[3], Off(points[3], -3.5, 2), {5, 0}); // 3b, 3.5 counts low
         QCOMPARE(record.Points()[0].FoundState(), TPointState::Outside);
         QCOMPARE(record.Points()[0].State(), TPointState::Within);
         QCOMPARE(record.Points()[3].State(), TPointState::Outside);
         QCOMPARE(record.Verdict(), TVerdict::Fail);
         QVERIFY(record.CheckedAsLeft());
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a comma for decimals
-        TReportWindow window(nullptr, record);
-        window.Refresh();
+        TReportWindow window(nullptr, model);
         QVERIFY2(window.Text().contains(QStringLiteral("-9,917 V    -3,5 2 counts  outside")), qPrintable(window.Text()));
         QVERIFY2(window.Text().contains(QStringLiteral("0,020 V    +4,0 1 count   outside")), qPrintable(window.Text()));
         QVERIFY(window.Text().contains(QStringLiteral("0,000 V     0,0 0 counts  within"))); // never "-0,000"
@@ -561,16 +562,17 @@ private slots:
                                   QStringLiteral("line one\nline two"), longer};
         QTemporaryDir dir;
         for (const QString &typed : hostile) {
-            TCalibrationRecord record;
-            record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
-            record.SetOperator(typed);
-            record.SetInstruments(QStringLiteral("after ") + typed + QStringLiteral(" end"));
+            TRecordModel model;
+        const TCalibrationRecord &record = model.Record();
+            model.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
+            model.SetOperator(typed);
+            model.SetInstruments(QStringLiteral("after ") + typed + QStringLiteral(" end"));
             // Kept as typed, less the control characters; a carriage
             // return is a line break.
             QString kept = QString(typed).replace(u'\r', u'\n');
             kept.remove(QChar(0)).remove(QChar(0x1b));
             QCOMPARE(record.Operator(), kept);
-            TReportWindow window(nullptr, record);
+            TReportWindow window(nullptr, model);
             const QString csv = dir.filePath(QStringLiteral("typed.csv")), pdf = dir.filePath(QStringLiteral("typed.pdf"));
             QVERIFY(window.SaveCsv(csv));
             QVERIFY(window.SavePdf(pdf));
@@ -603,8 +605,8 @@ private slots:
             QVERIFY(Run(QStringLiteral("pdfinfo"), {pdf}).contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
         }
         // Typing a control character into the window is refused.
-        TCalibrationRecord record;
-        TReportWindow window(nullptr, record);
+        TRecordModel model;
+        TReportWindow window(nullptr, model);
         window.OperatorEdit->setFocus();
         QTest::keyClicks(window.OperatorEdit, QStringLiteral("A"));
         window.OperatorEdit->insert(QStringLiteral("B\x1b"));
@@ -712,8 +714,8 @@ private slots:
             return;
         }
         const QDir full(QString::fromLocal8Bit(dir));
-        TCalibrationRecord record;
-        record.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
+        TRecordModel model;
+        model.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
         const QByteArray oldPdf = "%PDF-1.4 an old record\n", oldCsv = "record,calibration\r\nold\r\n";
         for (const auto &[name, content] : {std::pair{"old.pdf", oldPdf}, std::pair{"old.csv", oldCsv}}) {
             QFile f(full.filePath(QLatin1String(name)));
@@ -727,7 +729,7 @@ private slots:
             }
         }
         const QStringList before = full.entryList(QDir::Files | QDir::Hidden);
-        TReportWindow window(nullptr, record);
+        TReportWindow window(nullptr, model);
         ModalBoxes boxes(QMessageBox::Ok);
         QVERIFY(!window.SavePdf(full.filePath(QStringLiteral("old.pdf"))));
         QVERIFY(!window.SaveCsv(full.filePath(QStringLiteral("old.csv"))));

@@ -536,7 +536,7 @@ private slots:
         QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
         QRect shown;
         const bool ended = RunWizard(s.form, [&] {
-            TReportWindow *r = s.form.ReportWindow;
+            TReportWindow *r = s.form.Calibration()->ReportWindow();
             if (!r || !Framed(r) || !OnScreen(r))
                 return;
             shown = OuterGeometry(r);
@@ -544,10 +544,10 @@ private slots:
         }, Patience * 2);
         QLocale::setDefault(QLocale::c());
         QVERIFY2(ended, qPrintable(QStringLiteral("the record window never lay wholly on the screen: %1,%2 %3x%4")
-                                       .arg(OuterGeometry(s.form.ReportWindow).x()).arg(OuterGeometry(s.form.ReportWindow).y())
-                                       .arg(OuterGeometry(s.form.ReportWindow).width()).arg(OuterGeometry(s.form.ReportWindow).height())));
+                                       .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).x()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).y())
+                                       .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).width()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).height())));
         QVERIFY(Screen().contains(shown));
-        const QString table = s.form.ReportWindow->Table->toPlainText();
+        const QString table = s.form.Calibration()->ReportWindow()->Table->toPlainText();
         QVERIFY2(table.contains(QStringLiteral("calibrator 9,900 V")) && table.contains(QStringLiteral("0,0125")),
                  qPrintable(table));
         QVERIFY(!table.contains(QStringLiteral("9.900")));

@@ -8,6 +8,7 @@
 #include "TrendChart.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
+#include "CalibrationSession.h"
 #include "ReportWindow.h"
 #include "ShownMainForm.h"
 #include "Wait.h"
@@ -114,9 +115,9 @@ private slots:
         QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.BufferJumper, true));
         m.ReadCount->setText(QStringLiteral("2047"));
         QVERIFY(TEventLog::Seen(QAccessible::NameChanged, m.ReadCount));
-        m.TrendView->setAccessibleDescription(QString());
-        m.TrendView->Reset(0.62, CardIO::TVariant::BipolarRaw);
-        QVERIFY(TEventLog::Seen(QAccessible::DescriptionChanged, m.TrendView));
+        m.findChild<TTrendView *>(QStringLiteral("TrendView"))->setAccessibleDescription(QString());
+        m.findChild<TTrendView *>(QStringLiteral("TrendView"))->Reset(0.62, CardIO::TVariant::BipolarRaw);
+        QVERIFY(TEventLog::Seen(QAccessible::DescriptionChanged, m.findChild<TTrendView *>(QStringLiteral("TrendView"))));
     }
 
     // From the main window into a popup and its drawn controls and back,
@@ -198,7 +199,7 @@ private slots:
             }
             switch (stage) {
             case 0: // the wizard is up; the record or the popup may have the keys
-                if (!m.InstPanel->isVisible() || MainUnit.CalibStep != 1 || !m.ReportWindow || !m.ReportWindow->isVisible())
+                if (!m.InstPanel->isVisible() || MainUnit.CalibStep != 1 || !m.Calibration()->ReportWindow() || !m.Calibration()->ReportWindow()->isVisible())
                     return;
                 if (!m.isActiveWindow()) {
                     if (QApplication::activeWindow() && escaped.elapsed() > 500) {
@@ -230,7 +231,7 @@ private slots:
         Keys(QStringLiteral("space")); // Begin Calibration
         QVERIFY2(QTest::qWaitFor([&] { return stage == 3 && !m.InstPanel->isVisible(); }, 8 * Patience) && failure.isEmpty(),
                  qPrintable(failure.isEmpty() ? QStringLiteral("stage %1, step %2").arg(stage).arg(MainUnit.CalibStep) : failure));
-        QVERIFY(m.ReportWindow->isVisible()); // the record stays
+        QVERIFY(m.Calibration()->ReportWindow()->isVisible()); // the record stays
     }
 };
 

@@ -10,6 +10,7 @@
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "Platform.h"
+#include "CalibrationSession.h"
 #include "ReportWindow.h"
 #include "ShownMainForm.h"
 #include "WindowManager.h"
@@ -162,7 +163,7 @@ private slots:
         clock.start();
         QTimer user;
         QObject::connect(&user, &QTimer::timeout, [&] {
-            TReportWindow *r = m.ReportWindow;
+            TReportWindow *r = m.Calibration()->ReportWindow();
             if (clock.elapsed() > 4 * Patience) {
                 if (stage == 0)
                     failure = QStringLiteral("the record never showed (wizard %1, record %2)")

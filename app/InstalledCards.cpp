@@ -1,0 +1,41 @@
+#include "InstalledCards.h"
+
+#include "LLTRVWDM.h"
+
+namespace {
+
+constexpr uint32_t DeviceRZ4070 = 0x6D21;
+constexpr uint32_t DeviceRZ4070A = 0x6D22;
+
+} // namespace
+
+QString TListedCard::Text() const
+{
+    return title + QStringLiteral("\r\nBase Address: ") + CardIO::FormatAddress(base);
+}
+
+std::optional<TListedCard> ListedCard(int index)
+{
+    uint32_t deviceId = 0, base = 0;
+    if (!LLTRVWDM::QueryCardInfo(index, &deviceId, &base))
+        return std::nullopt;
+    TListedCard card;
+    if (deviceId == DeviceRZ4070)
+        card.title = QStringLiteral("PCI-RZ4070    Analog Input/Output Card");
+    else if (deviceId == DeviceRZ4070A)
+        card.title = QStringLiteral("PCI-RZ4070A   Analog Input/Output Card (With FIFOs)");
+    else
+        return std::nullopt; // another kind of card never becomes the wizard's target
+    card.model = card.title.section(u' ', 0, 0);
+    card.base = base;
+    return card;
+}
+
+std::vector<TListedCard> ListedCards()
+{
+    std::vector<TListedCard> cards;
+    for (int index = 0, count = LLTRVWDM::GetNumCards(); index < count; ++index)
+        if (std::optional<TListedCard> card = ListedCard(index))
+            cards.push_back(*card);
+    return cards;
+}

@@ -1,0 +1,38 @@
+#include "RecordModel.h"
+
+void TRecordModel::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges)
+{
+    FRecord.Begin(card, ranges);
+    emit Changed();
+}
+
+void TRecordModel::Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
+                            const std::array<uint8_t, 2> &ranges)
+{
+    FRecord.Measured(kind, point, m, ranges);
+    emit Changed();
+}
+
+void TRecordModel::RangesInEffect(const std::array<uint8_t, 2> &ranges)
+{
+    if (FRecord.RangesInEffect(ranges))
+        emit Changed();
+}
+
+void TRecordModel::PotAdjusted(int pot)
+{
+    if (FRecord.PotAdjusted(pot))
+        emit Changed();
+}
+
+void TRecordModel::SetOperator(const QString &name)
+{
+    FRecord.SetOperator(name);
+    emit Changed();
+}
+
+void TRecordModel::SetInstruments(const QString &instruments)
+{
+    FRecord.SetInstruments(instruments);
+    emit Changed();
+}

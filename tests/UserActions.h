@@ -1,0 +1,30 @@
+// What a user does with the main window's lists and the wizard's buttons,
+// for the tests: a choice in a drop-down list, both DAC ranges, and Next
+// or Prev until the wizard is at a step.
+#pragma once
+
+#include "template.h"
+
+#include <QComboBox>
+
+// Chooses item `index` of `box`, as a click in its list does.
+inline void Choose(QComboBox *box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+inline void ChooseRanges(TMainForm &form, int range0, int range1)
+{
+    Choose(form.DACBox0, range0);
+    Choose(form.DACBox1, range1);
+}
+
+// Presses Next, or Prev, until the wizard is at `step`.
+inline void GoToStep(TMainForm &form, int step)
+{
+    while (MainUnit.CalibStep < step)
+        form.NextClick();
+    while (MainUnit.CalibStep > step && MainUnit.CalibStep > 1)
+        form.PrevClick();
+}
