@@ -94,8 +94,13 @@ private slots:
     void boldLooksBold()
     {
         TShownMainForm s;
-        QVERIFY(WaitFor([&] { return s.form.SetSup->HeaderLabel() && s.form.SetSup->PCIForm(); }, Patience));
-        QPlainTextEdit *memo = s.form.SetSup->PCIForm()->PCIMemo;
+        // The cards window once it shows the cards listed, laid out.
+        auto listed = [&]() -> QPlainTextEdit * {
+            TPCIForm *cards = s.form.SetSup->PCIForm();
+            return cards && cards->isVisible() && !cards->PCIMemo->toPlainText().isEmpty() ? cards->PCIMemo : nullptr;
+        };
+        QVERIFY(WaitFor([&] { return s.form.SetSup->HeaderLabel() && listed(); }, Patience));
+        QPlainTextEdit *memo = listed();
         const QList<QWidget *> bold = {s.form.SetSup->HeaderLabel(), memo, s.form.Label4, s.form.Label5,
                                        s.form.Label6, s.form.Label7, s.form.Label8, s.form.Label9, s.form.Label11};
         for (QWidget *w : bold) {
