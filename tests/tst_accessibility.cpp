@@ -278,7 +278,6 @@ private slots:
     {
         TShownMainForm f;
         TRecordModel model;
-        const TCalibrationRecord &record = model.Record();
         TReportWindow report(&f.form, model);
         report.show();
         report.activateWindow();

@@ -1,6 +1,7 @@
 // The card option handlers: jumpers, switches and lists kept in step
 // through real clicks, list choices and focus moves.
 #include "LayoutStyle.h"
+#include "CalibrationSteps.h"
 #include "Jumpers.h"
 #include "LLTRVWDM.h"
 #include "ShownMainForm.h"

@@ -181,11 +181,6 @@ QString TCalibrationRecord::TypedText(const QString &text)
     return kept;
 }
 
-QString CardText(const TCardId &card)
-{
-    return QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
-}
-
 QString RangeName(uint8_t range)
 {
     const QString volts = QString::number(CardIO::RangeSpan(range));

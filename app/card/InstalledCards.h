@@ -2,10 +2,19 @@
 // the wizard drives them.
 #pragma once
 
-#include "CalibrationRecord.h"
+#include "CardIO.h"
 
 #include <optional>
 #include <vector>
+
+// The card a calibration drives.
+struct TCardId {
+    QString model;     // "PCI-RZ4070"
+    uint16_t base = 0; // its I/O base address
+};
+
+// "PCI-RZ4070 at base address E800".
+QString CardText(const TCardId &card);
 
 // A card of one of the two kinds Setup knows, as the library lists it.
 struct TListedCard {

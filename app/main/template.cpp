@@ -16,8 +16,6 @@
 #include <future>
 #include <utility>
 
-TMainUnit MainUnit;
-
 namespace {
 
 // A list with an edit field: typing never adds items; each edit selects the

@@ -3,7 +3,7 @@
 // slots under the names the layout binds.
 #pragma once
 
-#include "CalibrationRecord.h"
+#include "InstalledCards.h"
 #include "MainUnit.h"
 #include "ui_template.h"
 

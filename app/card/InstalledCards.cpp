@@ -9,6 +9,11 @@ constexpr uint32_t DeviceRZ4070A = 0x6D22;
 
 } // namespace
 
+QString CardText(const TCardId &card)
+{
+    return QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
+}
+
 QString TListedCard::Text() const
 {
     return title + QStringLiteral("\r\nBase Address: ") + CardIO::FormatAddress(base);

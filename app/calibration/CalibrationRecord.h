@@ -7,6 +7,7 @@
 #pragma once
 
 #include "CalibrationSteps.h"
+#include "InstalledCards.h"
 
 #include <QDateTime>
 #include <QString>
@@ -60,15 +61,6 @@ struct TPointRecord {
 };
 
 enum class TVerdict { Pass, Fail, Incomplete };
-
-// The card a calibration drives.
-struct TCardId {
-    QString model;     // "PCI-RZ4070"
-    uint16_t base = 0; // its I/O base address
-};
-
-// "PCI-RZ4070 at base address E800".
-QString CardText(const TCardId &card);
 
 class TCalibrationRecord {
 public:

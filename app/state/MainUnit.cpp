@@ -1,0 +1,3 @@
+#include "MainUnit.h"
+
+TMainUnit MainUnit;
