@@ -147,10 +147,26 @@ void TPopupForm::FrameChanged(const QMargins &frame)
     FFrame = frame;
     if (size() == FRuledSize)
         ApplySizeRule();
-    if (pos() == FPlacedAt)
+    if (pos() == FPlacedAt || !FPlaceTaken) {
+        const QPoint before = pos();
         Place();
-    else
+        FPlaceTaken = FPlaceTaken || pos() == before; // already where it goes
+    } else {
         HoldOnScreen();
+    }
+}
+
+void TPopupForm::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (!isVisible() || !FFramed || FPlaceTaken)
+        return;
+    if (pos() == FPlacedAt) {
+        FPlaceTaken = true;
+        return;
+    }
+    if (FPlacedAgain++ < 3)
+        QMetaObject::invokeMethod(this, &TPopupForm::Place, Qt::QueuedConnection);
 }
 
 void TPopupForm::FocusFirst()

@@ -62,6 +62,11 @@ protected:
     void leaveEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Until the window manager has put the frame where it was placed, a
+    // move is the window manager's own placement, never the user's: the
+    // window is placed again (three times at most, for a window manager
+    // that keeps it elsewhere).
+    void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // Escape closes the window and returns to the main window.
     void keyPressEvent(QKeyEvent *event) override;
@@ -90,4 +95,6 @@ private:
     bool FFramed = false; // the window manager's frame has been seen
     QSize FRuledSize;     // the client size the size rule last gave
     QPoint FPlacedAt;     // the frame's corner as placing last left it
+    bool FPlaceTaken = false; // the window manager has put the frame there
+    int FPlacedAgain = 0;     // placings after the window manager's own
 };

@@ -135,17 +135,21 @@ protected:
 };
 
 // A double-click on the caption leaves the window at its size, not
-// maximised, whatever the window manager allows.
-bool NeverMaximised(QWidget *w)
+// maximised, whatever the window manager allows. What went wrong, or
+// nothing.
+QString NeverMaximised(QWidget *w)
 {
     const QSize before = w->size();
     TMaximisedWatch watch(w);
     DoubleClickCaption(w);
     // The window manager's answer, if any, comes first.
     [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return watch.FSeen; }, 2000);
-    return QTest::qWaitFor([&] {
-        return !NetState(w).contains(QLatin1String("MAXIMIZED")) && !w->isMaximized() && w->size() == before;
-    }, Patience);
+    if (QTest::qWaitFor([&] {
+            return !NetState(w).contains(QLatin1String("MAXIMIZED")) && !w->isMaximized() && w->size() == before;
+        }, Patience))
+        return QString();
+    return QStringLiteral("%1x%2 before, %3x%4 after, %5").arg(before.width()).arg(before.height())
+        .arg(w->width()).arg(w->height()).arg(NetState(w));
 }
 
 bool Activate(QWidget *w)
@@ -494,7 +498,8 @@ private slots:
             QVERIFY2(allowed.contains(QLatin1String("_NET_WM_ACTION_CLOSE")), qPrintable(allowed));
             QVERIFY2(!allowed.contains(QLatin1String("MAXIMIZE")), qPrintable(allowed));
         }
-        QVERIFY2(NeverMaximised(sup->TechForm()), qPrintable(NetState(sup->TechForm())));
+        const QString maximised = NeverMaximised(sup->TechForm());
+        QVERIFY2(maximised.isEmpty(), qPrintable(maximised));
     }
 
     // The title is drawn beneath the panels: on the screen, the instruction
@@ -572,7 +577,8 @@ private slots:
         // caption leaves it as it was.
         const QString allowed = AllowedActions(&bench);
         QVERIFY2(!allowed.contains(QLatin1String("MAXIMIZE")), qPrintable(allowed));
-        QVERIFY2(NeverMaximised(&bench), qPrintable(NetState(&bench)));
+        const QString maximised = NeverMaximised(&bench);
+        QVERIFY2(maximised.isEmpty(), qPrintable(maximised));
         QVERIFY2(Screen().contains(OuterGeometry(&bench)), "the bench reaches past the screen");
         if (!bench.StaysOnTop()) // no room below the board: an ordinary window, which Setup covers
             return;
