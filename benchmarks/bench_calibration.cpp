@@ -62,8 +62,8 @@ int main(int argc, char *argv[])
     QTimer::singleShot(500, &form, [&] { // after start-up, while step 1 runs
         Measure(&form, card, "calibration step 1", [&] {
             // A check pass as found, its first point confirmed and read.
-            form.Calibration()->ReportWindow()->AsFoundButton->click();
-            form.Calibration()->CheckWindow()->RecordButton->click();
+            form.Calibration()->ReportWindow()->findChild<QPushButton *>(QStringLiteral("AsFoundButton"))->click();
+            form.Calibration()->CheckWindow()->findChild<QPushButton *>(QStringLiteral("RecordButton"))->click();
             Measure(&form, card, "check pass", [&] { form.QuitClick(); });
         });
     });

@@ -2,6 +2,7 @@
 // accessibility interfaces and real key events: every drawn control named,
 // with its role, state and actions; an action doing what a click does; a
 // change announced; the keyboard reaching every control.
+#include "Parts.h"
 #include "LayoutStyle.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
@@ -282,7 +283,7 @@ private slots:
         report.show();
         report.activateWindow();
         QVERIFY(QTest::qWaitFor([&] { return report.isActiveWindow(); }));
-        QTest::keyClick(report.OperatorEdit, Qt::Key_Escape);
+        QTest::keyClick(Part<QLineEdit>(&report, "OperatorEdit"), Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return f.form.isActiveWindow(); }));
         QVERIFY(report.isVisible());
     }

@@ -1,6 +1,7 @@
 // The calibration wizard against the simulated card: steps, buttons,
 // ranges, the ending, the refusals, and one whole calibration played the
 // way a technician would.
+#include "Parts.h"
 #include "CheckWindow.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
@@ -185,13 +186,13 @@ public:
         TCheckWindow *w = FForm.Calibration()->CheckWindow();
         if (!w || !w->isVisible())
             return false;
-        if (w->TitleLabel->text() != FPoint) { // the next point
-            FPoint = w->TitleLabel->text();
-            Wire(FBench, w->InputLabel->text());
+        if (Part<QLabel>(w, "TitleLabel")->text() != FPoint) { // the next point
+            FPoint = Part<QLabel>(w, "TitleLabel")->text();
+            Wire(FBench, Part<QLabel>(w, "InputLabel")->text());
             FReadyAt = FRefreshes() + 10;
             FRecorded = false;
-        } else if (!FRecorded && FRefreshes() >= FReadyAt && w->RecordButton->isEnabled()) {
-            w->RecordButton->click();
+        } else if (!FRecorded && FRefreshes() >= FReadyAt && Part<QPushButton>(w, "RecordButton")->isEnabled()) {
+            Part<QPushButton>(w, "RecordButton")->click();
             FRecorded = true;
         }
         return true;
@@ -510,7 +511,7 @@ private slots:
             const bool wasChecking = checking;
             checking = checker.Tick();
             if (checking) {
-                failureShown |= form->Calibration()->CheckWindow()->ReadingLabel->text().contains(QStringLiteral("FAILURE"));
+                failureShown |= Part<QLabel>(form->Calibration()->CheckWindow(), "ReadingLabel")->text().contains(QStringLiteral("FAILURE"));
                 return;
             }
             TReportWindow *r = form->Calibration()->ReportWindow();
@@ -519,8 +520,8 @@ private slots:
                 if (wasChecking) {
                     found = form->Calibration()->Record();
                     phase = Trimming;
-                } else if (r && r->AsFoundButton->isEnabled()) {
-                    r->AsFoundButton->click();
+                } else if (r && Part<QPushButton>(r, "AsFoundButton")->isEnabled()) {
+                    Part<QPushButton>(r, "AsFoundButton")->click();
                 }
                 break;
             case Trimming:
@@ -538,8 +539,8 @@ private slots:
                     atLeft = card.exactErrors();
                     form->QuitClick();
                     phase = Finished;
-                } else if (MainUnit.CalibStep == 9 && r->AsLeftButton->isEnabled()) {
-                    r->AsLeftButton->click();
+                } else if (MainUnit.CalibStep == 9 && Part<QPushButton>(r, "AsLeftButton")->isEnabled()) {
+                    Part<QPushButton>(r, "AsLeftButton")->click();
                 }
                 break;
             case Finished:
@@ -810,14 +811,14 @@ private slots:
             case AsFound:
                 if (wasChecking)
                     phase = Adjusting;
-                else if (r && r->AsFoundButton->isEnabled())
-                    r->AsFoundButton->click();
+                else if (r && Part<QPushButton>(r, "AsFoundButton")->isEnabled())
+                    Part<QPushButton>(r, "AsFoundButton")->click();
                 break;
             case Adjusting:
                 if (!tech.Holding())
                     return tech.Tick();
-                if (r->AsLeftButton->isEnabled()) {
-                    r->AsLeftButton->click();
+                if (Part<QPushButton>(r, "AsLeftButton")->isEnabled()) {
+                    Part<QPushButton>(r, "AsLeftButton")->click();
                     phase = AsLeft;
                 }
                 break;
@@ -833,9 +834,9 @@ private slots:
                     rp8 = bench.Pot(int(Pot::RP8));
                     bench.SetPot(int(Pot::RP8), rp8 + 0.05);
                     form->NextClick();
-                } else if (MainUnit.CalibStep == 9 && rp8 != 0 && r->AsLeftButton->isEnabled()) {
+                } else if (MainUnit.CalibStep == 9 && rp8 != 0 && Part<QPushButton>(r, "AsLeftButton")->isEnabled()) {
                     turned = form->Calibration()->Record();
-                    r->AsLeftButton->click();
+                    Part<QPushButton>(r, "AsLeftButton")->click();
                     phase = Recheck;
                 }
                 break;

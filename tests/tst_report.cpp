@@ -2,6 +2,7 @@
 // held scale, the record window through a wizard (opened fresh, the check
 // passes offered when they may run), the PDF and CSV it saves, and saving
 // onto a full disk.
+#include "Parts.h"
 #include "CalibrationRecord.h"
 #include "CheckPass.h"
 #include "SafeSave.h"
@@ -258,7 +259,7 @@ private slots:
                 return;
             after = card.conversions();
             named = form.findChild<QLabel *>(QStringLiteral("CardLabel"))->text();
-            const bool found = r->AsFoundButton->isEnabled(), left = r->AsLeftButton->isEnabled();
+            const bool found = Part<QPushButton>(r, "AsFoundButton")->isEnabled(), left = Part<QPushButton>(r, "AsLeftButton")->isEnabled();
             (MainUnit.CalibStep == 1 ? foundAtOne : foundLater) |= found;
             (MainUnit.CalibStep == 9 ? leftAtNine : leftEarlier) |= left;
             if (MainUnit.CalibStep < 9 || leftAtNine)
@@ -271,11 +272,11 @@ private slots:
         QCOMPARE(named, QStringLiteral("Card: PCI-RZ4070 at E800"));
         TReportWindow *r = form.Calibration()->ReportWindow();
         QCOMPARE(r->windowTitle(), QStringLiteral("Calibration record"));
-        QVERIFY(!r->AsFoundButton->isEnabled() && !r->AsLeftButton->isEnabled()); // no wizard: nothing drives a check
+        QVERIFY(!Part<QPushButton>(r, "AsFoundButton")->isEnabled() && !Part<QPushButton>(r, "AsLeftButton")->isEnabled()); // no wizard: nothing drives a check
         for (QPushButton *b : r->findChildren<QPushButton *>())
             QVERIFY2(b->text().contains(u'&'), qPrintable(b->text()));
-        QVERIFY(r->CardLabel->text().contains(QStringLiteral("E800")));
-        QCOMPARE(r->VerdictLabel->text(), QStringLiteral("incomplete"));
+        QVERIFY(Part<QLabel>(r, "CardLabel")->text().contains(QStringLiteral("E800")));
+        QCOMPARE(Part<QLabel>(r, "VerdictLabel")->text(), QStringLiteral("incomplete"));
         // As left comes from a check pass only: Next through the steps records nothing.
         for (const TPointRecord &p : form.Calibration()->Record().Points())
             QVERIFY(!p.asLeft && !p.asFound);
@@ -285,8 +286,8 @@ private slots:
 
         // Operator and instruments are kept for the session; a new wizard
         // starts a fresh record, shown at once.
-        r->OperatorEdit->setText(QString());
-        QTest::keyClicks(r->OperatorEdit, QStringLiteral("A. Tech"));
+        Part<QLineEdit>(r, "OperatorEdit")->setText(QString());
+        QTest::keyClicks(Part<QLineEdit>(r, "OperatorEdit"), QStringLiteral("A. Tech"));
         QCOMPARE(form.Calibration()->Record().Operator(), QStringLiteral("A. Tech"));
         const QDateTime first = form.Calibration()->Record().Started();
         r->hide();
@@ -320,7 +321,7 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(form.Calibration()->Record().Ranges(), (std::array<uint8_t, 2>{3, 2}));
         QCOMPARE(form.Calibration()->Record().Points()[5].point.Target, -2.475); // DAC 0 offset at ±2.5V
-        QVERIFY(form.Calibration()->ReportWindow()->RangesLabel->text().contains(QStringLiteral("DAC 0 ±2.5V")));
+        QVERIFY(Part<QLabel>(form.Calibration()->ReportWindow(), "RangesLabel")->text().contains(QStringLiteral("DAC 0 ±2.5V")));
         QVERIFY(form.Calibration()->ReportWindow()->Text().contains(QStringLiteral("-2.475")));
     }
 
@@ -352,7 +353,7 @@ private slots:
         QVERIFY(!window.Text().contains(QStringLiteral("-0,0")));
         QVERIFY(window.Text().contains(QStringLiteral("0,0125"))); // DAC 0's offset target as step 5 states it
         QVERIFY(window.Text().contains(QStringLiteral("Decision rule: ") + DecisionRule()));
-        QCOMPARE(window.LeftLabel->text(), TimeText(*record.CheckedAsLeft()));
+        QCOMPARE(Part<QLabel>(&window, "LeftLabel")->text(), TimeText(*record.CheckedAsLeft()));
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("record.pdf")), csv = dir.filePath(QStringLiteral("record.csv"));
         QVERIFY(window.SavePdf(pdf));
@@ -607,11 +608,11 @@ private slots:
         // Typing a control character into the window is refused.
         TRecordModel model;
         TReportWindow window(nullptr, model);
-        window.OperatorEdit->setFocus();
-        QTest::keyClicks(window.OperatorEdit, QStringLiteral("A"));
-        window.OperatorEdit->insert(QStringLiteral("B\x1b"));
-        window.OperatorEdit->insert(QStringLiteral("C"));
-        QCOMPARE(window.OperatorEdit->text(), QStringLiteral("AC"));
+        Part<QLineEdit>(&window, "OperatorEdit")->setFocus();
+        QTest::keyClicks(Part<QLineEdit>(&window, "OperatorEdit"), QStringLiteral("A"));
+        Part<QLineEdit>(&window, "OperatorEdit")->insert(QStringLiteral("B\x1b"));
+        Part<QLineEdit>(&window, "OperatorEdit")->insert(QStringLiteral("C"));
+        QCOMPARE(Part<QLineEdit>(&window, "OperatorEdit")->text(), QStringLiteral("AC"));
     }
 
     // Saving when the system's calls fail or come up short, at each call

@@ -43,7 +43,7 @@ struct Host {
         Machine::instance().clearCards();
         for (int i = 0; i < texts.size(); ++i)
             Machine::instance().addCard(DeviceRZ4070, uint16_t(0x300 + 0x20 * i));
-        sup->OnGetCardString = [texts](QObject *, int index) { return texts.value(index); };
+        sup->setOnGetCardString([texts](QObject *, int index) { return texts.value(index); });
     }
     QString title() const { return sup->HeaderLabel() ? sup->HeaderLabel()->text() : QString(); }
     QString cards() const { return sup->PCIForm()->PCIMemo->toPlainText(); }

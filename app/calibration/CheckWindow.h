@@ -1,7 +1,8 @@
 // A check pass on screen: which point of how many, what to connect (the
 // step's own words), the target and its tolerance, the live reading and
 // its trend, and Record (the input is applied), Skip, Back and Stop. The
-// window only shows and asks; the wizard drives the card and the pass.
+// window only shows and asks; the wizard drives the card and the pass. Its
+// parts bear their names ("TitleLabel", "RecordButton" ...) for findChild.
 #pragma once
 
 #include "CheckPass.h"
@@ -23,17 +24,6 @@ public:
     // The point's latest reading; nothing when it failed.
     void ShowReading(const std::optional<CardIO::TReading> &reading);
 
-    QLabel *TitleLabel;
-    QLabel *InputLabel;
-    QLabel *TargetLabel;
-    QLabel *ReadingLabel;
-    QLabel *StatusLabel;
-    TTrendView *Trend;
-    QPushButton *RecordButton;
-    QPushButton *SkipButton;
-    QPushButton *BackButton;
-    QPushButton *StopButton;
-
 signals:
     void RecordClicked();
     void SkipClicked();
@@ -45,5 +35,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QLabel *FTitleLabel;
+    QLabel *FInputLabel;
+    QLabel *FTargetLabel;
+    QLabel *FReadingLabel;
+    QLabel *FStatusLabel;
+    TTrendView *FTrend;
+    QPushButton *FRecordButton;
+    QPushButton *FSkipButton;
+    QPushButton *FBackButton;
+    QPushButton *FStopButton;
     QString FShownPoint; // the point the trend belongs to
 };

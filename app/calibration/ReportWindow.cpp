@@ -48,36 +48,43 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     setWindowFlag(Qt::WindowStaysOnTopHint);
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
-    CardLabel = new QLabel(this);
-    DateLabel = new QLabel(this);
-    LeftLabel = new QLabel(this);
-    RangesLabel = new QLabel(this);
-    OperatorEdit = new QLineEdit(this);
-    InstrumentsEdit = new QLineEdit(this);
-    OperatorEdit->setValidator(new TTypedTextValidator(OperatorEdit));
-    InstrumentsEdit->setValidator(new TTypedTextValidator(InstrumentsEdit));
-    VerdictLabel = new QLabel(this);
-    QFont bold = VerdictLabel->font();
+    FCardLabel = new QLabel(this);
+    FCardLabel->setObjectName(QStringLiteral("CardLabel"));
+    FDateLabel = new QLabel(this);
+    FDateLabel->setObjectName(QStringLiteral("DateLabel"));
+    FLeftLabel = new QLabel(this);
+    FLeftLabel->setObjectName(QStringLiteral("LeftLabel"));
+    FRangesLabel = new QLabel(this);
+    FRangesLabel->setObjectName(QStringLiteral("RangesLabel"));
+    FOperatorEdit = new QLineEdit(this);
+    FOperatorEdit->setObjectName(QStringLiteral("OperatorEdit"));
+    FInstrumentsEdit = new QLineEdit(this);
+    FInstrumentsEdit->setObjectName(QStringLiteral("InstrumentsEdit"));
+    FOperatorEdit->setValidator(new TTypedTextValidator(FOperatorEdit));
+    FInstrumentsEdit->setValidator(new TTypedTextValidator(FInstrumentsEdit));
+    FVerdictLabel = new QLabel(this);
+    FVerdictLabel->setObjectName(QStringLiteral("VerdictLabel"));
+    QFont bold = FVerdictLabel->font();
     bold.setBold(true);
-    VerdictLabel->setFont(bold);
-    form->addRow(QStringLiteral("Card:"), CardLabel);
-    form->addRow(QStringLiteral("Date and time:"), DateLabel);
-    form->addRow(QStringLiteral("Checked as left:"), LeftLabel);
-    form->addRow(QStringLiteral("DAC ranges:"), RangesLabel);
-    form->addRow(QStringLiteral("Op&erator:"), OperatorEdit);
-    form->addRow(QStringLiteral("&Reference instruments:"), InstrumentsEdit);
-    form->addRow(QStringLiteral("Verdict:"), VerdictLabel);
+    FVerdictLabel->setFont(bold);
+    form->addRow(QStringLiteral("Card:"), FCardLabel);
+    form->addRow(QStringLiteral("Date and time:"), FDateLabel);
+    form->addRow(QStringLiteral("Checked as left:"), FLeftLabel);
+    form->addRow(QStringLiteral("DAC ranges:"), FRangesLabel);
+    form->addRow(QStringLiteral("Op&erator:"), FOperatorEdit);
+    form->addRow(QStringLiteral("&Reference instruments:"), FInstrumentsEdit);
+    form->addRow(QStringLiteral("Verdict:"), FVerdictLabel);
     layout->addLayout(form);
-    Table = new QPlainTextEdit(this);
-    Table->setObjectName(QStringLiteral("Table"));
-    Table->setReadOnly(true);
-    Table->setLineWrapMode(QPlainTextEdit::NoWrap);
+    FTable = new QPlainTextEdit(this);
+    FTable->setObjectName(QStringLiteral("Table"));
+    FTable->setReadOnly(true);
+    FTable->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::Monospace);
     mono.setPointSize(8);
-    Table->setFont(mono);
-    Table->setAccessibleName(QStringLiteral("Test points"));
-    layout->addWidget(Table, 1);
+    FTable->setFont(mono);
+    FTable->setAccessibleName(QStringLiteral("Test points"));
+    layout->addWidget(FTable, 1);
     auto *buttons = new QGridLayout;
     auto button = [&](const QString &name, const QString &text, int row, int column) {
         auto *b = new QPushButton(text, this);
@@ -86,20 +93,20 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
         buttons->addWidget(b, row, column);
         return b;
     };
-    AsFoundButton = button(QStringLiteral("AsFoundButton"), QStringLiteral("Check as &found…"), 0, 0);
-    AsLeftButton = button(QStringLiteral("AsLeftButton"), QStringLiteral("Check as &left…"), 0, 1);
-    CopyButton = button(QStringLiteral("CopyButton"), QStringLiteral("&Copy"), 0, 2);
-    PdfButton = button(QStringLiteral("PdfButton"), QStringLiteral("Save as &PDF…"), 1, 0);
-    CsvButton = button(QStringLiteral("CsvButton"), QStringLiteral("Save as C&SV…"), 1, 1);
-    CloseButton = button(QStringLiteral("CloseButton"), QStringLiteral("Cl&ose"), 1, 2);
+    FAsFoundButton = button(QStringLiteral("AsFoundButton"), QStringLiteral("Check as &found…"), 0, 0);
+    FAsLeftButton = button(QStringLiteral("AsLeftButton"), QStringLiteral("Check as &left…"), 0, 1);
+    FCopyButton = button(QStringLiteral("CopyButton"), QStringLiteral("&Copy"), 0, 2);
+    FPdfButton = button(QStringLiteral("PdfButton"), QStringLiteral("Save as &PDF…"), 1, 0);
+    FCsvButton = button(QStringLiteral("CsvButton"), QStringLiteral("Save as C&SV…"), 1, 1);
+    FCloseButton = button(QStringLiteral("CloseButton"), QStringLiteral("Cl&ose"), 1, 2);
     layout->addLayout(buttons);
     OfferChecks(false, false);
 
     connect(&FModel, &TRecordModel::Changed, this, &TReportWindow::Refresh);
-    connect(OperatorEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetOperator);
-    connect(InstrumentsEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetInstruments);
-    connect(AsFoundButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsFound); });
-    connect(AsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
+    connect(FOperatorEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetOperator);
+    connect(FInstrumentsEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetInstruments);
+    connect(FAsFoundButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsFound); });
+    connect(FAsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
     // Asks for a file name, then saves with `save`.
     auto saveAs = [this](const QString &what, const QString &name, bool (TReportWindow::*save)(const QString &)) {
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as %1").arg(what), name,
@@ -107,12 +114,12 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
         if (!path.isEmpty())
             (this->*save)(path);
     };
-    connect(PdfButton, &QPushButton::clicked, this,
+    connect(FPdfButton, &QPushButton::clicked, this,
             [saveAs] { saveAs(QStringLiteral("PDF"), QStringLiteral("calibration-record.pdf"), &TReportWindow::SavePdf); });
-    connect(CsvButton, &QPushButton::clicked, this,
+    connect(FCsvButton, &QPushButton::clicked, this,
             [saveAs] { saveAs(QStringLiteral("CSV"), QStringLiteral("calibration-record.csv"), &TReportWindow::SaveCsv); });
-    connect(CopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(Text()); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(FCopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(Text()); });
+    connect(FCloseButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TReportWindow::HoldOnScreen);
 
     resize(NaturalSize);
@@ -139,23 +146,23 @@ void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mu
 
 void TReportWindow::Refresh()
 {
-    CardLabel->setText(CardText(FRecord.Card()));
-    DateLabel->setText(StartedText(FRecord));
-    LeftLabel->setText(CheckedAsLeftText(FRecord));
-    RangesLabel->setText(RangesText(FRecord.Ranges()));
-    if (OperatorEdit->text() != FRecord.Operator())
-        OperatorEdit->setText(FRecord.Operator());
-    if (InstrumentsEdit->text() != FRecord.Instruments())
-        InstrumentsEdit->setText(FRecord.Instruments());
-    VerdictLabel->setText(VerdictName(FRecord.Verdict()));
-    Table->setPlainText(Text());
+    FCardLabel->setText(CardText(FRecord.Card()));
+    FDateLabel->setText(StartedText(FRecord));
+    FLeftLabel->setText(CheckedAsLeftText(FRecord));
+    FRangesLabel->setText(RangesText(FRecord.Ranges()));
+    if (FOperatorEdit->text() != FRecord.Operator())
+        FOperatorEdit->setText(FRecord.Operator());
+    if (FInstrumentsEdit->text() != FRecord.Instruments())
+        FInstrumentsEdit->setText(FRecord.Instruments());
+    FVerdictLabel->setText(VerdictName(FRecord.Verdict()));
+    FTable->setPlainText(Text());
     HoldOnScreen();
 }
 
 void TReportWindow::OfferChecks(bool asFound, bool asLeft)
 {
-    AsFoundButton->setEnabled(asFound);
-    AsLeftButton->setEnabled(asLeft);
+    FAsFoundButton->setEnabled(asFound);
+    FAsLeftButton->setEnabled(asLeft);
 }
 
 QString TReportWindow::Text() const

@@ -6,7 +6,8 @@
 // last step) and keeps the record: Save as PDF…, Save as CSV… (both written
 // atomically; a failure says why and leaves an old file as it was), Copy.
 // It lies wholly on the screen, frame included. Escape goes back to the
-// main window and leaves the record open.
+// main window and leaves the record open. Its parts bear their names
+// ("OperatorEdit", "AsFoundButton", "Table" ...) for findChild.
 #pragma once
 
 #include "RecordModel.h"
@@ -41,21 +42,6 @@ public:
     bool SavePdf(const QString &path);
     bool SaveCsv(const QString &path);
 
-    QLabel *CardLabel;
-    QLabel *DateLabel;
-    QLabel *LeftLabel;
-    QLabel *RangesLabel;
-    QLineEdit *OperatorEdit;
-    QLineEdit *InstrumentsEdit;
-    QLabel *VerdictLabel;
-    QPlainTextEdit *Table;
-    QPushButton *AsFoundButton;
-    QPushButton *AsLeftButton;
-    QPushButton *PdfButton;
-    QPushButton *CsvButton;
-    QPushButton *CopyButton;
-    QPushButton *CloseButton;
-
 signals:
     void CheckRequested(TCheckKind kind);
 
@@ -69,6 +55,20 @@ private:
     // Moves the window, frame included, onto the screen's free area.
     void HoldOnScreen();
 
+    QLabel *FCardLabel;
+    QLabel *FDateLabel;
+    QLabel *FLeftLabel;
+    QLabel *FRangesLabel;
+    QLineEdit *FOperatorEdit;
+    QLineEdit *FInstrumentsEdit;
+    QLabel *FVerdictLabel;
+    QPlainTextEdit *FTable;
+    QPushButton *FAsFoundButton;
+    QPushButton *FAsLeftButton;
+    QPushButton *FPdfButton;
+    QPushButton *FCsvButton;
+    QPushButton *FCopyButton;
+    QPushButton *FCloseButton;
     TRecordModel &FModel;
     const TCalibrationRecord &FRecord;
 };

@@ -78,7 +78,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     SetSup->setCallHow(QStringLiteral("between 8 am and 5 pm Pacific Time at 1-800-555-0142"));
     SetSup->setChannels(16);
     SetSup->setChangeButtons(true);
-    SetSup->OnGetCardString = [this](QObject *sender, int index) { return SetSupGetCardString(sender, index); };
+    SetSup->setOnGetCardString([this](QObject *sender, int index) { return SetSupGetCardString(sender, index); });
     // The live trend and the card driven, in the instruction panel.
     auto *trend = new TTrendView(InstPanel);
     trend->setObjectName(QStringLiteral("TrendView"));

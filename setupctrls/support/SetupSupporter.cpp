@@ -56,12 +56,6 @@ TSetupSupporter::~TSetupSupporter()
     disconnect(FIdle);
 }
 
-void TSetupSupporter::SetOnBeginCalib(const TNotifyEvent &handler)
-{
-    OnBeginCalib = handler;
-    UpdateTimer();
-}
-
 THelpForm *TSetupSupporter::HelpForm() const
 {
     return FHelpForm;
@@ -114,7 +108,7 @@ void TSetupSupporter::BuildSupportWindows()
     if (!main)
         return;
     const QString name = CardName();
-    const TSupportTexts texts{FCompanyName, name, FCallHow, FbSeries, FMultiPort, bool(OnGetCardString)};
+    const TSupportTexts texts{FCompanyName, name, FCallHow, FbSeries, FMultiPort, bool(FOnGetCardString)};
 
     FHeaderLabel = new QLabel(ClientArea(main));
     FHeaderLabel->setObjectName(QStringLiteral("HeaderLabel"));
@@ -131,7 +125,7 @@ void TSetupSupporter::BuildSupportWindows()
     FTechForm = new TTechForm(main, texts);
 
     bool found = true;
-    if (OnGetCardString) {
+    if (FOnGetCardString) {
         AddDisplayPCIItem();
         FPCIForm = new TPCIForm(main, name);
         FPCIForm->ShowUp();
@@ -176,7 +170,7 @@ bool TSetupSupporter::ListCards()
     if (count > 0) {
         FPCIForm->PCIMemo->clear();
         for (int index = 0; index < count; ++index) {
-            const QString text = OnGetCardString(this, index);
+            const QString text = FOnGetCardString(this, index);
             if (text.isEmpty())
                 continue;
             FPCIForm->PCIMemo->appendPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

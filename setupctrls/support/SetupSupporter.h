@@ -18,8 +18,6 @@ class TPCIForm;
 
 // Describes installed card CardIndex; empty when there is nothing to show.
 using TPCIEvent = std::function<QString(QObject *Sender, int CardIndex)>;
-using TCalibEvent = std::function<QString(QObject *Sender, uint8_t Channel, bool &ItsAllBad)>;
-using TNotifyEvent = std::function<void(QObject *Sender)>;
 
 class TSetupSupporter : public QObject {
     Q_OBJECT
@@ -57,17 +55,11 @@ public:
     bool bSeries() const { return FbSeries; }
     void setbSeries(bool value) { FbSeries = value; }
 
-    // Never raised in this program: the layout stores these events (and
-    // Channels and ChangeButtons) for programs of the same family whose
-    // supporter runs the calibration itself; here the main window's wizard
-    // does. Assigning OnBeginCalib restarts the help timer, as described.
-    TNotifyEvent OnBeginCalib, OnStopButtonClick, OnStartButtonClick;
-    TCalibEvent OnGetCalibString;
     // Raised once per installed card while the cards are listed; assigned,
     // it also brings the installed-cards window, its menu item and a
     // paragraph of the help text.
-    TPCIEvent OnGetCardString;
-    void SetOnBeginCalib(const TNotifyEvent &handler);
+    const TPCIEvent &OnGetCardString() const { return FOnGetCardString; }
+    void setOnGetCardString(const TPCIEvent &handler) { FOnGetCardString = handler; }
 
     // Registers the one-time start-up handler with the application's idle
     // notification (the event queue has been drained).
@@ -109,6 +101,7 @@ private:
     QPointer<THelpForm> FHelpForm;
     QPointer<TTechForm> FTechForm;
     QPointer<TPCIForm> FPCIForm;
+    TPCIEvent FOnGetCardString;
     QTimer FTimer; // delivers its ticks on the user-interface thread
     QMetaObject::Connection FIdle;
 };

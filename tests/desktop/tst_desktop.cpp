@@ -2,6 +2,7 @@
 // xcb platform: drop-down lists chosen by mouse, activation moving between
 // windows, frames the window manager adds, stacking, and the screen size
 // this run was given. Every wait is for a condition.
+#include "Parts.h"
 #include "BenchWindow.h"
 #include "Board.h"
 #include "ClientArea.h"
@@ -552,7 +553,7 @@ private slots:
                                        .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).x()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).y())
                                        .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).width()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).height())));
         QVERIFY(Screen().contains(shown));
-        const QString table = s.form.Calibration()->ReportWindow()->Table->toPlainText();
+        const QString table = Part<QPlainTextEdit>(s.form.Calibration()->ReportWindow(), "Table")->toPlainText();
         QVERIFY2(table.contains(QStringLiteral("calibrator 9,900 V")) && table.contains(QStringLiteral("0,0125")),
                  qPrintable(table));
         QVERIFY(!table.contains(QStringLiteral("9.900")));

@@ -94,10 +94,12 @@ private slots:
     void boldLooksBold()
     {
         TShownMainForm s;
-        // The cards window once it shows the cards listed, laid out.
+        // The cards window once it draws the cards listed: its layout and
+        // the text's come from events of their own.
         auto listed = [&]() -> QPlainTextEdit * {
             TPCIForm *cards = s.form.SetSup->PCIForm();
-            return cards && cards->isVisible() && !cards->PCIMemo->toPlainText().isEmpty() ? cards->PCIMemo : nullptr;
+            return cards && cards->isVisible() && !cards->PCIMemo->toPlainText().isEmpty()
+                       && InkCount(Grab(cards->PCIMemo->viewport())) > 0 ? cards->PCIMemo : nullptr;
         };
         QVERIFY(WaitFor([&] { return s.form.SetSup->HeaderLabel() && listed(); }, Patience));
         QPlainTextEdit *memo = listed();

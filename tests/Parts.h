@@ -1,0 +1,15 @@
+// A window's part by its object name, as any client of the window finds
+// it; the test program stops when there is none.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+template <class T>
+T *Part(const QObject *window, const char *name)
+{
+    T *part = window ? window->findChild<T *>(QLatin1String(name)) : nullptr;
+    if (!part)
+        qFatal("no %s named %s", T::staticMetaObject.className(), name);
+    return part;
+}
