@@ -64,10 +64,10 @@ int main(int argc, char *argv[])
         form.showMaximized();
         if (!QTest::qWaitForWindowExposed(&form))
             return 1;
-        while (!form.DACHighlight->PaintedOnce())
+        while (!form.findChild<TBoardHighlight *>(QStringLiteral("DACHighlight"))->PaintedOnce())
             QCoreApplication::processEvents();
         QCursor::setPos(QPoint(0, 0));
-        for (TBoardHighlight *h : {form.ChannelHighlight, form.DACHighlight}) {
+        for (TBoardHighlight *h : {form.findChild<TBoardHighlight *>(QStringLiteral("ChannelHighlight")), form.findChild<TBoardHighlight *>(QStringLiteral("DACHighlight"))}) {
             for (std::vector<double> *series : {&firstShow, &reshow}) {
                 QElapsedTimer t;
                 t.start();

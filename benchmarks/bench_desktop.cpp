@@ -79,11 +79,11 @@ std::vector<double> Hovers(int count)
 {
     TMainForm form;
     form.showMaximized();
-    WaitUntil([&] { return form.ChannelHighlight->PaintedOnce() && form.SetSup->HelpForm(); });
-    WaitUntil([&] { return form.SetSup->HelpForm()->isVisible(); });
-    form.SetSup->HelpForm()->hide(); // it opens over the board
-    form.SetSup->PCIForm()->hide();
-    TBoardHighlight *h = form.ChannelHighlight;
+    WaitUntil([&] { return form.findChild<TBoardHighlight *>(QStringLiteral("ChannelHighlight"))->PaintedOnce() && form.findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->HelpForm(); });
+    WaitUntil([&] { return form.findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->HelpForm()->isVisible(); });
+    form.findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->HelpForm()->hide(); // it opens over the board
+    form.findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->PCIForm()->hide();
+    TBoardHighlight *h = form.findChild<TBoardHighlight *>(QStringLiteral("ChannelHighlight"));
     EnterWatch enter;
     h->installEventFilter(&enter);
     MapWatch map;
@@ -119,10 +119,10 @@ int ExitChild(int argc, char **argv)
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->showMaximized();
     QTimer::singleShot(0, [form] {
-        WaitUntil([form] { return form->SetSup->HelpForm() && form->SetSup->HelpForm()->isVisible(); });
+        WaitUntil([form] { return form->findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->HelpForm() && form->findChild<TSetupSupporter *>(QStringLiteral("SetSup"))->HelpForm()->isVisible(); });
         std::printf("%.6f\n", Now());
         std::fflush(stdout);
-        form->Exit2->trigger();
+        form->findChild<QAction *>(QStringLiteral("Exit2"))->trigger();
     });
     return application.exec();
 }

@@ -3,6 +3,7 @@
 // once, with the pointer parked over the menu bar.
 #pragma once
 
+#include "Parts.h"
 #include "Board.h"
 #include "Support.h"
 #include "template.h"
@@ -31,7 +32,7 @@ struct TShownMainForm {
         form.showMaximized();
         if (!QTest::qWaitForWindowExposed(&form))
             qFatal("main window not exposed");
-        if (!QTest::qWaitFor([&] { return form.DACHighlight->PaintedOnce() && form.CalibrationHighlight1->PaintedOnce(); }))
+        if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }))
             qFatal("highlights not painted");
         QCursor::setPos(QPoint(0, 0));
     }
@@ -47,19 +48,19 @@ struct TShownMainForm {
     };
     std::array<TPopupCase, 4> popups()
     {
-        return {{{"Channels1", form.ChannelHighlight, {169, 286}},
-                 {"BufferTristate1", form.ClampHighlight, {169, 206}},
-                 {"Calibration2", form.CalibrationHighlight0, {193, 280}},
-                 {"DACRange1", form.DACHighlight, {209, 214}}}};
+        return {{{"Channels1", Part<TBoardHighlight>(&form, "ChannelHighlight"), {169, 286}},
+                 {"BufferTristate1", Part<TBoardHighlight>(&form, "ClampHighlight"), {169, 206}},
+                 {"Calibration2", Part<TBoardHighlight>(&form, "CalibrationHighlight0"), {193, 280}},
+                 {"DACRange1", Part<TBoardHighlight>(&form, "DACHighlight"), {209, 214}}}};
     }
 
     // The support windows with the menu items that bring them back; none
     // until the supporter has built them.
     std::array<std::pair<QWidget *, QAction *>, 3> supportWindows()
     {
-        TSetupSupporter *sup = form.SetSup;
-        return {{{sup->HelpForm(), form.Howtousethisprogram1},
-                 {sup->TechForm(), form.TechnicalSupport1},
+        TSetupSupporter *sup = Part<TSetupSupporter>(&form, "SetSup");
+        return {{{sup->HelpForm(), Part<QAction>(&form, "Howtousethisprogram1")},
+                 {sup->TechForm(), Part<QAction>(&form, "TechnicalSupport1")},
                  {sup->PCIForm(), form.findChild<QAction *>(QStringLiteral("DisplayPCI"))}}};
     }
 

@@ -3,6 +3,7 @@
 // or Prev until the wizard is at a step.
 #pragma once
 
+#include "Parts.h"
 #include "template.h"
 
 #include <QComboBox>
@@ -16,8 +17,8 @@ inline void Choose(QComboBox *box, int index)
 
 inline void ChooseRanges(TMainForm &form, int range0, int range1)
 {
-    Choose(form.DACBox0, range0);
-    Choose(form.DACBox1, range1);
+    Choose(Part<QComboBox>(&form, "DACBox0"), range0);
+    Choose(Part<QComboBox>(&form, "DACBox1"), range1);
 }
 
 // Presses Next, or Prev, until the wizard is at `step`.

@@ -41,10 +41,10 @@ QAccessibleActionInterface *Actions(QAccessibleInterface *iface)
 QString Options(const TMainForm &form)
 {
     QString s;
-    for (TTwoJumper *j : {form.CH0, form.CH1, form.CH2, form.CH3, form.CH4, form.CH5, form.CH6, form.CH7})
+    for (TTwoJumper *j : {Part<TTwoJumper>(&form, "CH0"), Part<TTwoJumper>(&form, "CH1"), Part<TTwoJumper>(&form, "CH2"), Part<TTwoJumper>(&form, "CH3"), Part<TTwoJumper>(&form, "CH4"), Part<TTwoJumper>(&form, "CH5"), Part<TTwoJumper>(&form, "CH6"), Part<TTwoJumper>(&form, "CH7")})
         s += j->Closed() ? u'1' : u'0';
-    return s + QStringLiteral(" %1 %2 %3").arg(form.ChannelBox->currentText()).arg(int(form.BufferJumper->JumperState()))
-                   .arg(form.BufferBox->currentText());
+    return s + QStringLiteral(" %1 %2 %3").arg(Part<QComboBox>(&form, "ChannelBox")->currentText()).arg(int(Part<TThreeJumper>(&form, "BufferJumper")->JumperState()))
+                   .arg(Part<QComboBox>(&form, "BufferBox")->currentText());
 }
 
 // Opens the highlight's popup and makes it the active window.
@@ -81,7 +81,7 @@ private slots:
     {
         TShownMainForm f;
         TMainForm &m = f.form;
-        const std::array channels{m.CH0, m.CH1, m.CH2, m.CH3, m.CH4, m.CH5, m.CH6, m.CH7};
+        const std::array channels{Part<TTwoJumper>(&m, "CH0"), Part<TTwoJumper>(&m, "CH1"), Part<TTwoJumper>(&m, "CH2"), Part<TTwoJumper>(&m, "CH3"), Part<TTwoJumper>(&m, "CH4"), Part<TTwoJumper>(&m, "CH5"), Part<TTwoJumper>(&m, "CH6"), Part<TTwoJumper>(&m, "CH7")};
         for (int k = 0; k < 8; ++k) {
             QAccessibleInterface *j = Of(channels[size_t(k)]);
             QVERIFY(j);
@@ -91,11 +91,11 @@ private slots:
             QVERIFY(!j->state().checked);
             QVERIFY(Actions(j)->actionNames().contains(QAccessibleActionInterface::toggleAction()));
         }
-        m.ChannelBox->setCurrentIndex(3);
-        emit m.ChannelBox->activated(3);
-        QVERIFY(Of(m.CH2)->state().checked);
+        Part<QComboBox>(&m, "ChannelBox")->setCurrentIndex(3);
+        emit Part<QComboBox>(&m, "ChannelBox")->activated(3);
+        QVERIFY(Of(Part<TTwoJumper>(&m, "CH2"))->state().checked);
 
-        QAccessibleInterface *buffer = Of(m.BufferJumper);
+        QAccessibleInterface *buffer = Of(Part<TThreeJumper>(&m, "BufferJumper"));
         QCOMPARE(buffer->text(QAccessible::Name), QStringLiteral("Buffer jumper"));
         QCOMPARE(buffer->role(), QAccessible::Grouping);
         QCOMPARE(buffer->childCount(), 3);
@@ -112,13 +112,13 @@ private slots:
         }
         QCOMPARE(buffer->text(QAccessible::Value), positions[2]);
         // Without AllowOpen the open position is there but cannot be chosen.
-        m.BufferJumper->setAllowOpen(false);
+        Part<TThreeJumper>(&m, "BufferJumper")->setAllowOpen(false);
         QVERIFY(buffer->child(0)->state().disabled);
         QVERIFY(Actions(buffer->child(0))->actionNames().isEmpty());
-        m.BufferJumper->setAllowOpen(true);
+        Part<TThreeJumper>(&m, "BufferJumper")->setAllowOpen(true);
 
-        QVERIFY(f.open(m.DACHighlight));
-        for (auto [dip, name] : {std::pair{m.DACDip0, "DAC 0 switches"}, std::pair{m.DACDip1, "DAC 1 switches"}}) {
+        QVERIFY(f.open(Part<TBoardHighlight>(&m, "DACHighlight")));
+        for (auto [dip, name] : {std::pair{Part<TDipSwitch>(&m, "DACDip0"), "DAC 0 switches"}, std::pair{Part<TDipSwitch>(&m, "DACDip1"), "DAC 1 switches"}}) {
             QAccessibleInterface *d = Of(dip);
             QCOMPARE(d->text(QAccessible::Name), QLatin1String(name));
             QCOMPARE(d->role(), QAccessible::Grouping);
@@ -132,15 +132,15 @@ private slots:
                 QVERIFY(d->rect().contains(lever->rect()));
             }
         }
-        m.DACBox0->setCurrentIndex(4); // ±5V: bipolar, 5 V span
-        emit m.DACBox0->activated(4);
-        QCOMPARE(m.DACDip0->BinaryValueStr(), QStringLiteral("100"));
-        QVERIFY(Of(m.DACDip0)->child(0)->state().checked);
-        QVERIFY(!Of(m.DACDip0)->child(1)->state().checked);
+        Part<QComboBox>(&m, "DACBox0")->setCurrentIndex(4); // ±5V: bipolar, 5 V span
+        emit Part<QComboBox>(&m, "DACBox0")->activated(4);
+        QCOMPARE(Part<TDipSwitch>(&m, "DACDip0")->BinaryValueStr(), QStringLiteral("100"));
+        QVERIFY(Of(Part<TDipSwitch>(&m, "DACDip0"))->child(0)->state().checked);
+        QVERIFY(!Of(Part<TDipSwitch>(&m, "DACDip0"))->child(1)->state().checked);
 
         const std::pair<TBoardHighlight *, const char *> circles[] = {
-            {m.ChannelHighlight, "Channels"}, {m.ClampHighlight, "Buffer Tristate"},
-            {m.CalibrationHighlight0, "Calibration"}, {m.CalibrationHighlight1, "Calibration"}, {m.DACHighlight, "DAC Range"}};
+            {Part<TBoardHighlight>(&m, "ChannelHighlight"), "Channels"}, {Part<TBoardHighlight>(&m, "ClampHighlight"), "Buffer Tristate"},
+            {Part<TBoardHighlight>(&m, "CalibrationHighlight0"), "Calibration"}, {Part<TBoardHighlight>(&m, "CalibrationHighlight1"), "Calibration"}, {Part<TBoardHighlight>(&m, "DACHighlight"), "DAC Range"}};
         for (const auto &[h, name] : circles) {
             QAccessibleInterface *c = Of(h);
             QCOMPARE(c->text(QAccessible::Name), QLatin1String(name));
@@ -163,21 +163,21 @@ private slots:
             c.h->Popup()->close();
         }
         const std::pair<QComboBox *, const char *> lists[] = {
-            {m.ChannelBox, "Channel"}, {m.BufferBox, "Buffer"}, {m.DACBox0, "DAC 0 range"}, {m.DACBox1, "DAC 1 range"}};
+            {Part<QComboBox>(&m, "ChannelBox"), "Channel"}, {Part<QComboBox>(&m, "BufferBox"), "Buffer"}, {Part<QComboBox>(&m, "DACBox0"), "DAC 0 range"}, {Part<QComboBox>(&m, "DACBox1"), "DAC 1 range"}};
         for (const auto &[box, name] : lists)
             QCOMPARE(Of(box)->text(QAccessible::Name), QLatin1String(name));
         // A readout is its number, labelled by its caption.
-        for (auto [readout, caption] : {std::pair{m.ReadCount, m.Label9}, std::pair{m.ReadVolt, m.Label11}}) {
+        for (auto [readout, caption] : {std::pair{Part<QLabel>(&m, "ReadCount"), Part<QLabel>(&m, "Label9")}, std::pair{Part<QLabel>(&m, "ReadVolt"), Part<QLabel>(&m, "Label11")}}) {
             readout->setText(QStringLiteral("127"));
             QCOMPARE(Of(readout)->text(QAccessible::Name), QStringLiteral("127"));
             const auto labels = Of(readout)->relations(QAccessible::Label);
             QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const auto &r) { return r.first->object() == caption; }));
         }
-        QCOMPARE(m.Label9->text(), QStringLiteral("COUNTS"));
-        QCOMPARE(Of(m.Image1)->text(QAccessible::Name), QStringLiteral("Trimmer pots"));
-        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->TechForm(); }, Patience));
-        QCOMPARE(Of(m.SetSup->HelpForm()->HelpRich)->text(QAccessible::Name), QStringLiteral("How to use this program"));
-        QCOMPARE(Of(m.SetSup->TechForm()->Memo)->text(QAccessible::Name), QStringLiteral("Technical Support"));
+        QCOMPARE(Part<QLabel>(&m, "Label9")->text(), QStringLiteral("COUNTS"));
+        QCOMPARE(Of(Part<QLabel>(&m, "Image1"))->text(QAccessible::Name), QStringLiteral("Trimmer pots"));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->TechForm(); }, Patience));
+        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->HelpRich)->text(QAccessible::Name), QStringLiteral("How to use this program"));
+        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->TechForm()->Memo)->text(QAccessible::Name), QStringLiteral("Technical Support"));
     }
 
     // An accessible action changes the options exactly as a click does.
@@ -186,18 +186,18 @@ private slots:
         QString clicked, acted;
         {
             TShownMainForm f;
-            QTest::mouseClick(f.form.CH5, Qt::LeftButton);
-            QTest::mouseClick(f.form.CH3, Qt::LeftButton);
-            QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton); // right -> open
+            QTest::mouseClick(Part<TTwoJumper>(&f.form, "CH5"), Qt::LeftButton);
+            QTest::mouseClick(Part<TTwoJumper>(&f.form, "CH3"), Qt::LeftButton);
+            QTest::mouseClick(Part<TThreeJumper>(&f.form, "BufferJumper"), Qt::LeftButton); // right -> open
             clicked = Options(f.form);
-            QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton); // open -> left
+            QTest::mouseClick(Part<TThreeJumper>(&f.form, "BufferJumper"), Qt::LeftButton); // open -> left
             clicked += u'|' + Options(f.form);
         }
         {
             TShownMainForm f;
-            Actions(Of(f.form.CH5))->doAction(QAccessibleActionInterface::toggleAction());
-            Actions(Of(f.form.CH3))->doAction(QAccessibleActionInterface::toggleAction());
-            QAccessibleInterface *buffer = Of(f.form.BufferJumper);
+            Actions(Of(Part<TTwoJumper>(&f.form, "CH5")))->doAction(QAccessibleActionInterface::toggleAction());
+            Actions(Of(Part<TTwoJumper>(&f.form, "CH3")))->doAction(QAccessibleActionInterface::toggleAction());
+            QAccessibleInterface *buffer = Of(Part<TThreeJumper>(&f.form, "BufferJumper"));
             Actions(buffer->child(TThreeJumper::jsOpen))->doAction(QAccessibleActionInterface::pressAction());
             acted = Options(f.form);
             Actions(buffer->child(TThreeJumper::jsLeft))->doAction(QAccessibleActionInterface::pressAction());
@@ -208,11 +208,11 @@ private slots:
 
         // A circle's press opens its popup and keeps it open.
         TShownMainForm f;
-        Actions(Of(f.form.DACHighlight))->doAction(QAccessibleActionInterface::pressAction());
-        QVERIFY(f.form.DACHighlight->Popup() && f.form.DACHighlight->Popup()->isVisible());
-        QVERIFY(f.form.DACHighlight->Pinned());
-        QTest::mouseMove(f.form.ChannelHighlight->parentWidget(), QPoint(1, 1));
-        QVERIFY(f.form.DACHighlight->Popup()->isVisible());
+        Actions(Of(Part<TBoardHighlight>(&f.form, "DACHighlight")))->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Popup() && Part<TBoardHighlight>(&f.form, "DACHighlight")->Popup()->isVisible());
+        QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Pinned());
+        QTest::mouseMove(Part<TBoardHighlight>(&f.form, "ChannelHighlight")->parentWidget(), QPoint(1, 1));
+        QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Popup()->isVisible());
     }
 
     // The trend describes its target and latest reading.
@@ -232,45 +232,45 @@ private slots:
     {
         TShownMainForm f;
         TMainForm &m = f.form;
-        QVERIFY(OpenActive(f, m.ChannelHighlight));
-        m.CH0->setFocus(Qt::TabFocusReason);
-        QCOMPARE(QApplication::focusWidget(), m.CH0);
-        const std::array<QWidget *, 8> jumpers{m.CH0, m.CH1, m.CH2, m.CH3, m.CH4, m.CH5, m.CH6, m.CH7};
+        QVERIFY(OpenActive(f, Part<TBoardHighlight>(&m, "ChannelHighlight")));
+        Part<TTwoJumper>(&m, "CH0")->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), Part<TTwoJumper>(&m, "CH0"));
+        const std::array<QWidget *, 8> jumpers{Part<TTwoJumper>(&m, "CH0"), Part<TTwoJumper>(&m, "CH1"), Part<TTwoJumper>(&m, "CH2"), Part<TTwoJumper>(&m, "CH3"), Part<TTwoJumper>(&m, "CH4"), Part<TTwoJumper>(&m, "CH5"), Part<TTwoJumper>(&m, "CH6"), Part<TTwoJumper>(&m, "CH7")};
         for (size_t k = 1; k < jumpers.size(); ++k)
             QCOMPARE(After(Qt::Key_Tab), jumpers[k]);
         QWidget *list = After(Qt::Key_Tab);
-        QVERIFY(list == m.ChannelBox || list == static_cast<QWidget *>(m.ChannelBox->lineEdit()));
-        m.CH2->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(m.CH2, Qt::Key_Space);
-        QCOMPARE(m.ChannelBox->currentText(), QStringLiteral("CH2"));
-        QVERIFY(m.CH2->Closed());
+        QVERIFY(list == Part<QComboBox>(&m, "ChannelBox") || list == static_cast<QWidget *>(Part<QComboBox>(&m, "ChannelBox")->lineEdit()));
+        Part<TTwoJumper>(&m, "CH2")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Part<TTwoJumper>(&m, "CH2"), Qt::Key_Space);
+        QCOMPARE(Part<QComboBox>(&m, "ChannelBox")->currentText(), QStringLiteral("CH2"));
+        QVERIFY(Part<TTwoJumper>(&m, "CH2")->Closed());
 
-        QVERIFY(OpenActive(f, m.ClampHighlight));
-        m.BufferJumper->setFocus(Qt::TabFocusReason);
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsRight);
-        QTest::keyClick(m.BufferJumper, Qt::Key_Right);
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsOpen);
-        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Standard"));
-        QTest::keyClick(m.BufferJumper, Qt::Key_Right);
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsLeft);
-        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Software Tristated"));
-        QTest::keyClick(m.BufferJumper, Qt::Key_Left);
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsOpen);
-        QTest::keyClick(m.BufferJumper, Qt::Key_Space);
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        QVERIFY(OpenActive(f, Part<TBoardHighlight>(&m, "ClampHighlight")));
+        Part<TThreeJumper>(&m, "BufferJumper")->setFocus(Qt::TabFocusReason);
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsRight);
+        QTest::keyClick(Part<TThreeJumper>(&m, "BufferJumper"), Qt::Key_Right);
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsOpen);
+        QCOMPARE(Part<QComboBox>(&m, "BufferBox")->currentText(), QStringLiteral("Standard"));
+        QTest::keyClick(Part<TThreeJumper>(&m, "BufferJumper"), Qt::Key_Right);
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);
+        QCOMPARE(Part<QComboBox>(&m, "BufferBox")->currentText(), QStringLiteral("Software Tristated"));
+        QTest::keyClick(Part<TThreeJumper>(&m, "BufferJumper"), Qt::Key_Left);
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsOpen);
+        QTest::keyClick(Part<TThreeJumper>(&m, "BufferJumper"), Qt::Key_Space);
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);
 
         // Escape closes the popup, unpinned, and the main window has the keys.
-        TPopupForm *popup = m.ClampHighlight->Popup();
-        m.ClampHighlight->PinPopup();
-        QTest::keyClick(m.BufferBox, Qt::Key_Escape);
+        TPopupForm *popup = Part<TBoardHighlight>(&m, "ClampHighlight")->Popup();
+        Part<TBoardHighlight>(&m, "ClampHighlight")->PinPopup();
+        QTest::keyClick(Part<QComboBox>(&m, "BufferBox"), Qt::Key_Escape);
         QVERIFY(!popup->isVisible());
-        QVERIFY(!m.ClampHighlight->Lit());
+        QVERIFY(!Part<TBoardHighlight>(&m, "ClampHighlight")->Lit());
         QVERIFY(QTest::qWaitFor([&] { return m.isActiveWindow(); }));
 
         // A circle takes the focus and opens its popup, pinned, on Space.
-        m.DACHighlight->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(m.DACHighlight, Qt::Key_Space);
-        QVERIFY(m.DACHighlight->Popup() && m.DACHighlight->Popup()->isVisible() && m.DACHighlight->Pinned());
+        Part<TBoardHighlight>(&m, "DACHighlight")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Part<TBoardHighlight>(&m, "DACHighlight"), Qt::Key_Space);
+        QVERIFY(Part<TBoardHighlight>(&m, "DACHighlight")->Popup() && Part<TBoardHighlight>(&m, "DACHighlight")->Popup()->isVisible() && Part<TBoardHighlight>(&m, "DACHighlight")->Pinned());
     }
 
     // Escape in the record window goes back to the main window and leaves
@@ -295,9 +295,9 @@ private slots:
         QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
         QString described;
         const bool ended = RunWizard(f.form, [&] {
-            if (!f.form.PotMark->isVisible())
+            if (!Part<TShape>(&f.form, "PotMark")->isVisible())
                 return;
-            described = f.form.Image1->accessibleDescription();
+            described = Part<QLabel>(&f.form, "Image1")->accessibleDescription();
             f.form.QuitClick();
         });
         QVERIFY(ended);
@@ -309,10 +309,10 @@ private slots:
     void focusStartsOnBeginCalibration()
     {
         TShownMainForm f;
-        TBoardHighlight *h = f.form.CalibrationHighlight0;
+        TBoardHighlight *h = Part<TBoardHighlight>(&f.form, "CalibrationHighlight0");
         for (int round = 0; round < 2; ++round) {
             QVERIFY(f.open(h));
-            QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == f.form.CalibButton; }),
+            QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == Part<QPushButton>(&f.form, "CalibButton"); }),
                      qPrintable(QStringLiteral("round %1").arg(round)));
             h->Popup()->DoneButton->setFocus();
             h->Popup()->close();
@@ -331,19 +331,19 @@ private slots:
                 taken.insert(menu->text().at(amp + 1).toUpper());
         }
         QVERIFY2(taken.size() >= 3, "the menus have their mnemonics");
-        for (auto [button, key] : {std::pair{f.form.Next, Qt::Key_N}, std::pair{f.form.Prev, Qt::Key_P}, std::pair{f.form.Quit, Qt::Key_Q}}) {
+        for (auto [button, key] : {std::pair{Part<QPushButton>(&f.form, "Next"), Qt::Key_N}, std::pair{Part<QPushButton>(&f.form, "Prev"), Qt::Key_P}, std::pair{Part<QPushButton>(&f.form, "Quit"), Qt::Key_Q}}) {
             QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | key));
             QVERIFY(!taken.contains(QChar(key)));
         }
-        QCOMPARE(f.form.Next->text(), QStringLiteral("Next")); // the caption as it was
+        QCOMPARE(Part<QPushButton>(&f.form, "Next")->text(), QStringLiteral("Next")); // the caption as it was
     }
 
     // The focus frame lies outside the drawn control: its own pixels stay.
     void focusFrameKeepsTheControlsPixels()
     {
         TShownMainForm f;
-        QVERIFY(OpenActive(f, f.form.ChannelHighlight));
-        TTwoJumper *j = f.form.CH4;
+        QVERIFY(OpenActive(f, Part<TBoardHighlight>(&f.form, "ChannelHighlight")));
+        TTwoJumper *j = Part<TTwoJumper>(&f.form, "CH4");
         QWidget *panel = j->parentWidget();
         const QRect around = j->geometry().adjusted(-2, -2, 2, 2);
         const QImage before = panel->grab(around).toImage();

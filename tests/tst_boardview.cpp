@@ -1,5 +1,6 @@
 // The board view in the main window: popup windows, the highlight menus,
 // Previous, Next and Done, and the start message.
+#include "Parts.h"
 #include "Board.h"
 #include "ClientArea.h"
 #include "LayoutStyle.h"
@@ -39,7 +40,7 @@ private slots:
     void menusAreBuiltInOrderWithUniqueNames()
     {
         TShownMainForm s;
-        QCOMPARE(TopCaptions(s.form.MainMenu1),
+        QCOMPARE(TopCaptions(Part<QMenuBar>(&s.form, "MainMenu1")),
                  (QStringList{"&File", "&Settings", "&Calibration", "&Help"}));
         auto *settings = s.form.findChild<QMenu *>(QStringLiteral("Settings1"));
         QVERIFY(settings);
@@ -56,13 +57,13 @@ private slots:
     void optionsMenuGoesBeforeHelp()
     {
         TShownMainForm s;
-        auto *info = new TBoardHighlight(s.form.BoardImage1);
+        auto *info = new TBoardHighlight(Part<TBoardImage>(&s.form, "BoardImage1"));
         info->setHighlightType(TBoardHighlight::htOptions);
         info->setTitle(QStringLiteral("&Features"));
         info->setGeometry(300, 250, 30, 30);
         info->show();
         QTRY_VERIFY(info->PaintedOnce());
-        QCOMPARE(TopCaptions(s.form.MainMenu1),
+        QCOMPARE(TopCaptions(Part<QMenuBar>(&s.form, "MainMenu1")),
                  (QStringList{"&File", "&Settings", "&Calibration", "&Options", "&Help"}));
         QVERIFY(s.form.findChild<QMenu *>(QStringLiteral("Options1")));
         QVERIFY(s.entry("Features1"));
@@ -92,18 +93,18 @@ private slots:
             QVERIFY(popup->StatusMemo->isReadOnly());
             QVERIFY(popup->windowFlags() & Qt::WindowStaysOnTopHint);
         }
-        QCOMPARE(s.form.BufferPanel->parentWidget(), s.form.ClampHighlight->Popup());
-        QCOMPARE(s.form.BufferPanel->pos(), QPoint(0, 0));
-        QVERIFY(s.form.BufferPanel->isVisible());
-        QCOMPARE(s.form.ClampHighlight->Popup()->StatusMemo->toPlainText(), s.form.BufferPanel->Lines().join('\n'));
-        QCOMPARE(s.form.ChannelHighlight->Popup()->windowTitle(), QStringLiteral("Channels"));
+        QCOMPARE(Part<TRadioPanel>(&s.form, "BufferPanel")->parentWidget(), Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup());
+        QCOMPARE(Part<TRadioPanel>(&s.form, "BufferPanel")->pos(), QPoint(0, 0));
+        QVERIFY(Part<TRadioPanel>(&s.form, "BufferPanel")->isVisible());
+        QCOMPARE(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->StatusMemo->toPlainText(), Part<TRadioPanel>(&s.form, "BufferPanel")->Lines().join('\n'));
+        QCOMPARE(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->windowTitle(), QStringLiteral("Channels"));
 
         // Enlarging moves the buttons with the bottom edge.
-        TPopupForm *dac = s.form.DACHighlight->Popup();
+        TPopupForm *dac = Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup();
         dac->resize(309, 314);
         QCOMPARE(dac->DoneButton->geometry(), QRect(309 - 64, 314 - 44, 58, 25));
         QCOMPARE(dac->StatusMemo->geometry(), QRect(6, 214 - 50 - 58, 309 - 12, 58 + 100));
-        QCOMPARE(s.form.DACPanel->geometry(), QRect(0, 0, 209, 105));
+        QCOMPARE(Part<TRadioPanel>(&s.form, "DACPanel")->geometry(), QRect(0, 0, 209, 105));
     }
 
     // Where the layout put the panel relative to the board, on the screen:
@@ -112,8 +113,8 @@ private slots:
     {
         TShownMainForm s;
         s.entry("DACRange1")->trigger();
-        TPopupForm *popup = s.form.DACHighlight->Popup();
-        const QPoint board = s.form.BoardImage1->pos();
+        TPopupForm *popup = Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup();
+        const QPoint board = Part<TBoardImage>(&s.form, "BoardImage1")->pos();
         QPoint expected = s.form.centralWidget()->mapToGlobal(board - (QPoint(166, 210) - QPoint(592, 24)));
         const QSize screen = QGuiApplication::primaryScreen()->size();
         expected.setX(std::clamp(expected.x(), 0, screen.width() - popup->frameGeometry().width()));
@@ -124,7 +125,7 @@ private slots:
     void popupWithoutPanel()
     {
         TShownMainForm s;
-        auto *bare = new TBoardHighlight(s.form.BoardImage1);
+        auto *bare = new TBoardHighlight(Part<TBoardImage>(&s.form, "BoardImage1"));
         bare->setTitle(QStringLiteral("&Bare"));
         bare->setGeometry(10, 10, 20, 20);
         bare->show();
@@ -137,7 +138,7 @@ private slots:
         // Aligned with the board's left edge, 38 pixels below its bottom,
         // held on the screen.
         const QSize screen = QGuiApplication::primaryScreen()->size();
-        const QRect board = s.form.BoardImage1->geometry();
+        const QRect board = Part<TBoardImage>(&s.form, "BoardImage1")->geometry();
         const QPoint below = s.form.centralWidget()->mapToGlobal(QPoint(board.x(), board.bottom() + 1 + 38));
         const QPoint want(std::min(below.x(), screen.width() - 194), std::min(below.y(), screen.height() - 141));
         QCOMPARE(popup->frameGeometry().topLeft(), want);
@@ -147,10 +148,10 @@ private slots:
     {
         TShownMainForm s;
         const QSize screen = QGuiApplication::primaryScreen()->size();
-        s.form.BoardImage1->setCenterOnForm(false);
-        s.form.BoardImage1->move(-900, screen.height() + 500);
+        Part<TBoardImage>(&s.form, "BoardImage1")->setCenterOnForm(false);
+        Part<TBoardImage>(&s.form, "BoardImage1")->move(-900, screen.height() + 500);
         s.entry("Channels1")->trigger();
-        TPopupForm *popup = s.form.ChannelHighlight->Popup();
+        TPopupForm *popup = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup();
         QCOMPARE(popup->frameGeometry().left(), 0);
         QCOMPARE(popup->frameGeometry().bottom() + 1, screen.height());
     }
@@ -161,17 +162,17 @@ private slots:
         QAction *channels = s.entry("Channels1"), *buffer = s.entry("BufferTristate1"), *dac = s.entry("DACRange1");
         channels->trigger();
         QVERIFY(channels->isChecked());
-        TPopupForm *popup = s.form.ChannelHighlight->Popup();
-        QVERIFY(s.form.ChannelHighlight->Pinned());
+        TPopupForm *popup = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup();
+        QVERIFY(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Pinned());
 
         QTest::mouseClick(popup->NextButton, Qt::LeftButton);
         QVERIFY(!popup->isVisible());
         QVERIFY(!channels->isChecked());
         QVERIFY(buffer->isChecked());
-        QVERIFY(s.form.ClampHighlight->Popup()->isVisible());
-        QTest::mouseClick(s.form.ClampHighlight->Popup()->NextButton, Qt::LeftButton);
+        QVERIFY(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->isVisible());
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->NextButton, Qt::LeftButton);
         QVERIFY(dac->isChecked());
-        QTest::mouseClick(s.form.DACHighlight->Popup()->NextButton, Qt::LeftButton);
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup()->NextButton, Qt::LeftButton);
         QVERIFY(channels->isChecked() && !dac->isChecked());
         QVERIFY(popup->isVisible());
         QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
@@ -179,12 +180,12 @@ private slots:
 
         // Choosing the checked entry closes; Done closes too.
         dac->trigger();
-        QVERIFY(!s.form.DACHighlight->Popup()->isVisible());
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup()->isVisible());
         QVERIFY(!dac->isChecked());
-        QVERIFY(!s.form.DACHighlight->Lit());
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "DACHighlight")->Lit());
         buffer->trigger();
-        QTest::mouseClick(s.form.ClampHighlight->Popup()->DoneButton, Qt::LeftButton);
-        QVERIFY(!s.form.ClampHighlight->Popup()->isVisible());
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->DoneButton, Qt::LeftButton);
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->isVisible());
         QVERIFY(!buffer->isChecked());
     }
 
@@ -193,12 +194,12 @@ private slots:
         TShownMainForm s;
         QAction *calibration = s.entry("Calibration2");
         calibration->trigger();
-        TPopupForm *popup = s.form.CalibrationHighlight0->Popup();
+        TPopupForm *popup = Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Popup();
         QVERIFY(popup && popup->isVisible());
         QTest::mouseClick(popup->NextButton, Qt::LeftButton);
         QVERIFY(popup->isVisible());
         QVERIFY(calibration->isChecked());
-        QVERIFY(s.form.CalibrationHighlight0->Pinned());
+        QVERIFY(Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Pinned());
         QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
         QVERIFY(popup->isVisible());
     }
@@ -207,27 +208,27 @@ private slots:
     {
         TShownMainForm s;
         // The second highlight creates the window; the first made the entry.
-        s.form.CalibrationHighlight1->PointerEnter(false);
-        QVERIFY(s.form.CalibrationHighlight1->Popup());
-        QVERIFY(!s.form.CalibrationHighlight0->Popup());
-        s.form.CalibrationHighlight1->PinPopup();
+        Part<TBoardHighlight>(&s.form, "CalibrationHighlight1")->PointerEnter(false);
+        QVERIFY(Part<TBoardHighlight>(&s.form, "CalibrationHighlight1")->Popup());
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Popup());
+        Part<TBoardHighlight>(&s.form, "CalibrationHighlight1")->PinPopup();
         QAction *calibration = s.entry("Calibration2");
         QVERIFY(calibration->isChecked());
         calibration->trigger();
-        QVERIFY(!s.form.CalibrationHighlight1->Popup()->isVisible());
-        QVERIFY(!s.form.CalibrationHighlight0->Lit() && !s.form.CalibrationHighlight1->Lit());
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "CalibrationHighlight1")->Popup()->isVisible());
+        QVERIFY(!Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Lit() && !Part<TBoardHighlight>(&s.form, "CalibrationHighlight1")->Lit());
     }
 
     void reshowingDoesNotRebuild()
     {
         TShownMainForm s;
         s.entry("Channels1")->trigger();
-        TPopupForm *popup = s.form.ChannelHighlight->Popup();
+        TPopupForm *popup = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup();
         popup->resize(260, 320);
         popup->StatusMemo->setPlainText(QStringLiteral("user text"));
         popup->close();
         s.entry("Channels1")->trigger();
-        QCOMPARE(s.form.ChannelHighlight->Popup(), popup);
+        QCOMPARE(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup(), popup);
         QCOMPARE(popup->size(), QSize(260, 320));
         QCOMPARE(popup->StatusMemo->toPlainText(), QStringLiteral("user text"));
     }
@@ -236,9 +237,9 @@ private slots:
     {
         TShownMainForm s;
         TShowFirstHighlightEvent start;
-        QApplication::sendEvent(s.form.BoardImage1, &start);
-        QVERIFY(s.form.ChannelHighlight->Popup() && s.form.ChannelHighlight->Popup()->isVisible());
-        QVERIFY(s.form.ChannelHighlight->Pinned());
+        QApplication::sendEvent(Part<TBoardImage>(&s.form, "BoardImage1"), &start);
+        QVERIFY(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup() && Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->isVisible());
+        QVERIFY(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Pinned());
         QVERIFY(s.entry("Channels1")->isChecked());
     }
 

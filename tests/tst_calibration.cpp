@@ -79,11 +79,11 @@ public:
             return;
         if (FRefreshes() < FReadAfter || FStep == 9)
             return;
-        const QString title = FForm.CTitle->text();
+        const QString title = Part<QLabel>(&FForm, "CTitle")->text();
         if (!title.endsWith(QStringLiteral("RP%1").arg(FPot)))
             return; // a pass of the previous step, or a failed reading
         bool ok = false;
-        const double read = FForm.ReadVolt->text().toDouble(&ok);
+        const double read = Part<QLabel>(&FForm, "ReadVolt")->text().toDouble(&ok);
         if (!ok)
             return;
         Bisect(read);
@@ -104,7 +104,7 @@ private:
             }
             return;
         }
-        const QString body = FForm.CBody->text(), body2 = FForm.CBody2->text();
+        const QString body = Part<QLabel>(&FForm, "CBody")->text(), body2 = Part<QLabel>(&FForm, "CBody2")->text();
         static const QRegularExpression pot(QStringLiteral("RP(\\d)\"")),
             apply(QStringLiteral("Apply (?:a )?(-?[0-9.]+)V")), closeTo(QStringLiteral("as close to (-?[0-9.]+)"));
         FPot = pot.match(body2).captured(1).toInt();
@@ -377,14 +377,14 @@ private slots:
         QStringList titles;
         bool prevTried = false, twice = false, panelsShown = false, finished = false;
         const bool ended = RunWizard(*form, [&] {
-            panelsShown = panelsShown || (form->InstPanel->isVisible() && form->OutputPanel->isVisible());
+            panelsShown = panelsShown || (Part<TPanel>(form, "InstPanel")->isVisible() && Part<TPanel>(form, "OutputPanel")->isVisible());
             const uint64_t n = TheCard().conversions();
             if (n < 10)
                 return;
             if (!prevTried) {
-                titles << form->CTitle->text();
-                QCOMPARE(form->PotMark->x(), 9);
-                QVERIFY(form->PotMark->isVisible());
+                titles << Part<QLabel>(form, "CTitle")->text();
+                QCOMPARE(Part<TShape>(form, "PotMark")->x(), 9);
+                QVERIFY(Part<TShape>(form, "PotMark")->isVisible());
                 form->PrevClick(); // step 1 stays step 1
                 QCOMPARE(MainUnit.CalibStep, 1);
                 prevTried = true;
@@ -392,24 +392,24 @@ private slots:
                 form->NextClick();
                 return;
             }
-            if (!twice && MainUnit.CalibStep == 3 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
+            if (!twice && MainUnit.CalibStep == 3 && Part<QLabel>(form, "CTitle")->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
                 twice = true;
-                QCOMPARE(form->PotMark->x(), 61);
+                QCOMPARE(Part<TShape>(form, "PotMark")->x(), 61);
                 GoToStep(*form, 9);
                 return;
             }
-            if (twice && !finished && form->CBody->text() == QStringLiteral("Calibration is complete")) {
+            if (twice && !finished && Part<QLabel>(form, "CBody")->text() == QStringLiteral("Calibration is complete")) {
                 finished = true;
-                QVERIFY(form->CTitle->text().isEmpty());
-                QVERIFY(!form->PotMark->isVisible());
-                QTest::mouseClick(form->Next, Qt::LeftButton); // Next in step 9 ends it
+                QVERIFY(Part<QLabel>(form, "CTitle")->text().isEmpty());
+                QVERIFY(!Part<TShape>(form, "PotMark")->isVisible());
+                QTest::mouseClick(Part<QPushButton>(form, "Next"), Qt::LeftButton); // Next in step 9 ends it
             }
         });
         QVERIFY(ended);
         QVERIFY(panelsShown);
         QCOMPARE(titles, QStringList{"Adjust Bipolar Offset RP1"});
         QCOMPARE(MainUnit.CalibStep, 10);
-        QVERIFY(!form->InstPanel->isVisible() && !form->OutputPanel->isVisible() && !form->PotMark->isVisible());
+        QVERIFY(!Part<TPanel>(form, "InstPanel")->isVisible() && !Part<TPanel>(form, "OutputPanel")->isVisible() && !Part<TShape>(form, "PotMark")->isVisible());
     }
 
     void dacStepsFollowTheRangesPassByPass()
@@ -420,19 +420,19 @@ private slots:
         const bool ended = RunWizard(*form, [&] {
             if (MainUnit.CalibStep < 5)
                 GoToStep(*form, 7);
-            if (MainUnit.CalibStep == 7 && form->CBody2->text().contains(QStringLiteral("-9.9 Volts"))) {
+            if (MainUnit.CalibStep == 7 && Part<QLabel>(form, "CBody2")->text().contains(QStringLiteral("-9.9 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(20));
                 QCOMPARE(TheCard().selectCode(), uint16_t(0));
                 if (!changed) {
-                    Choose(form->DACBox1, 2); // 0-10V, from the next pass on
+                    Choose(Part<QComboBox>(form, "DACBox1"), 2); // 0-10V, from the next pass on
                     changed = true;
                 }
             }
-            if (MainUnit.CalibStep == 7 && changed && form->CBody2->text().contains(QStringLiteral(" 0.05 Volts"))) {
+            if (MainUnit.CalibStep == 7 && changed && Part<QLabel>(form, "CBody2")->text().contains(QStringLiteral(" 0.05 Volts"))) {
                 QCOMPARE(TheCard().selectCode(), uint16_t(4));
                 form->NextClick();
             }
-            if (MainUnit.CalibStep == 8 && form->CBody2->text().contains(QStringLiteral(" 9.95 Volts"))) {
+            if (MainUnit.CalibStep == 8 && Part<QLabel>(form, "CBody2")->text().contains(QStringLiteral(" 9.95 Volts"))) {
                 QCOMPARE(TheCard().dacCode(1), uint16_t(4076));
                 QCOMPARE(TheCard().selectCode(), uint16_t(4));
                 form->QuitClick();
@@ -453,12 +453,12 @@ private slots:
         bool failing = true, sawFailure = false, numberWhileFailing = false, titleWhileFailing = false;
         uint64_t healedAt = 0;
         const bool ended = RunWizard(*form, [&] {
-            const QString title = form->CTitle->text();
+            const QString title = Part<QLabel>(form, "CTitle")->text();
             if (title == QStringLiteral("A/D FAILURE"))
                 sawFailure = true;
             if (failing && sawFailure) {
-                numberWhileFailing = numberWhileFailing || form->ReadCount->text() != QStringLiteral("****")
-                                     || form->ReadVolt->text() != QStringLiteral("******");
+                numberWhileFailing = numberWhileFailing || Part<QLabel>(form, "ReadCount")->text() != QStringLiteral("****")
+                                     || Part<QLabel>(form, "ReadVolt")->text() != QStringLiteral("******");
                 titleWhileFailing = titleWhileFailing || title != QStringLiteral("A/D FAILURE");
                 if (TheCard().conversions() >= 15) { // three whole passes
                     failing = false;
@@ -467,7 +467,7 @@ private slots:
                 }
             } else if (!failing && TheCard().conversions() >= healedAt + 10
                        && title == QStringLiteral("Adjust Bipolar Offset RP1")
-                       && form->ReadCount->text() != QStringLiteral("****")) {
+                       && Part<QLabel>(form, "ReadCount")->text() != QStringLiteral("****")) {
                 form->QuitClick();
             }
         });
@@ -477,7 +477,7 @@ private slots:
         QVERIFY2(!numberWhileFailing, "a failed reading was shown as a number");
         QVERIFY2(!titleWhileFailing, "the title alternated while the failure lasted");
         bool isNumber = false;
-        form->ReadCount->text().toInt(&isNumber);
+        Part<QLabel>(form, "ReadCount")->text().toInt(&isNumber);
         QVERIFY(isNumber);
     }
 
@@ -593,11 +593,11 @@ private slots:
                 form->NextClick();
                 started = form->Calibration()->Record().Started();
                 depth = 1;
-            } else if (depth == 1 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
+            } else if (depth == 1 && Part<QLabel>(form, "CTitle")->text() == QStringLiteral("Adjust Bipolar Gain RP3")) {
                 form->CalibButtonClick(); // a second Begin inside the first
                 QCOMPARE(MainUnit.CalibStep, 1);
                 depth = 2;
-            } else if (depth == 2 && form->CTitle->text() == QStringLiteral("Adjust Bipolar Offset RP1")) {
+            } else if (depth == 2 && Part<QLabel>(form, "CTitle")->text() == QStringLiteral("Adjust Bipolar Offset RP1")) {
                 QCOMPARE(form->Calibration()->Record().Started(), started);
                 form->QuitClick();
                 depth = 3;
@@ -605,7 +605,7 @@ private slots:
         });
         QVERIFY(ended);
         QCOMPARE(depth, 3);
-        QVERIFY(!form->InstPanel->isVisible());
+        QVERIFY(!Part<TPanel>(form, "InstPanel")->isVisible());
     }
 
     void closingTheWindowEndsTheWizard()
@@ -665,7 +665,7 @@ private slots:
         connect(&chooser, &QTimer::timeout, this, answer(0, false));
         chooser.start(5);
         form->CalibButtonClick(); // cancelled: returns at once
-        QVERIFY(!form->InstPanel->isVisible());
+        QVERIFY(!Part<TPanel>(form, "InstPanel")->isVisible());
         QCOMPARE(MainUnit.BaseAddress, uint16_t(0xD000));
 
         chooser.disconnect();
@@ -695,7 +695,7 @@ private slots:
         QCOMPARE(boxes.seen[0].caption, QStringLiteral("Calibration"));
         QVERIFY(boxes.seen[0].text.startsWith(QStringLiteral("No PCI-RZ4070(A) card was found")));
         QCOMPARE(TheCard().conversions(), uint64_t(0));
-        QVERIFY(!form->InstPanel->isVisible());
+        QVERIFY(!Part<TPanel>(form, "InstPanel")->isVisible());
     }
 
     // A technician with the card and a bench, seeing only what a user sees:

@@ -4,6 +4,7 @@
 // opened, hostile sysfs files, and Setup started against it. The library
 // reads its tree once per process, so each tree that the C entry points
 // must see is given to a child run of this program.
+#include "Parts.h"
 #include "CardIO.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
@@ -269,9 +270,9 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         TShownMainForm shown;
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }, 20000));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel() != nullptr; }, 20000));
         QVERIFY2(clock.elapsed() < 10000, "listing the cards took too long");
-        QCOMPARE(shown.form.SetSup->PCIForm()->PCIMemo->document()->blockCount(), 64 * 2);
+        QCOMPARE(Part<TSetupSupporter>(&shown.form, "SetSup")->PCIForm()->PCIMemo->document()->blockCount(), 64 * 2);
     }
 
 private:
@@ -318,8 +319,8 @@ private:
         QVERIFY(boxes.seen[0].text.startsWith(QStringLiteral("TARVIKNT.SYS not detected.")));
         QVERIFY(boxes.seen[0].informativeText.contains(QStringLiteral("sudo usermod -aG rz4070 $USER")));
         QVERIFY(boxes.seen[0].informativeText.contains(QStringLiteral("log in again")));
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }));
-        QCOMPARE(shown.form.SetSup->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel() != nullptr; }));
+        QCOMPARE(Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
         QCOMPARE(MainUnit.BaseAddress, uint16_t(0));
     }
 
@@ -331,8 +332,8 @@ private:
         ModalBoxes boxes(QMessageBox::Ok);
         TShownMainForm shown;
         QVERIFY(boxes.seen.isEmpty());
-        QVERIFY(WaitFor([&] { return shown.form.SetSup->HeaderLabel() != nullptr; }));
-        QCOMPARE(shown.form.SetSup->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel() != nullptr; }));
+        QCOMPARE(Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel()->text(), QStringLiteral("No PCI-RZ4070(A) Series Card Found"));
         shown.form.CalibButtonClick(); // refuses: no card
         QCOMPARE(boxes.seen.size(), 1);
     }

@@ -1,5 +1,6 @@
 // The main window: the kernel-driver check, its components, texts and
 // initial states, and File, Exit.
+#include "Parts.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
@@ -117,7 +118,7 @@ private slots:
         QCOMPARE(boxes.seen[0].caption, QStringLiteral("Calibration"));
         QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("PCI-RZ4070 at base address 1E800")),
                  qPrintable(boxes.seen[0].text));
-        QVERIFY(!form.InstPanel->isVisible());
+        QVERIFY(!Part<TPanel>(&form, "InstPanel")->isVisible());
         QCOMPARE(writes(), 0);
     }
 
@@ -127,33 +128,33 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Setup"));
         QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
         QCOMPARE(form.font().pointSize(), 8);
-        QCOMPARE(form.menuBar(), form.MainMenu1);
-        const QList<QAction *> top = form.MainMenu1->actions();
+        QCOMPARE(form.menuBar(), Part<QMenuBar>(&form, "MainMenu1"));
+        const QList<QAction *> top = Part<QMenuBar>(&form, "MainMenu1")->actions();
         QCOMPARE(top.size(), 2);
         QCOMPARE(top[0]->text(), QStringLiteral("&File"));
         QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
-        QCOMPARE(form.File1->actions(), QList<QAction *>{form.Exit2});
-        QCOMPARE(form.Exit2->text(), QStringLiteral("&Exit"));
-        QCOMPARE(form.Help1->actions(), (QList<QAction *>{form.Howtousethisprogram1, form.TechnicalSupport1}));
-        QCOMPARE(form.Howtousethisprogram1->text(), QStringLiteral("H&ow to use this program"));
-        QCOMPARE(form.TechnicalSupport1->text(), QStringLiteral("&Technical Support"));
+        QCOMPARE(Part<QMenu>(&form, "File1")->actions(), QList<QAction *>{Part<QAction>(&form, "Exit2")});
+        QCOMPARE(Part<QAction>(&form, "Exit2")->text(), QStringLiteral("&Exit"));
+        QCOMPARE(Part<QMenu>(&form, "Help1")->actions(), (QList<QAction *>{Part<QAction>(&form, "Howtousethisprogram1"), Part<QAction>(&form, "TechnicalSupport1")}));
+        QCOMPARE(Part<QAction>(&form, "Howtousethisprogram1")->text(), QStringLiteral("H&ow to use this program"));
+        QCOMPARE(Part<QAction>(&form, "TechnicalSupport1")->text(), QStringLiteral("&Technical Support"));
     }
 
     void boardImage()
     {
         TMainForm form;
-        QCOMPARE(form.BoardImage1->geometry(), QRect(166, 210, 600, 317));
-        QVERIFY(!form.BoardImage1->AutoSize());
-        QVERIFY(form.BoardImage1->Stretch());
-        QCOMPARE(form.BoardImage1->Picture().size(), QSize(600, 317));
-        QCOMPARE(form.BoardImage1->Menu(), form.MainMenu1);
+        QCOMPARE(Part<TBoardImage>(&form, "BoardImage1")->geometry(), QRect(166, 210, 600, 317));
+        QVERIFY(!Part<TBoardImage>(&form, "BoardImage1")->AutoSize());
+        QVERIFY(Part<TBoardImage>(&form, "BoardImage1")->Stretch());
+        QCOMPARE(Part<TBoardImage>(&form, "BoardImage1")->Picture().size(), QSize(600, 317));
+        QCOMPARE(Part<TBoardImage>(&form, "BoardImage1")->Menu(), Part<QMenuBar>(&form, "MainMenu1"));
         form.showMaximized();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTRY_VERIFY(form.BoardImage1->PaintedOnce());
-        QCOMPARE(form.BoardImage1->DesignPosition().x(), 166);
-        QCOMPARE(form.BoardImage1->DesignPosition().y(), 210);
+        QTRY_VERIFY(Part<TBoardImage>(&form, "BoardImage1")->PaintedOnce());
+        QCOMPARE(Part<TBoardImage>(&form, "BoardImage1")->DesignPosition().x(), 166);
+        QCOMPARE(Part<TBoardImage>(&form, "BoardImage1")->DesignPosition().y(), 210);
         const QSize outer = form.frameGeometry().size();
-        QTRY_COMPARE(form.BoardImage1->pos(), QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2));
+        QTRY_COMPARE(Part<TBoardImage>(&form, "BoardImage1")->pos(), QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2));
     }
 
     void panelsAndLabels()
@@ -161,64 +162,64 @@ private slots:
         TMainForm form;
         struct Expect { QWidget *w; QRect bounds; };
         const Expect panels[] = {
-            {form.ChannelPanel, {248, 480, 169, 177}}, {form.BufferPanel, {608, 528, 169, 97}},
-            {form.CalibPanel, {390, 46, 193, 171}}, {form.OutputPanel, {304, 24, 177, 81}},
-            {form.InstPanel, {8, 8, 241, 369}}, {form.DACPanel, {592, 24, 209, 105}}};
+            {Part<TRadioPanel>(&form, "ChannelPanel"), {248, 480, 169, 177}}, {Part<TRadioPanel>(&form, "BufferPanel"), {608, 528, 169, 97}},
+            {Part<TRadioPanel>(&form, "CalibPanel"), {390, 46, 193, 171}}, {Part<TPanel>(&form, "OutputPanel"), {304, 24, 177, 81}},
+            {Part<TPanel>(&form, "InstPanel"), {8, 8, 241, 369}}, {Part<TRadioPanel>(&form, "DACPanel"), {592, 24, 209, 105}}};
         form.show();
         for (const Expect &e : panels) {
             QCOMPARE(e.w->geometry(), e.bounds);
             QVERIFY2(!e.w->isVisible(), qPrintable(e.w->objectName()));
         }
-        QCOMPARE(form.OutputPanel->BevelOuter(), TPanel::bvRaised);
+        QCOMPARE(Part<TPanel>(&form, "OutputPanel")->BevelOuter(), TPanel::bvRaised);
 
-        QCOMPARE(form.Label5->text(), QStringLiteral("C H 0"));
-        QVERIFY(form.Label5->wordWrap() && form.Label5->font().bold());
-        QCOMPARE(form.Label7->text(), QStringLiteral("6  5  4"));
-        QCOMPARE(form.Label8->text(), QStringLiteral("3  2  1"));
-        QCOMPARE(form.Label1->text(), QStringLiteral("BEN"));
-        QCOMPARE(form.Label2->text(), QStringLiteral("BST"));
-        QVERIFY(form.Label2->alignment() & Qt::AlignRight);
-        QCOMPARE(form.Label4->font().pointSize(), 10);
-        QCOMPARE(form.Label3->text(), QStringLiteral("Before calibrating, make sure you've set the range for the DACs in this program to match the actual card."));
-        QCOMPARE(form.CalibButton->text(), QStringLiteral("Begin Calibration"));
-        QCOMPARE(form.CalibButton->geometry(), QRect(48, 128, 99, 25));
-        QCOMPARE(form.Label9->text(), QStringLiteral("COUNTS"));
-        QCOMPARE(form.Label11->text(), QStringLiteral("VOLTS"));
-        QVERIFY(form.ReadCount->text().isEmpty() && form.ReadVolt->text().isEmpty());
-        QCOMPARE(form.ReadVolt->minimumSize(), QSize(60, 25));
-        QCOMPARE(form.CBody2->minimumSize(), QSize(145, 65));
-        QCOMPARE(form.Image1->geometry(), QRect(8, 240, 225, 60));
-        QCOMPARE(form.Image1->pixmap().size(), QSize(225, 60));
-        QCOMPARE(form.PotMark->geometry(), QRect(83, 240, 24, 65));
-        QCOMPARE(form.PotMark->PenColor(), QColor(Qt::red));
-        QCOMPARE(form.PotMark->PenWidth(), 3);
-        QVERIFY(form.PotMark->isHidden());
-        QCOMPARE(form.Next->text(), QStringLiteral("Next"));
-        QCOMPARE(form.Prev->geometry(), QRect(8, 336, 48, 25));
-        QCOMPARE(form.Quit->geometry(), QRect(184, 336, 48, 25));
+        QCOMPARE(Part<QLabel>(&form, "Label5")->text(), QStringLiteral("C H 0"));
+        QVERIFY(Part<QLabel>(&form, "Label5")->wordWrap() && Part<QLabel>(&form, "Label5")->font().bold());
+        QCOMPARE(Part<QLabel>(&form, "Label7")->text(), QStringLiteral("6  5  4"));
+        QCOMPARE(Part<QLabel>(&form, "Label8")->text(), QStringLiteral("3  2  1"));
+        QCOMPARE(Part<QLabel>(&form, "Label1")->text(), QStringLiteral("BEN"));
+        QCOMPARE(Part<QLabel>(&form, "Label2")->text(), QStringLiteral("BST"));
+        QVERIFY(Part<QLabel>(&form, "Label2")->alignment() & Qt::AlignRight);
+        QCOMPARE(Part<QLabel>(&form, "Label4")->font().pointSize(), 10);
+        QCOMPARE(Part<QLabel>(&form, "Label3")->text(), QStringLiteral("Before calibrating, make sure you've set the range for the DACs in this program to match the actual card."));
+        QCOMPARE(Part<QPushButton>(&form, "CalibButton")->text(), QStringLiteral("Begin Calibration"));
+        QCOMPARE(Part<QPushButton>(&form, "CalibButton")->geometry(), QRect(48, 128, 99, 25));
+        QCOMPARE(Part<QLabel>(&form, "Label9")->text(), QStringLiteral("COUNTS"));
+        QCOMPARE(Part<QLabel>(&form, "Label11")->text(), QStringLiteral("VOLTS"));
+        QVERIFY(Part<QLabel>(&form, "ReadCount")->text().isEmpty() && Part<QLabel>(&form, "ReadVolt")->text().isEmpty());
+        QCOMPARE(Part<QLabel>(&form, "ReadVolt")->minimumSize(), QSize(60, 25));
+        QCOMPARE(Part<QLabel>(&form, "CBody2")->minimumSize(), QSize(145, 65));
+        QCOMPARE(Part<QLabel>(&form, "Image1")->geometry(), QRect(8, 240, 225, 60));
+        QCOMPARE(Part<QLabel>(&form, "Image1")->pixmap().size(), QSize(225, 60));
+        QCOMPARE(Part<TShape>(&form, "PotMark")->geometry(), QRect(83, 240, 24, 65));
+        QCOMPARE(Part<TShape>(&form, "PotMark")->PenColor(), QColor(Qt::red));
+        QCOMPARE(Part<TShape>(&form, "PotMark")->PenWidth(), 3);
+        QVERIFY(Part<TShape>(&form, "PotMark")->isHidden());
+        QCOMPARE(Part<QPushButton>(&form, "Next")->text(), QStringLiteral("Next"));
+        QCOMPARE(Part<QPushButton>(&form, "Prev")->geometry(), QRect(8, 336, 48, 25));
+        QCOMPARE(Part<QPushButton>(&form, "Quit")->geometry(), QRect(184, 336, 48, 25));
     }
 
     void listsStartWithNoSelection()
     {
         TMainForm form;
-        QCOMPARE(form.ChannelBox->count(), 9);
-        QCOMPARE(form.ChannelBox->itemText(0), QStringLiteral("None"));
-        QCOMPARE(form.ChannelBox->itemText(8), QStringLiteral("CH7"));
-        QVERIFY(form.ChannelBox->isEditable());
-        QCOMPARE(form.BufferBox->itemText(1), QStringLiteral("Software Tristated"));
-        QVERIFY(!form.DACBox0->isEditable());
-        QCOMPARE(form.DACBox0->itemText(3), QStringLiteral("DAC 0: ±2.5V"));
-        QCOMPARE(form.DACBox1->itemText(5), QStringLiteral("DAC 1: ±10V"));
-        for (QComboBox *box : {form.ChannelBox, form.BufferBox, form.DACBox0, form.DACBox1})
+        QCOMPARE(Part<QComboBox>(&form, "ChannelBox")->count(), 9);
+        QCOMPARE(Part<QComboBox>(&form, "ChannelBox")->itemText(0), QStringLiteral("None"));
+        QCOMPARE(Part<QComboBox>(&form, "ChannelBox")->itemText(8), QStringLiteral("CH7"));
+        QVERIFY(Part<QComboBox>(&form, "ChannelBox")->isEditable());
+        QCOMPARE(Part<QComboBox>(&form, "BufferBox")->itemText(1), QStringLiteral("Software Tristated"));
+        QVERIFY(!Part<QComboBox>(&form, "DACBox0")->isEditable());
+        QCOMPARE(Part<QComboBox>(&form, "DACBox0")->itemText(3), QStringLiteral("DAC 0: ±2.5V"));
+        QCOMPARE(Part<QComboBox>(&form, "DACBox1")->itemText(5), QStringLiteral("DAC 1: ±10V"));
+        for (QComboBox *box : {Part<QComboBox>(&form, "ChannelBox"), Part<QComboBox>(&form, "BufferBox"), Part<QComboBox>(&form, "DACBox0"), Part<QComboBox>(&form, "DACBox1")})
             QCOMPARE(box->currentIndex(), -1);
-        QVERIFY(form.ChannelBox->currentText().isEmpty());
+        QVERIFY(Part<QComboBox>(&form, "ChannelBox")->currentText().isEmpty());
     }
 
     void tabOrder()
     {
         TMainForm form;
-        QWidget *chain[] = {form.ChannelBox, form.BufferBox, form.CalibButton, form.Next,
-                            form.Prev, form.Quit, form.DACBox0, form.DACBox1};
+        QWidget *chain[] = {Part<QComboBox>(&form, "ChannelBox"), Part<QComboBox>(&form, "BufferBox"), Part<QPushButton>(&form, "CalibButton"), Part<QPushButton>(&form, "Next"),
+                            Part<QPushButton>(&form, "Prev"), Part<QPushButton>(&form, "Quit"), Part<QComboBox>(&form, "DACBox0"), Part<QComboBox>(&form, "DACBox1")};
         for (size_t i = 0; i + 1 < std::size(chain); ++i) {
             QWidget *next = chain[i]->nextInFocusChain();
             while (next->focusPolicy() == Qt::NoFocus || qobject_cast<QComboBox *>(next->parentWidget()))
@@ -241,7 +242,7 @@ private slots:
         TMainForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Exit2->trigger();
+        Part<QAction>(&form, "Exit2")->trigger();
         QVERIFY(!form.isVisible());
     }
 };

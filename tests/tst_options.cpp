@@ -1,5 +1,6 @@
 // The card option handlers: jumpers, switches and lists kept in step
 // through real clicks, list choices and focus moves.
+#include "Parts.h"
 #include "LayoutStyle.h"
 #include "CalibrationSteps.h"
 #include "Jumpers.h"
@@ -17,7 +18,7 @@ namespace {
 QString Closed(const TMainForm &form)
 {
     QString s;
-    for (TTwoJumper *j : {form.CH0, form.CH1, form.CH2, form.CH3, form.CH4, form.CH5, form.CH6, form.CH7})
+    for (TTwoJumper *j : {Part<TTwoJumper>(&form, "CH0"), Part<TTwoJumper>(&form, "CH1"), Part<TTwoJumper>(&form, "CH2"), Part<TTwoJumper>(&form, "CH3"), Part<TTwoJumper>(&form, "CH4"), Part<TTwoJumper>(&form, "CH5"), Part<TTwoJumper>(&form, "CH6"), Part<TTwoJumper>(&form, "CH7")})
         s += j->Closed() ? u'1' : u'0';
     return s;
 }
@@ -38,88 +39,88 @@ private slots:
     {
         TShownMainForm f;
         QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
-        QCOMPARE(f.form.DACDip1->Value(), 0u);
-        QCOMPARE(MainUnit.ChannelJumper[1], f.form.CH0);
-        QCOMPARE(MainUnit.ChannelJumper[8], f.form.CH7);
-        QCOMPARE(MainUnit.DACSwitch[1], f.form.DACDip1);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsRight);
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("000"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->Value(), 0u);
+        QCOMPARE(MainUnit.ChannelJumper[1], Part<TTwoJumper>(&f.form, "CH0"));
+        QCOMPARE(MainUnit.ChannelJumper[8], Part<TTwoJumper>(&f.form, "CH7"));
+        QCOMPARE(MainUnit.DACSwitch[1], Part<TDipSwitch>(&f.form, "DACDip1"));
         for (int k = 0; k < 8; ++k) {
             QCOMPARE(MainUnit.ChannelJumper[k + 1]->Tag(), k + 1);
             QCOMPARE(MainUnit.ChannelJumper[k + 1]->geometry(), QRect(128 - 16 * k, 120, 18, 34));
             QCOMPARE(MainUnit.ChannelJumper[k + 1]->Orientation(), TOrientedControl::otLeft);
         }
-        QCOMPARE(f.form.BufferJumper->geometry(), QRect(88, 48, 44, 18));
-        QCOMPARE(f.form.DACDip0->geometry(), QRect(24, 56, 57, 43));
-        QCOMPARE(f.form.DACDip1->Orientation(), TOrientedControl::otDown);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->geometry(), QRect(88, 48, 44, 18));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->geometry(), QRect(24, 56, 57, 43));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->Orientation(), TOrientedControl::otDown);
     }
 
     void channelJumpersAndList()
     {
         TShownMainForm f;
-        QVERIFY(f.open(f.form.ChannelHighlight));
-        QTRY_COMPARE(f.form.CH3->size(), QSize(18, 34)); // laid out sideways, kept so
-        QTest::mouseClick(f.form.CH5, Qt::LeftButton);
+        QVERIFY(f.open(Part<TBoardHighlight>(&f.form, "ChannelHighlight")));
+        QTRY_COMPARE(Part<TTwoJumper>(&f.form, "CH3")->size(), QSize(18, 34)); // laid out sideways, kept so
+        QTest::mouseClick(Part<TTwoJumper>(&f.form, "CH5"), Qt::LeftButton);
         QCOMPARE(Closed(f.form), QStringLiteral("00000100"));
-        QTest::mouseClick(f.form.CH3, Qt::LeftButton);
+        QTest::mouseClick(Part<TTwoJumper>(&f.form, "CH3"), Qt::LeftButton);
         QCOMPARE(Closed(f.form), QStringLiteral("00010000"));
-        QCOMPARE(f.form.ChannelBox->currentText(), QStringLiteral("CH3"));
-        QTest::mouseClick(f.form.CH3, Qt::LeftButton); // stays installed
+        QCOMPARE(Part<QComboBox>(&f.form, "ChannelBox")->currentText(), QStringLiteral("CH3"));
+        QTest::mouseClick(Part<TTwoJumper>(&f.form, "CH3"), Qt::LeftButton); // stays installed
         QCOMPARE(Closed(f.form), QStringLiteral("00010000"));
-        Choose(f.form.ChannelBox, 8);
+        Choose(Part<QComboBox>(&f.form, "ChannelBox"), 8);
         QCOMPARE(Closed(f.form), QStringLiteral("00000001"));
-        Choose(f.form.ChannelBox, 0);
+        Choose(Part<QComboBox>(&f.form, "ChannelBox"), 0);
         QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
         // Assigning the index from the program is no choice.
-        f.form.ChannelBox->setCurrentIndex(4);
+        Part<QComboBox>(&f.form, "ChannelBox")->setCurrentIndex(4);
         QCOMPARE(Closed(f.form), QStringLiteral("00000000"));
     }
 
     void bufferJumperAndList()
     {
         TShownMainForm f;
-        QVERIFY(f.open(f.form.ClampHighlight));
-        QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0); // entering the panel shows Standard
-        f.form.BufferBox->setCurrentIndex(-1);
-        QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton);
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsOpen);
-        QCOMPARE(f.form.BufferBox->currentText(), QStringLiteral("Standard"));
-        QTest::mouseClick(f.form.BufferJumper, Qt::LeftButton);
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
-        QCOMPARE(f.form.BufferBox->currentText(), QStringLiteral("Software Tristated"));
-        Choose(f.form.BufferBox, 0);
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsRight);
-        Choose(f.form.BufferBox, 1);
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        QVERIFY(f.open(Part<TBoardHighlight>(&f.form, "ClampHighlight")));
+        QTRY_COMPARE(Part<QComboBox>(&f.form, "BufferBox")->currentIndex(), 0); // entering the panel shows Standard
+        Part<QComboBox>(&f.form, "BufferBox")->setCurrentIndex(-1);
+        QTest::mouseClick(Part<TThreeJumper>(&f.form, "BufferJumper"), Qt::LeftButton);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsOpen);
+        QCOMPARE(Part<QComboBox>(&f.form, "BufferBox")->currentText(), QStringLiteral("Standard"));
+        QTest::mouseClick(Part<TThreeJumper>(&f.form, "BufferJumper"), Qt::LeftButton);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);
+        QCOMPARE(Part<QComboBox>(&f.form, "BufferBox")->currentText(), QStringLiteral("Software Tristated"));
+        Choose(Part<QComboBox>(&f.form, "BufferBox"), 0);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsRight);
+        Choose(Part<QComboBox>(&f.form, "BufferBox"), 1);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);
 
         // Focus moving into the panel shows Standard; the cap stays on BST.
-        f.form.BufferJumper->setFocus();
-        f.form.ClampHighlight->Popup()->DoneButton->setFocus();
-        f.form.BufferBox->setFocus();
-        QTRY_COMPARE(f.form.BufferBox->currentIndex(), 0);
-        QCOMPARE(f.form.BufferJumper->JumperState(), TThreeJumper::jsLeft);
+        Part<TThreeJumper>(&f.form, "BufferJumper")->setFocus();
+        Part<TBoardHighlight>(&f.form, "ClampHighlight")->Popup()->DoneButton->setFocus();
+        Part<QComboBox>(&f.form, "BufferBox")->setFocus();
+        QTRY_COMPARE(Part<QComboBox>(&f.form, "BufferBox")->currentIndex(), 0);
+        QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);
     }
 
     void dacListsAndSwitches()
     {
         TShownMainForm f;
-        QVERIFY(f.open(f.form.DACHighlight));
-        QTRY_COMPARE(f.form.DACBox0->currentIndex(), 1); // entering the panel shows 0-5V in both
-        QCOMPARE(f.form.DACBox1->currentIndex(), 1);
+        QVERIFY(f.open(Part<TBoardHighlight>(&f.form, "DACHighlight")));
+        QTRY_COMPARE(Part<QComboBox>(&f.form, "DACBox0")->currentIndex(), 1); // entering the panel shows 0-5V in both
+        QCOMPARE(Part<QComboBox>(&f.form, "DACBox1")->currentIndex(), 1);
         QCOMPARE(MainUnit.DACRange[0], uint8_t(0)); // but records nothing
-        Choose(f.form.DACBox1, 5);
-        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("110"));
-        QCOMPARE(f.form.DACDip1->Value(), 6u);
+        Choose(Part<QComboBox>(&f.form, "DACBox1"), 5);
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->BinaryValueStr(), QStringLiteral("110"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->Value(), 6u);
         QCOMPARE(MainUnit.DACRange[1], uint8_t(5));
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("000"));
 
-        Choose(f.form.DACBox0, 4);
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        Choose(Part<QComboBox>(&f.form, "DACBox0"), 4);
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("100"));
         QCOMPARE(MainUnit.DACRange[0], uint8_t(4));
         f.form.DACPanelEnter();
-        QCOMPARE(f.form.DACBox0->currentText(), QStringLiteral("DAC 0: ±5V")); // the chosen range, not 0-5V
-        QCOMPARE(f.form.DACBox1->currentText(), QStringLiteral("DAC 1: ±10V"));
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("100"));
+        QCOMPARE(Part<QComboBox>(&f.form, "DACBox0")->currentText(), QStringLiteral("DAC 0: ±5V")); // the chosen range, not 0-5V
+        QCOMPARE(Part<QComboBox>(&f.form, "DACBox1")->currentText(), QStringLiteral("DAC 1: ±10V"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("100"));
         QCOMPARE(MainUnit.DACRange[0], uint8_t(4));
     }
 
@@ -129,14 +130,14 @@ private slots:
     void reenteringKeepsTheOtherDacsRange()
     {
         TShownMainForm f;
-        QVERIFY(f.open(f.form.DACHighlight));
-        QTRY_COMPARE(f.form.DACBox1->currentIndex(), 1); // before any choice: 0-5V, as laid out
-        Choose(f.form.DACBox0, 4); // ±5V
-        Choose(f.form.DACBox1, 2); // 0-10V
+        QVERIFY(f.open(Part<TBoardHighlight>(&f.form, "DACHighlight")));
+        QTRY_COMPARE(Part<QComboBox>(&f.form, "DACBox1")->currentIndex(), 1); // before any choice: 0-5V, as laid out
+        Choose(Part<QComboBox>(&f.form, "DACBox0"), 4); // ±5V
+        Choose(Part<QComboBox>(&f.form, "DACBox1"), 2); // 0-10V
         f.form.DACPanelEnter();    // the popup opened again
-        Choose(f.form.DACBox0, 3); // ±2.5V
+        Choose(Part<QComboBox>(&f.form, "DACBox0"), 3); // ±2.5V
         QCOMPARE(MainUnit.DACRange, (std::array<uint8_t, 2>{3, 2}));
-        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->BinaryValueStr(), QStringLiteral("010"));
         QCOMPARE(CalibrationSteps::StepDACGain(1, MainUnit.DACRange[1]).Target, 9.95);
     }
 
@@ -144,17 +145,17 @@ private slots:
     {
         TShownMainForm f;
         // DAC 0's list still has no selection when DAC 1 is chosen.
-        f.form.DACBox0->setCurrentIndex(-1);
-        Choose(f.form.DACBox1, 0);
+        Part<QComboBox>(&f.form, "DACBox0")->setCurrentIndex(-1);
+        Choose(Part<QComboBox>(&f.form, "DACBox1"), 0);
         QCOMPARE(MainUnit.DACRange[0], uint8_t(255));
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("101"));
-        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("001"));
-        f.form.DACBox0->setCurrentIndex(1);
-        Choose(f.form.DACBox1, 2);
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("101"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->BinaryValueStr(), QStringLiteral("001"));
+        Part<QComboBox>(&f.form, "DACBox0")->setCurrentIndex(1);
+        Choose(Part<QComboBox>(&f.form, "DACBox1"), 2);
         QCOMPARE(MainUnit.DACRange[0], uint8_t(1));
         QCOMPARE(MainUnit.DACRange[1], uint8_t(2));
-        QCOMPARE(f.form.DACDip0->BinaryValueStr(), QStringLiteral("000"));
-        QCOMPARE(f.form.DACDip1->BinaryValueStr(), QStringLiteral("010"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip0")->BinaryValueStr(), QStringLiteral("000"));
+        QCOMPARE(Part<TDipSwitch>(&f.form, "DACDip1")->BinaryValueStr(), QStringLiteral("010"));
     }
 };
 

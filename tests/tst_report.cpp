@@ -312,7 +312,7 @@ private slots:
             if (!form.Calibration()->ReportWindow() || !form.Calibration()->ReportWindow()->isVisible())
                 return;
             if (MainUnit.DACRange[0] == 4) {
-                Choose(form.DACBox0, 3); // DAC 0 chosen as ±2.5V meanwhile
+                Choose(Part<QComboBox>(&form, "DACBox0"), 3); // DAC 0 chosen as ±2.5V meanwhile
             } else if (form.Calibration()->Record().Ranges()[0] == 3) {
                 form.QuitClick();
             }

@@ -1,6 +1,7 @@
 // The setup supporter: its one-time build at the first idle moment, the
 // title, the File-menu item, the installed-cards list, the help window's
 // timer, Start and Escape, and the Help menu.
+#include "Parts.h"
 #include "Board.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
@@ -198,10 +199,10 @@ private slots:
         for (bool escape : {false, true}) {
             TShownMainForm shown;
             TMainForm &form = shown.form;
-            QVERIFY(WaitFor([&] { return form.SetSup->HelpForm() && form.SetSup->HelpForm()->isVisible(); }));
-            QCOMPARE(form.SetSup->HeaderLabel()->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
+            QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&form, "SetSup")->HelpForm() && Part<TSetupSupporter>(&form, "SetSup")->HelpForm()->isVisible(); }));
+            QCOMPARE(Part<TSetupSupporter>(&form, "SetSup")->HeaderLabel()->text(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
             QCOMPARE(MainUnit.BaseAddress, uint16_t(0xE800));
-            THelpForm *help = form.SetSup->HelpForm();
+            THelpForm *help = Part<TSetupSupporter>(&form, "SetSup")->HelpForm();
             if (escape) {
                 help->activateWindow();
                 QTest::keyClick(help, Qt::Key_Escape);
@@ -209,16 +210,16 @@ private slots:
                 help->StartButton->click();
             }
             QVERIFY(!help->isVisible());
-            QVERIFY(form.ChannelHighlight->Popup() && form.ChannelHighlight->Popup()->isVisible());
-            QVERIFY(form.ChannelHighlight->Pinned());
+            QVERIFY(Part<TBoardHighlight>(&form, "ChannelHighlight")->Popup() && Part<TBoardHighlight>(&form, "ChannelHighlight")->Popup()->isVisible());
+            QVERIFY(Part<TBoardHighlight>(&form, "ChannelHighlight")->Pinned());
 
             // The Help menu shows the windows again; they are not rebuilt.
-            form.Howtousethisprogram1->trigger();
+            Part<QAction>(&form, "Howtousethisprogram1")->trigger();
             QVERIFY(help->isVisible());
-            QCOMPARE(form.SetSup->HelpForm(), help);
-            form.TechnicalSupport1->trigger();
-            QVERIFY(form.SetSup->TechForm()->isVisible());
-            QCOMPARE(form.File1->actions().first()->objectName(), QStringLiteral("DisplayPCI"));
+            QCOMPARE(Part<TSetupSupporter>(&form, "SetSup")->HelpForm(), help);
+            Part<QAction>(&form, "TechnicalSupport1")->trigger();
+            QVERIFY(Part<TSetupSupporter>(&form, "SetSup")->TechForm()->isVisible());
+            QCOMPARE(Part<QMenu>(&form, "File1")->actions().first()->objectName(), QStringLiteral("DisplayPCI"));
         }
     }
 };

@@ -1,6 +1,7 @@
 // TMainForm: the one main window. Its components come from template.ui and
-// are its public fields under their layout names; its handlers are public
-// slots under the names the layout binds.
+// are private to it; each bears its layout name as its object name, so
+// that findChild finds it. Its handlers are public slots under the names
+// the layout binds.
 #pragma once
 
 #include "InstalledCards.h"
@@ -18,14 +19,11 @@ class TSetupSupporter;
 class TTrendView;
 
 
-class TMainForm : public QMainWindow, public Ui::TMainForm {
+class TMainForm : public QMainWindow, private Ui::TMainForm {
     Q_OBJECT
 
 public:
     explicit TMainForm(QWidget *parent = nullptr);
-
-    // The non-visual setup-support component.
-    TSetupSupporter *SetSup;
 
 public slots:
     void FormCreate();
@@ -70,6 +68,8 @@ private:
     // the user cancels.
     std::optional<TCardId> ChooseCard();
 
+    // The non-visual setup-support component, named "SetSup".
+    TSetupSupporter *SetSup = nullptr;
     TCalibrationSession *FCalibration = nullptr;
     std::array<bool, 2> FDacChosen{}; // the user chose a range in DAC n's list
 };

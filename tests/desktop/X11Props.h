@@ -18,6 +18,20 @@ inline QStringList XProp(const QStringList &args)
                                                                     Qt::SkipEmptyParts);
 }
 
+// Where the X server has the window's client area now, as xwininfo reads
+// it: Qt's own idea may run ahead of the window manager's answer.
+inline QPoint ServerPosition(const QWidget *w)
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w->winId())});
+    if (!xwininfo.waitForFinished(5000))
+        return {};
+    const QString out = QString::fromLatin1(xwininfo.readAllStandardOutput());
+    static const QRegularExpression x(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)")),
+        y(QStringLiteral("Absolute upper-left Y:\\s+(-?\\d+)"));
+    return QPoint(x.match(out).captured(1).toInt(), y.match(out).captured(1).toInt());
+}
+
 // The client windows from bottom to top, as the window manager stacks them.
 inline QList<WId> Stacking()
 {

@@ -2,6 +2,7 @@
 // manager, with the accessibility bridge on a real AT-SPI bus: key presses
 // come through XTEST (xdotool), as a user's keyboard sends them, and the
 // changes that assistive technology must hear of reach it as events.
+#include "Parts.h"
 #include "Board.h"
 #include "Jumpers.h"
 #include "Support.h"
@@ -32,12 +33,18 @@ void Keys(const QString &keys)
 // Presses Tab until `target` has the focus, at most `limit` times.
 bool TabTo(QWidget *target, int limit = 12)
 {
+    auto name = [](const QWidget *w) { return w ? w->objectName() : QStringLiteral("none"); };
     for (int i = 0; i < limit && QApplication::focusWidget() != target; ++i) {
         QWidget *before = QApplication::focusWidget();
         Keys(QStringLiteral("Tab"));
-        if (!QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, Patience))
+        if (!QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, Patience)) {
+            qWarning("Tab left the focus on %s (active window %s)", qPrintable(name(before)),
+                     qPrintable(name(QApplication::activeWindow())));
             return false;
+        }
     }
+    if (QApplication::focusWidget() != target)
+        qWarning("Tab never reached %s: the focus is on %s", qPrintable(name(target)), qPrintable(name(QApplication::focusWidget())));
     return QApplication::focusWidget() == target;
 }
 
@@ -105,16 +112,16 @@ private slots:
         TShownMainForm f;
         TMainForm &m = f.form;
         TEventLog log;
-        m.ChannelBox->setCurrentIndex(6);
-        emit m.ChannelBox->activated(6);
-        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.CH5, true));
-        m.DACBox1->setCurrentIndex(2);
-        emit m.DACBox1->activated(2);
-        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.DACDip1, true));
-        QTest::mouseClick(m.BufferJumper, Qt::LeftButton);
-        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, m.BufferJumper, true));
-        m.ReadCount->setText(QStringLiteral("2047"));
-        QVERIFY(TEventLog::Seen(QAccessible::NameChanged, m.ReadCount));
+        Part<QComboBox>(&m, "ChannelBox")->setCurrentIndex(6);
+        emit Part<QComboBox>(&m, "ChannelBox")->activated(6);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, Part<TTwoJumper>(&m, "CH5"), true));
+        Part<QComboBox>(&m, "DACBox1")->setCurrentIndex(2);
+        emit Part<QComboBox>(&m, "DACBox1")->activated(2);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, Part<TDipSwitch>(&m, "DACDip1"), true));
+        QTest::mouseClick(Part<TThreeJumper>(&m, "BufferJumper"), Qt::LeftButton);
+        QVERIFY(TEventLog::Seen(QAccessible::StateChanged, Part<TThreeJumper>(&m, "BufferJumper"), true));
+        Part<QLabel>(&m, "ReadCount")->setText(QStringLiteral("2047"));
+        QVERIFY(TEventLog::Seen(QAccessible::NameChanged, Part<QLabel>(&m, "ReadCount")));
         m.findChild<TTrendView *>(QStringLiteral("TrendView"))->setAccessibleDescription(QString());
         m.findChild<TTrendView *>(QStringLiteral("TrendView"))->Reset(0.62, CardIO::TVariant::BipolarRaw);
         QVERIFY(TEventLog::Seen(QAccessible::DescriptionChanged, m.findChild<TTrendView *>(QStringLiteral("TrendView"))));
@@ -126,38 +133,38 @@ private slots:
     {
         TShownMainForm f;
         TMainForm &m = f.form;
-        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
         // The help window's Start (Enter) opens the first popup; Escape
         // closes it and the main window has the keys again.
-        QVERIFY(ActiveWith(m.SetSup->HelpForm()));
+        QVERIFY(ActiveWith(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()));
         Keys(QStringLiteral("Return"));
-        QVERIFY(QTest::qWaitFor([&] { return m.ChannelHighlight->Popup() && ActiveWith(m.ChannelHighlight->Popup()); }, Patience));
-        TPopupForm *channels = m.ChannelHighlight->Popup();
-        QVERIFY(m.ChannelHighlight->Pinned());
+        QVERIFY(QTest::qWaitFor([&] { return Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup() && ActiveWith(Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup()); }, Patience));
+        TPopupForm *channels = Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup();
+        QVERIFY(Part<TBoardHighlight>(&m, "ChannelHighlight")->Pinned());
         // Back from the list to the last jumper, which Space fits.
         QVERIFY(QTest::qWaitFor([&] { return channels->isAncestorOf(QApplication::focusWidget()); }, Patience));
         Keys(QStringLiteral("shift+Tab"));
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CH7; }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<TTwoJumper>(&m, "CH7"); }, Patience));
         Keys(QStringLiteral("space"));
-        QVERIFY(QTest::qWaitFor([&] { return m.CH7->Closed() && m.ChannelBox->currentText() == QStringLiteral("CH7"); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return Part<TTwoJumper>(&m, "CH7")->Closed() && Part<QComboBox>(&m, "ChannelBox")->currentText() == QStringLiteral("CH7"); }, Patience));
         Keys(QStringLiteral("Escape"));
-        QVERIFY(QTest::qWaitFor([&] { return !channels->isVisible() && !m.ChannelHighlight->Lit(); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return !channels->isVisible() && !Part<TBoardHighlight>(&m, "ChannelHighlight")->Lit(); }, Patience));
         QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
 
         // A circle reached by Tab opens on Space; the buffer jumper's open
         // position is reached with an arrow key.
-        QVERIFY(TabTo(m.ClampHighlight));
+        QVERIFY(TabTo(Part<TBoardHighlight>(&m, "ClampHighlight")));
         Keys(QStringLiteral("space"));
-        QVERIFY(QTest::qWaitFor([&] { return m.ClampHighlight->Popup() && ActiveWith(m.ClampHighlight->Popup()); }, Patience));
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.BufferBox || m.BufferBox->isAncestorOf(QApplication::focusWidget()); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return Part<TBoardHighlight>(&m, "ClampHighlight")->Popup() && ActiveWith(Part<TBoardHighlight>(&m, "ClampHighlight")->Popup()); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<QComboBox>(&m, "BufferBox") || Part<QComboBox>(&m, "BufferBox")->isAncestorOf(QApplication::focusWidget()); }, Patience));
         Keys(QStringLiteral("shift+Tab"));
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.BufferJumper; }, Patience));
-        QCOMPARE(m.BufferJumper->JumperState(), TThreeJumper::jsRight);
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<TThreeJumper>(&m, "BufferJumper"); }, Patience));
+        QCOMPARE(Part<TThreeJumper>(&m, "BufferJumper")->JumperState(), TThreeJumper::jsRight);
         Keys(QStringLiteral("Right"));
-        QVERIFY(QTest::qWaitFor([&] { return m.BufferJumper->JumperState() == TThreeJumper::jsOpen; }, Patience));
-        QCOMPARE(m.BufferBox->currentText(), QStringLiteral("Standard"));
+        QVERIFY(QTest::qWaitFor([&] { return Part<TThreeJumper>(&m, "BufferJumper")->JumperState() == TThreeJumper::jsOpen; }, Patience));
+        QCOMPARE(Part<QComboBox>(&m, "BufferBox")->currentText(), QStringLiteral("Standard"));
         Keys(QStringLiteral("Escape"));
-        QVERIFY(QTest::qWaitFor([&] { return !m.ClampHighlight->Popup()->isVisible() && m.isActiveWindow(); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return !Part<TBoardHighlight>(&m, "ClampHighlight")->Popup()->isVisible() && m.isActiveWindow(); }, Patience));
     }
 
     // The calibration by keyboard: Begin Calibration has the focus when
@@ -170,20 +177,21 @@ private slots:
         QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
         // Escape in the help window opens the first popup, as Start does;
         // Escape there returns to the main window.
-        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
-        QVERIFY(ActiveWith(m.SetSup->HelpForm()));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
+        Part<TSetupSupporter>(&m, "SetSup")->PCIForm()->hide(); // out of the way: the window manager may give it the focus
+        QVERIFY(ActiveWith(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()));
         Keys(QStringLiteral("Escape"));
-        QVERIFY(QTest::qWaitFor([&] { return m.ChannelHighlight->Popup() && ActiveWith(m.ChannelHighlight->Popup()); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup() && ActiveWith(Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup()); }, Patience));
         Keys(QStringLiteral("Escape"));
         QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
-        QVERIFY(TabTo(m.CalibrationHighlight0));
+        QVERIFY(TabTo(Part<TBoardHighlight>(&m, "CalibrationHighlight0")));
         Keys(QStringLiteral("space"));
         TPopupForm *popup = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (popup = m.CalibrationHighlight0->Popup()) && ActiveWith(popup); }, Patience));
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CalibButton; }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return (popup = Part<TBoardHighlight>(&m, "CalibrationHighlight0")->Popup()) && ActiveWith(popup); }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"); }, Patience));
 
-        // The wizard runs inside the key's handler: the user is played from
-        // a timer, one stage at a time, each on a condition.
+        // The wizard runs in the event loop: the user is played from a
+        // timer, one stage at a time, each on a condition.
         int stage = 0;
         QString failure;
         QElapsedTimer clock, escaped;
@@ -199,7 +207,7 @@ private slots:
             }
             switch (stage) {
             case 0: // the wizard is up; the record or the popup may have the keys
-                if (!m.InstPanel->isVisible() || MainUnit.CalibStep != 1 || !m.Calibration()->ReportWindow() || !m.Calibration()->ReportWindow()->isVisible())
+                if (!Part<TPanel>(&m, "InstPanel")->isVisible() || MainUnit.CalibStep != 1 || !m.Calibration()->ReportWindow() || !m.Calibration()->ReportWindow()->isVisible())
                     return;
                 if (!m.isActiveWindow()) {
                     if (QApplication::activeWindow() && escaped.elapsed() > 500) {
@@ -229,7 +237,7 @@ private slots:
         });
         user.start(50);
         Keys(QStringLiteral("space")); // Begin Calibration
-        QVERIFY2(QTest::qWaitFor([&] { return stage == 3 && !m.InstPanel->isVisible(); }, 8 * Patience) && failure.isEmpty(),
+        QVERIFY2(QTest::qWaitFor([&] { return stage == 3 && !Part<TPanel>(&m, "InstPanel")->isVisible(); }, 8 * Patience) && failure.isEmpty(),
                  qPrintable(failure.isEmpty() ? QStringLiteral("stage %1, step %2").arg(stage).arg(MainUnit.CalibStep) : failure));
         QVERIFY(m.Calibration()->ReportWindow()->isVisible()); // the record stays
     }

@@ -4,6 +4,7 @@
 // the help centred on the main window; the record beside the instruction
 // panel, covering nothing the user must press; a real click on a pinned
 // popup's Done; the card question above every window; the bench whole.
+#include "Parts.h"
 #include "BenchWindow.h"
 #include "Board.h"
 #include "ClientArea.h"
@@ -42,7 +43,7 @@ bool Settled(TMainForm &form)
     return QTest::qWaitFor([&] {
         const QSize outer = OuterGeometry(&form).size();
         return form.isMaximized() && !FrameMargins(&form).isNull()
-               && form.BoardImage1->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
+               && Part<TBoardImage>(&form, "BoardImage1")->pos() == QPoint((outer.width() - 600) / 2, (outer.height() - 317) / 2);
     }, Patience);
 }
 
@@ -73,7 +74,7 @@ bool Framed(const QWidget *w)
 // on the screen.
 QPoint Rule(TMainForm &form, QPoint panelLayout, QSize outer)
 {
-    TBoardImage *board = form.BoardImage1;
+    TBoardImage *board = Part<TBoardImage>(&form, "BoardImage1");
     QPoint p = form.centralWidget()->mapToGlobal(board->pos() - (board->DesignPosition() - panelLayout));
     return HeldWithin(QRect(p, outer), Screen());
 }
@@ -100,10 +101,10 @@ private slots:
         TShownMainForm s;
         TMainForm &m = s.form;
         QVERIFY(Settled(m));
-        const std::pair<TBoardHighlight *, QPoint> popups[] = {{m.ChannelHighlight, QPoint(248, 480)},
-                                                               {m.ClampHighlight, QPoint(608, 528)},
-                                                               {m.CalibrationHighlight0, QPoint(390, 46)},
-                                                               {m.DACHighlight, QPoint(592, 24)}};
+        const std::pair<TBoardHighlight *, QPoint> popups[] = {{Part<TBoardHighlight>(&m, "ChannelHighlight"), QPoint(248, 480)},
+                                                               {Part<TBoardHighlight>(&m, "ClampHighlight"), QPoint(608, 528)},
+                                                               {Part<TBoardHighlight>(&m, "CalibrationHighlight0"), QPoint(390, 46)},
+                                                               {Part<TBoardHighlight>(&m, "DACHighlight"), QPoint(592, 24)}};
         for (const auto &[h, layout] : popups) {
             QVERIFY(s.open(h));
             TPopupForm *popup = h->Popup();
@@ -131,7 +132,7 @@ private slots:
     {
         TShownMainForm s;
         QWidget *help = nullptr;
-        QVERIFY(WaitFor([&] { return (help = s.form.SetSup->HelpForm()) && help->isVisible(); }, Patience));
+        QVERIFY(WaitFor([&] { return (help = Part<TSetupSupporter>(&s.form, "SetSup")->HelpForm()) && help->isVisible(); }, Patience));
         auto offset = [&] { return OuterGeometry(help).center() - OuterGeometry(&s.form).center(); };
         QVERIFY2(QTest::qWaitFor([&] {
             return Framed(help) && Framed(&s.form) && std::abs(offset().x()) <= 1 && std::abs(offset().y()) <= 1;
@@ -147,11 +148,11 @@ private slots:
         TMainForm &m = s.form;
         QVERIFY(Settled(m));
         QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
-        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
-        m.SetSup->HelpForm()->hide();
-        m.SetSup->PCIForm()->hide();
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
+        Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->hide();
+        Part<TSetupSupporter>(&m, "SetSup")->PCIForm()->hide();
         s.entry("Calibration2")->trigger(); // opened and pinned
-        TPopupForm *popup = m.CalibrationHighlight0->Popup();
+        TPopupForm *popup = Part<TBoardHighlight>(&m, "CalibrationHighlight0")->Popup();
         QVERIFY(popup && QTest::qWaitFor([&] {
             return Framed(popup) && popup->isActiveWindow()
                    && OuterGeometry(popup).topLeft() == Rule(m, QPoint(390, 46), OuterGeometry(popup).size());
@@ -167,19 +168,19 @@ private slots:
             if (clock.elapsed() > 4 * Patience) {
                 if (stage == 0)
                     failure = QStringLiteral("the record never showed (wizard %1, record %2)")
-                                  .arg(m.InstPanel->isVisible() ? "running" : "not running",
+                                  .arg(Part<TPanel>(&m, "InstPanel")->isVisible() ? "running" : "not running",
                                        r ? Where(OuterGeometry(r)) + (Framed(r) ? " framed" : " unframed") : QStringLiteral("none"));
                 m.QuitClick();
                 return;
             }
-            if (stage == 0 && r && Framed(r) && m.InstPanel->isVisible()) {
+            if (stage == 0 && r && Framed(r) && Part<TPanel>(&m, "InstPanel")->isVisible()) {
                 const QRect record = OuterGeometry(r);
                 failure.clear();
                 // Beside the instruction panel where the screen has room for
                 // both; clear of the wizard's buttons always.
-                QList<QWidget *> clear{m.Next, m.Prev, m.Quit};
+                QList<QWidget *> clear{Part<QPushButton>(&m, "Next"), Part<QPushButton>(&m, "Prev"), Part<QPushButton>(&m, "Quit")};
                 if (Screen().width() >= 1280)
-                    clear << m.InstPanel;
+                    clear << Part<TPanel>(&m, "InstPanel");
                 for (const QWidget *w : clear)
                     if (record.intersects(ScreenRect(w)))
                         failure += QStringLiteral("the record %1 covers %2 %3; ").arg(Where(record), w->objectName(), Where(ScreenRect(w)));
@@ -195,9 +196,9 @@ private slots:
         });
         user.start(50);
         // Begin Calibration has the focus in its popup: Space presses it.
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == m.CalibButton; }, Patience));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"); }, Patience));
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("space")});
-        QVERIFY2(QTest::qWaitFor([&] { return stage == 2 && !m.InstPanel->isVisible(); }, 6 * Patience) && failure.isEmpty(),
+        QVERIFY2(QTest::qWaitFor([&] { return stage == 2 && !Part<TPanel>(&m, "InstPanel")->isVisible(); }, 6 * Patience) && failure.isEmpty(),
                  qPrintable(QStringLiteral("stage %1: %2").arg(stage).arg(failure)));
     }
 
@@ -209,9 +210,9 @@ private slots:
         const auto restore = qScopeGuard([] { Machine::instance().reset(); });
         TShownMainForm s;
         TMainForm &m = s.form;
-        QVERIFY(WaitFor([&] { return m.SetSup->HelpForm() && m.SetSup->HelpForm()->isVisible(); }, Patience));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
         s.entry("Calibration2")->trigger();
-        TPopupForm *popup = m.CalibrationHighlight0->Popup();
+        TPopupForm *popup = Part<TBoardHighlight>(&m, "CalibrationHighlight0")->Popup();
         QVERIFY(popup && QTest::qWaitFor([&] { return Framed(popup); }, Patience));
         QString below;
         bool asked = false;
@@ -259,10 +260,10 @@ private slots:
         const bool placed = QTest::qWaitFor([&] {
             return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight()
                    && !scroll->horizontalScrollBar()->isVisible()
-                   && !OuterGeometry(&bench).intersects(ScreenRect(s.form.BoardImage1));
+                   && !OuterGeometry(&bench).intersects(ScreenRect(Part<TBoardImage>(&s.form, "BoardImage1")));
         }, Patience);
         QVERIFY2(placed, qPrintable(QStringLiteral("bench %1, board %2")
-                                        .arg(Where(OuterGeometry(&bench)), Where(ScreenRect(s.form.BoardImage1)))));
+                                        .arg(Where(OuterGeometry(&bench)), Where(ScreenRect(Part<TBoardImage>(&s.form, "BoardImage1"))))));
         QVERIFY(bench.StaysOnTop());
     }
 
@@ -271,7 +272,7 @@ private slots:
     void supportWindowsComeBack()
     {
         TShownMainForm s;
-        TSetupSupporter *sup = s.form.SetSup;
+        TSetupSupporter *sup = Part<TSetupSupporter>(&s.form, "SetSup");
         QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
         for (const auto &[w, item] : s.supportWindows()) {
             w->close();

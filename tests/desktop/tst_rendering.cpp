@@ -2,6 +2,7 @@
 // pixels: bold that is bold, the 10 pt strike, whole list items, no
 // letter-spacing at any device pixel ratio, pictures scaled pixel for pixel.
 // Run at ratio 1 and again under QT_SCALE_FACTOR=2.
+#include "Parts.h"
 #include "ClientArea.h"
 #include "Ink.h"
 #include "LLTRVWDM.h"
@@ -97,14 +98,14 @@ private slots:
         // The cards window once it draws the cards listed: its layout and
         // the text's come from events of their own.
         auto listed = [&]() -> QPlainTextEdit * {
-            TPCIForm *cards = s.form.SetSup->PCIForm();
+            TPCIForm *cards = Part<TSetupSupporter>(&s.form, "SetSup")->PCIForm();
             return cards && cards->isVisible() && !cards->PCIMemo->toPlainText().isEmpty()
                        && InkCount(Grab(cards->PCIMemo->viewport())) > 0 ? cards->PCIMemo : nullptr;
         };
-        QVERIFY(WaitFor([&] { return s.form.SetSup->HeaderLabel() && listed(); }, Patience));
+        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&s.form, "SetSup")->HeaderLabel() && listed(); }, Patience));
         QPlainTextEdit *memo = listed();
-        const QList<QWidget *> bold = {s.form.SetSup->HeaderLabel(), memo, s.form.Label4, s.form.Label5,
-                                       s.form.Label6, s.form.Label7, s.form.Label8, s.form.Label9, s.form.Label11};
+        const QList<QWidget *> bold = {Part<TSetupSupporter>(&s.form, "SetSup")->HeaderLabel(), memo, Part<QLabel>(&s.form, "Label4"), Part<QLabel>(&s.form, "Label5"),
+                                       Part<QLabel>(&s.form, "Label6"), Part<QLabel>(&s.form, "Label7"), Part<QLabel>(&s.form, "Label8"), Part<QLabel>(&s.form, "Label9"), Part<QLabel>(&s.form, "Label11")};
         for (QWidget *w : bold) {
             QVERIFY2(w->font().bold(), qPrintable(w->objectName()));
             QWidget *surface = w == memo ? memo->viewport() : w;
@@ -126,7 +127,7 @@ private slots:
     void tenPointIsLarger()
     {
         TShownMainForm s;
-        for (QLabel *label : {s.form.Label3, s.form.Label4}) {
+        for (QLabel *label : {Part<QLabel>(&s.form, "Label3"), Part<QLabel>(&s.form, "Label4")}) {
             QCOMPARE(label->font().pointSize(), 10);
             QFont eight = label->font();
             eight.setPointSize(8);
@@ -144,7 +145,7 @@ private slots:
     void dacItemsShowWhole()
     {
         TShownMainForm s;
-        for (QComboBox *box : {s.form.DACBox0, s.form.DACBox1}) {
+        for (QComboBox *box : {Part<QComboBox>(&s.form, "DACBox0"), Part<QComboBox>(&s.form, "DACBox1")}) {
             QCOMPARE(box->width(), 89);
             for (int i = 0; i < box->count(); ++i) {
                 box->setCurrentIndex(i);
@@ -169,10 +170,10 @@ private slots:
     void noLetterSpacing()
     {
         TShownMainForm s;
-        const QImage bar = Grab(s.form.MainMenu1);
+        const QImage bar = Grab(Part<QMenuBar>(&s.form, "MainMenu1"));
         int titles = 0;
-        for (QAction *action : s.form.MainMenu1->actions()) {
-            const QRect area = ToDevice(s.form.MainMenu1->actionGeometry(action), ratio());
+        for (QAction *action : Part<QMenuBar>(&s.form, "MainMenu1")->actions()) {
+            const QRect area = ToDevice(Part<QMenuBar>(&s.form, "MainMenu1")->actionGeometry(action), ratio());
             const QRect ink = InkBounds(bar, area);
             if (ink.isNull())
                 continue;
@@ -192,8 +193,8 @@ private slots:
         if (n < 2 || ratio() != n)
             QSKIP("needs an integer device pixel ratio above 1");
         TShownMainForm s;
-        for (QWidget *w : std::initializer_list<QWidget *>{s.form.BoardImage1, s.form.DACHighlight, s.form.DACDip0,
-                                                           s.form.CH0, s.form.BufferJumper, s.form.Image1}) {
+        for (QWidget *w : std::initializer_list<QWidget *>{Part<TBoardImage>(&s.form, "BoardImage1"), Part<TBoardHighlight>(&s.form, "DACHighlight"), Part<TDipSwitch>(&s.form, "DACDip0"),
+                                                           Part<TTwoJumper>(&s.form, "CH0"), Part<TThreeJumper>(&s.form, "BufferJumper"), Part<QLabel>(&s.form, "Image1")}) {
             const QImage image = Grab(w);
             const double share = WholeBlockShare(image, image.rect(), n);
             qInfo("%s: %.4f of %dx%d blocks whole", qPrintable(w->objectName()), share, n, n);
@@ -206,8 +207,8 @@ private slots:
     void popupTextLinePitch()
     {
         TShownMainForm s;
-        QVERIFY(s.open(s.form.ChannelHighlight));
-        QPlainTextEdit *memo = s.form.ChannelHighlight->Popup()->StatusMemo;
+        QVERIFY(s.open(Part<TBoardHighlight>(&s.form, "ChannelHighlight")));
+        QPlainTextEdit *memo = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->StatusMemo;
         memo->setPlainText(QStringLiteral("HHHH\nHHHH\nHHHH"));
         const QImage image = Grab(memo->viewport());
         QList<int> tops; // the first row of each band of inked rows
@@ -232,7 +233,7 @@ private slots:
             TShownMainForm s;
             QWidget *help = nullptr;
             QVERIFY(WaitFor([&] {
-                help = s.form.SetSup->HelpForm();
+                help = Part<TSetupSupporter>(&s.form, "SetSup")->HelpForm();
                 return help && help->isVisible();
             }, Patience));
             auto offset = [&] { return OuterGeometry(help).center() - OuterGeometry(&s.form).center(); };
