@@ -3,14 +3,17 @@
 #include <algorithm>
 
 TCheckPass::TCheckPass(TCheckKind kind, double seconds)
-    : FKind(kind), FSeconds(seconds), FCount(int(CalibrationSteps::TestPoints({0, 0}).size()))
+    : FKind(kind), FSeconds(seconds), FPoints(CalibrationSteps::TestPoints(FPointsFor)), FCount(int(FPoints.size()))
 {
 }
 
 TTestPoint TCheckPass::Current(const std::array<uint8_t, 2> &ranges) const
 {
-    const std::vector<TTestPoint> points = CalibrationSteps::TestPoints(ranges);
-    return points[size_t(std::clamp(FIndex, 0, FCount - 1))];
+    if (ranges != FPointsFor) {
+        FPointsFor = ranges;
+        FPoints = CalibrationSteps::TestPoints(ranges);
+    }
+    return FPoints[size_t(std::clamp(FIndex, 0, FCount - 1))];
 }
 
 void TCheckPass::Restart()

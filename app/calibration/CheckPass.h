@@ -48,6 +48,9 @@ private:
 
     TCheckKind FKind;
     double FSeconds;
+    // The test points, made again only when the ranges asked for change.
+    mutable std::array<uint8_t, 2> FPointsFor{};
+    mutable std::vector<TTestPoint> FPoints;
     int FIndex = 0;
     int FCount = 0;
     bool FCollecting = false;
