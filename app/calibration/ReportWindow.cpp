@@ -36,6 +36,14 @@ public:
 };
 const QSize SmallestSize(400, 320);
 
+// The part, bearing its name for findChild.
+template <class T>
+T *Named(T *part, const char *name)
+{
+    part->setObjectName(QLatin1String(name));
+    return part;
+}
+
 } // namespace
 
 TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
@@ -48,22 +56,15 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     setWindowFlag(Qt::WindowStaysOnTopHint);
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
-    FCardLabel = new QLabel(this);
-    FCardLabel->setObjectName(QStringLiteral("CardLabel"));
-    FDateLabel = new QLabel(this);
-    FDateLabel->setObjectName(QStringLiteral("DateLabel"));
-    FLeftLabel = new QLabel(this);
-    FLeftLabel->setObjectName(QStringLiteral("LeftLabel"));
-    FRangesLabel = new QLabel(this);
-    FRangesLabel->setObjectName(QStringLiteral("RangesLabel"));
-    FOperatorEdit = new QLineEdit(this);
-    FOperatorEdit->setObjectName(QStringLiteral("OperatorEdit"));
-    FInstrumentsEdit = new QLineEdit(this);
-    FInstrumentsEdit->setObjectName(QStringLiteral("InstrumentsEdit"));
+    FCardLabel = Named(new QLabel(this), "CardLabel");
+    FDateLabel = Named(new QLabel(this), "DateLabel");
+    FLeftLabel = Named(new QLabel(this), "LeftLabel");
+    FRangesLabel = Named(new QLabel(this), "RangesLabel");
+    FOperatorEdit = Named(new QLineEdit(this), "OperatorEdit");
+    FInstrumentsEdit = Named(new QLineEdit(this), "InstrumentsEdit");
     FOperatorEdit->setValidator(new TTypedTextValidator(FOperatorEdit));
     FInstrumentsEdit->setValidator(new TTypedTextValidator(FInstrumentsEdit));
-    FVerdictLabel = new QLabel(this);
-    FVerdictLabel->setObjectName(QStringLiteral("VerdictLabel"));
+    FVerdictLabel = Named(new QLabel(this), "VerdictLabel");
     QFont bold = FVerdictLabel->font();
     bold.setBold(true);
     FVerdictLabel->setFont(bold);
@@ -75,8 +76,7 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     form->addRow(QStringLiteral("&Reference instruments:"), FInstrumentsEdit);
     form->addRow(QStringLiteral("Verdict:"), FVerdictLabel);
     layout->addLayout(form);
-    FTable = new QPlainTextEdit(this);
-    FTable->setObjectName(QStringLiteral("Table"));
+    FTable = Named(new QPlainTextEdit(this), "Table");
     FTable->setReadOnly(true);
     FTable->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
