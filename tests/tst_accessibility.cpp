@@ -159,7 +159,7 @@ private slots:
             QAccessibleInterface *popup = Of(c.h->Popup());
             QCOMPARE(popup->role(), QAccessible::Dialog);
             QCOMPARE(popup->text(QAccessible::Name), c.h->CaptionText());
-            QCOMPARE(Of(c.h->Popup()->StatusMemo)->text(QAccessible::Name), QStringLiteral("About ") + c.h->CaptionText());
+            QCOMPARE(Of(c.h->Popup()->StatusMemo())->text(QAccessible::Name), QStringLiteral("About ") + c.h->CaptionText());
             c.h->Popup()->close();
         }
         const std::pair<QComboBox *, const char *> lists[] = {
@@ -176,8 +176,8 @@ private slots:
         QCOMPARE(Part<QLabel>(&m, "Label9")->text(), QStringLiteral("COUNTS"));
         QCOMPARE(Of(Part<QLabel>(&m, "Image1"))->text(QAccessible::Name), QStringLiteral("Trimmer pots"));
         QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->TechForm(); }, Patience));
-        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->HelpRich)->text(QAccessible::Name), QStringLiteral("How to use this program"));
-        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->TechForm()->Memo)->text(QAccessible::Name), QStringLiteral("Technical Support"));
+        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->HelpRich())->text(QAccessible::Name), QStringLiteral("How to use this program"));
+        QCOMPARE(Of(Part<TSetupSupporter>(&m, "SetSup")->TechForm()->Memo())->text(QAccessible::Name), QStringLiteral("Technical Support"));
     }
 
     // An accessible action changes the options exactly as a click does.
@@ -314,7 +314,7 @@ private slots:
             QVERIFY(f.open(h));
             QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == Part<QPushButton>(&f.form, "CalibButton"); }),
                      qPrintable(QStringLiteral("round %1").arg(round)));
-            h->Popup()->DoneButton->setFocus();
+            h->Popup()->DoneButton()->setFocus();
             h->Popup()->close();
         }
     }

@@ -85,25 +85,25 @@ private slots:
             QCOMPARE(popup->frameGeometry().size(), client + frame);
             QCOMPARE(popup->minimumSize(), client);
             const int CH = client.height(), CW = client.width();
-            QCOMPARE(popup->PopupStatus->geometry(), QRect(0, CH - 19, CW, 19));
-            QCOMPARE(popup->PreviousButton->geometry(), QRect(6, CH - 44, 58, 25));
-            QCOMPARE(popup->NextButton->geometry(), QRect((CW - 58) / 2, CH - 44, 58, 25));
-            QCOMPARE(popup->DoneButton->geometry(), QRect(CW - 64, CH - 44, 58, 25));
-            QCOMPARE(popup->StatusMemo->geometry(), QRect(6, CH - 50 - 58, CW - 12, 58));
-            QVERIFY(popup->StatusMemo->isReadOnly());
+            QCOMPARE(popup->PopupStatus()->geometry(), QRect(0, CH - 19, CW, 19));
+            QCOMPARE(popup->PreviousButton()->geometry(), QRect(6, CH - 44, 58, 25));
+            QCOMPARE(popup->NextButton()->geometry(), QRect((CW - 58) / 2, CH - 44, 58, 25));
+            QCOMPARE(popup->DoneButton()->geometry(), QRect(CW - 64, CH - 44, 58, 25));
+            QCOMPARE(popup->StatusMemo()->geometry(), QRect(6, CH - 50 - 58, CW - 12, 58));
+            QVERIFY(popup->StatusMemo()->isReadOnly());
             QVERIFY(popup->windowFlags() & Qt::WindowStaysOnTopHint);
         }
         QCOMPARE(Part<TRadioPanel>(&s.form, "BufferPanel")->parentWidget(), Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup());
         QCOMPARE(Part<TRadioPanel>(&s.form, "BufferPanel")->pos(), QPoint(0, 0));
         QVERIFY(Part<TRadioPanel>(&s.form, "BufferPanel")->isVisible());
-        QCOMPARE(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->StatusMemo->toPlainText(), Part<TRadioPanel>(&s.form, "BufferPanel")->Lines().join('\n'));
+        QCOMPARE(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->StatusMemo()->toPlainText(), Part<TRadioPanel>(&s.form, "BufferPanel")->Lines().join('\n'));
         QCOMPARE(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->windowTitle(), QStringLiteral("Channels"));
 
         // Enlarging moves the buttons with the bottom edge.
         TPopupForm *dac = Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup();
         dac->resize(309, 314);
-        QCOMPARE(dac->DoneButton->geometry(), QRect(309 - 64, 314 - 44, 58, 25));
-        QCOMPARE(dac->StatusMemo->geometry(), QRect(6, 214 - 50 - 58, 309 - 12, 58 + 100));
+        QCOMPARE(dac->DoneButton()->geometry(), QRect(309 - 64, 314 - 44, 58, 25));
+        QCOMPARE(dac->StatusMemo()->geometry(), QRect(6, 214 - 50 - 58, 309 - 12, 58 + 100));
         QCOMPARE(Part<TRadioPanel>(&s.form, "DACPanel")->geometry(), QRect(0, 0, 209, 105));
     }
 
@@ -133,8 +133,8 @@ private slots:
         TPopupForm *popup = bare->Popup();
         QVERIFY(popup);
         QCOMPARE(popup->frameGeometry().size(), QSize(194, 141));
-        QVERIFY(popup->StatusMemo->toPlainText().isEmpty());
-        QTRY_COMPARE(QApplication::focusWidget(), popup->DoneButton);
+        QVERIFY(popup->StatusMemo()->toPlainText().isEmpty());
+        QTRY_COMPARE(QApplication::focusWidget(), popup->DoneButton());
         // Aligned with the board's left edge, 38 pixels below its bottom,
         // held on the screen.
         const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -165,17 +165,17 @@ private slots:
         TPopupForm *popup = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup();
         QVERIFY(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Pinned());
 
-        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QTest::mouseClick(popup->NextButton(), Qt::LeftButton);
         QVERIFY(!popup->isVisible());
         QVERIFY(!channels->isChecked());
         QVERIFY(buffer->isChecked());
         QVERIFY(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->isVisible());
-        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->NextButton, Qt::LeftButton);
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->NextButton(), Qt::LeftButton);
         QVERIFY(dac->isChecked());
-        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup()->NextButton, Qt::LeftButton);
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "DACHighlight")->Popup()->NextButton(), Qt::LeftButton);
         QVERIFY(channels->isChecked() && !dac->isChecked());
         QVERIFY(popup->isVisible());
-        QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
+        QTest::mouseClick(popup->PreviousButton(), Qt::LeftButton);
         QVERIFY(dac->isChecked() && !channels->isChecked());
 
         // Choosing the checked entry closes; Done closes too.
@@ -184,7 +184,7 @@ private slots:
         QVERIFY(!dac->isChecked());
         QVERIFY(!Part<TBoardHighlight>(&s.form, "DACHighlight")->Lit());
         buffer->trigger();
-        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->DoneButton, Qt::LeftButton);
+        QTest::mouseClick(Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->DoneButton(), Qt::LeftButton);
         QVERIFY(!Part<TBoardHighlight>(&s.form, "ClampHighlight")->Popup()->isVisible());
         QVERIFY(!buffer->isChecked());
     }
@@ -196,11 +196,11 @@ private slots:
         calibration->trigger();
         TPopupForm *popup = Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Popup();
         QVERIFY(popup && popup->isVisible());
-        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QTest::mouseClick(popup->NextButton(), Qt::LeftButton);
         QVERIFY(popup->isVisible());
         QVERIFY(calibration->isChecked());
         QVERIFY(Part<TBoardHighlight>(&s.form, "CalibrationHighlight0")->Pinned());
-        QTest::mouseClick(popup->PreviousButton, Qt::LeftButton);
+        QTest::mouseClick(popup->PreviousButton(), Qt::LeftButton);
         QVERIFY(popup->isVisible());
     }
 
@@ -225,12 +225,12 @@ private slots:
         s.entry("Channels1")->trigger();
         TPopupForm *popup = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup();
         popup->resize(260, 320);
-        popup->StatusMemo->setPlainText(QStringLiteral("user text"));
+        popup->StatusMemo()->setPlainText(QStringLiteral("user text"));
         popup->close();
         s.entry("Channels1")->trigger();
         QCOMPARE(Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup(), popup);
         QCOMPARE(popup->size(), QSize(260, 320));
-        QCOMPARE(popup->StatusMemo->toPlainText(), QStringLiteral("user text"));
+        QCOMPARE(popup->StatusMemo()->toPlainText(), QStringLiteral("user text"));
     }
 
     void startMessageOpensAndPinsChannels()
@@ -259,9 +259,9 @@ private slots:
         h->PointerEnter(false);
         h->PinPopup();
         TPopupForm *popup = h->Popup();
-        QTest::mouseClick(popup->NextButton, Qt::LeftButton);
+        QTest::mouseClick(popup->NextButton(), Qt::LeftButton);
         QVERIFY(popup->isVisible()); // nothing to step through
-        QTest::mouseClick(popup->DoneButton, Qt::LeftButton);
+        QTest::mouseClick(popup->DoneButton(), Qt::LeftButton);
         QVERIFY(!popup->isVisible());
     }
 };

@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(deactivated.at(0).at(0).value<QObject *>(), popup);
 
         // Done closes through the popup's button: the group darkens.
-        QTest::mouseClick(popup->DoneButton, Qt::LeftButton);
+        QTest::mouseClick(popup->DoneButton(), Qt::LeftButton);
         QVERIFY(!popup->isVisible());
         QVERIFY(!first->Lit() && !second->Lit());
     }

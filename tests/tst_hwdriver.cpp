@@ -272,7 +272,7 @@ private slots:
         TShownMainForm shown;
         QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&shown.form, "SetSup")->HeaderLabel() != nullptr; }, 20000));
         QVERIFY2(clock.elapsed() < 10000, "listing the cards took too long");
-        QCOMPARE(Part<TSetupSupporter>(&shown.form, "SetSup")->PCIForm()->PCIMemo->document()->blockCount(), 64 * 2);
+        QCOMPARE(Part<TSetupSupporter>(&shown.form, "SetSup")->PCIForm()->PCIMemo()->document()->blockCount(), 64 * 2);
     }
 
 private:

@@ -95,7 +95,7 @@ private slots:
 
         // Focus moving into the panel shows Standard; the cap stays on BST.
         Part<TThreeJumper>(&f.form, "BufferJumper")->setFocus();
-        Part<TBoardHighlight>(&f.form, "ClampHighlight")->Popup()->DoneButton->setFocus();
+        Part<TBoardHighlight>(&f.form, "ClampHighlight")->Popup()->DoneButton()->setFocus();
         Part<QComboBox>(&f.form, "BufferBox")->setFocus();
         QTRY_COMPARE(Part<QComboBox>(&f.form, "BufferBox")->currentIndex(), 0);
         QCOMPARE(Part<TThreeJumper>(&f.form, "BufferJumper")->JumperState(), TThreeJumper::jsLeft);

@@ -47,7 +47,7 @@ struct Host {
         sup->setOnGetCardString([texts](QObject *, int index) { return texts.value(index); });
     }
     QString title() const { return sup->HeaderLabel() ? sup->HeaderLabel()->text() : QString(); }
-    QString cards() const { return sup->PCIForm()->PCIMemo->toPlainText(); }
+    QString cards() const { return sup->PCIForm()->PCIMemo()->toPlainText(); }
     QAction *displayItem() const { return window.findChild<QAction *>(QStringLiteral("DisplayPCI")); }
 };
 
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
         QVERIFY(!h.displayItem());
         QVERIFY(!h.sup->PCIForm());
-        QVERIFY(!h.sup->HelpForm()->HelpRich->toPlainText().contains(QStringLiteral("To see a list")));
+        QVERIFY(!h.sup->HelpForm()->HelpRich()->toPlainText().contains(QStringLiteral("To see a list")));
         QCOMPARE(h.sup->HeaderLabel()->objectName(), QStringLiteral("HeaderLabel"));
         QCOMPARE(h.sup->HeaderLabel()->font().pointSize(), 18);
         QVERIFY(h.sup->HeaderLabel()->font().bold());
@@ -87,14 +87,14 @@ private slots:
         QCOMPARE(h.cards(), QStringLiteral("first\nBase Address: 0300\nthird\nBase Address: 0340"));
         QVERIFY(h.sup->PCIForm()->isVisible());
         QCOMPARE(h.sup->PCIForm()->windowTitle(), QStringLiteral("PCI-RZ4070(A) Cards installed"));
-        QCOMPARE(h.sup->PCIForm()->PCIMemo->font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(h.sup->PCIForm()->PCIMemo()->font().family(), QStringLiteral("Tahoma"));
         QCOMPARE(h.title(), QStringLiteral("PCI-RZ4070(A) Series Settings Program"));
         // The item stands first in the File menu.
         QMenu *file = h.window.menuBar()->actions()[0]->menu();
         QCOMPARE(file->actions().first(), h.displayItem());
         QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZ4070(A) Cards Installed"));
-        QVERIFY(h.sup->HelpForm()->HelpRich->toPlainText().contains(QStringLiteral("To see a list of PCI-RZ4070(A) cards installed")));
-        h.sup->PCIForm()->CloseButton->click();
+        QVERIFY(h.sup->HelpForm()->HelpRich()->toPlainText().contains(QStringLiteral("To see a list of PCI-RZ4070(A) cards installed")));
+        h.sup->PCIForm()->CloseButton()->click();
         QVERIFY(!h.sup->PCIForm()->isVisible());
         h.displayItem()->trigger();
         QVERIFY(h.sup->PCIForm()->isVisible());
@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(h.title(), QStringLiteral("PCI-RZX/4070(M) Settings Program"));
         QCOMPARE(h.displayItem()->text(), QStringLiteral("Display PCI-RZX/4070(M) Cards Installed"));
         QCOMPARE(h.sup->PCIForm()->windowTitle(), QStringLiteral("PCI-RZX/4070(M) Cards installed"));
-        const QString help = h.sup->HelpForm()->HelpRich->toPlainText();
+        const QString help = h.sup->HelpForm()->HelpRich()->toPlainText();
         QVERIFY(help.startsWith(QStringLiteral("TARVIK PCI-RZX/4070(M) Settings Program")));
         QVERIFY(help.contains(QStringLiteral("\"Display PCI-RZX/4070(M) Cards Installed\"")));
     }
@@ -174,24 +174,24 @@ private slots:
         QCOMPARE(tech->objectName(), QStringLiteral("TechForm"));
         QCOMPARE(tech->windowTitle(), QStringLiteral("Technical Support"));
         QCOMPARE(tech->size(), QSize(305, 122));
-        QCOMPARE(tech->TechMemo->geometry(), QRect(0, 0, 305, 89));
-        QCOMPARE(tech->CloseButton->geometry(), QRect(116, 97, 73, 25));
-        QVERIFY(tech->TechMemo->toPlainText().startsWith(QStringLiteral("There are several ways to get technical support.")));
-        QVERIFY(tech->TechMemo->toPlainText().contains(
+        QCOMPARE(tech->TechMemo()->geometry(), QRect(0, 0, 305, 89));
+        QCOMPARE(tech->CloseButton()->geometry(), QRect(116, 97, 73, 25));
+        QVERIFY(tech->TechMemo()->toPlainText().startsWith(QStringLiteral("There are several ways to get technical support.")));
+        QVERIFY(tech->TechMemo()->toPlainText().contains(
             QStringLiteral("and TARVIK stands ready to provide that help. You can call us between 8 am and 5 pm Pacific Time at "
                            "1-800-555-0142 for any of your product questions.\n\nIn order to provide")));
         tech->show();
         tech->resize(405, 222);
-        QCOMPARE(tech->CloseButton->geometry(), QRect(166, 197, 73, 25));
-        QCOMPARE(tech->TechMemo->geometry(), QRect(0, 0, 405, 189));
+        QCOMPARE(tech->CloseButton()->geometry(), QRect(166, 197, 73, 25));
+        QCOMPARE(tech->TechMemo()->geometry(), QRect(0, 0, 405, 189));
 
         THelpForm *help = h.sup->HelpForm();
         QCOMPARE(help->windowTitle(), QStringLiteral("Instructions for Settings utility"));
         QCOMPARE(help->size(), HelpClientSize(QGuiApplication::primaryScreen()->size()));
-        QVERIFY(help->StartButton->isDefault());
+        QVERIFY(help->StartButton()->isDefault());
         QVERIFY(help->windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(help->CloseButton, nullptr);
-        QCOMPARE(help->HelpRich->palette().color(QPalette::Base), QColor(221, 221, 221));
+        QCOMPARE(help->findChild<QPushButton *>(QStringLiteral("CloseButton")), nullptr);
+        QCOMPARE(help->HelpRich()->palette().color(QPalette::Base), QColor(221, 221, 221));
     }
 
     void startAndEscapeOpenTheFirstHighlight()
@@ -207,7 +207,7 @@ private slots:
                 help->activateWindow();
                 QTest::keyClick(help, Qt::Key_Escape);
             } else {
-                help->StartButton->click();
+                help->StartButton()->click();
             }
             QVERIFY(!help->isVisible());
             QVERIFY(Part<TBoardHighlight>(&form, "ChannelHighlight")->Popup() && Part<TBoardHighlight>(&form, "ChannelHighlight")->Popup()->isVisible());

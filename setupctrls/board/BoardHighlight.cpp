@@ -308,9 +308,9 @@ void TBoardHighlight::ShowPopup()
     FPopup = new TPopupForm(this);
     connect(FPopup, &TPopupForm::Closed, this, &TBoardHighlight::PopupClosed);
     connect(FPopup, &TPopupForm::ActivationChanged, this, [this](bool active) { SetActiveLook(active, true); });
-    connect(FPopup->PreviousButton, &QPushButton::clicked, this, &TBoardHighlight::PopupPreviousClick);
-    connect(FPopup->NextButton, &QPushButton::clicked, this, &TBoardHighlight::PopupNextClick);
-    connect(FPopup->DoneButton, &QPushButton::clicked, this, &TBoardHighlight::PopupDoneClick);
+    connect(FPopup->PreviousButton(), &QPushButton::clicked, this, &TBoardHighlight::PopupPreviousClick);
+    connect(FPopup->NextButton(), &QPushButton::clicked, this, &TBoardHighlight::PopupNextClick);
+    connect(FPopup->DoneButton(), &QPushButton::clicked, this, &TBoardHighlight::PopupDoneClick);
     FPopup->show();
     FPopup->activateWindow();
     FPopup->FocusFirst();

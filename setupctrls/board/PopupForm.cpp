@@ -76,27 +76,27 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
         FPanel->Host(this);
         FPanelStart = FPanel->geometry();
     }
-    PopupStatus = new QStatusBar(this);
-    PopupStatus->setSizeGripEnabled(false);
-    FLayout.Place(PopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
-    PreviousButton = new QPushButton(QStringLiteral("Previous"), this);
-    PreviousButton->setObjectName(QStringLiteral("PreviousButton"));
-    FLayout.Place(PreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
-    NextButton = new QPushButton(QStringLiteral("Next"), this);
-    NextButton->setObjectName(QStringLiteral("NextButton"));
-    FLayout.Place(NextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
-    DoneButton = new QPushButton(QStringLiteral("Done"), this);
-    DoneButton->setObjectName(QStringLiteral("DoneButton"));
-    FLayout.Place(DoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
-    StatusMemo = new QPlainTextEdit(this);
-    StatusMemo->setObjectName(QStringLiteral("StatusMemo"));
-    StatusMemo->setAccessibleName(QStringLiteral("About ") + owner->CaptionText());
-    StatusMemo->setReadOnly(true);
-    StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FPopupStatus = new QStatusBar(this);
+    FPopupStatus->setSizeGripEnabled(false);
+    FLayout.Place(FPopupStatus, QRect(0, CH - StatusHeight, CW, StatusHeight), akLeft | akRight | akBottom);
+    FPreviousButton = new QPushButton(QStringLiteral("Previous"), this);
+    FPreviousButton->setObjectName(QStringLiteral("PreviousButton"));
+    FLayout.Place(FPreviousButton, QRect(6, CH - 44, ButtonWidth, ButtonHeight), akLeft | akBottom);
+    FNextButton = new QPushButton(QStringLiteral("Next"), this);
+    FNextButton->setObjectName(QStringLiteral("NextButton"));
+    FLayout.Place(FNextButton, QRect((CW - ButtonWidth) / 2, CH - 44, ButtonWidth, ButtonHeight), akBottom);
+    FDoneButton = new QPushButton(QStringLiteral("Done"), this);
+    FDoneButton->setObjectName(QStringLiteral("DoneButton"));
+    FLayout.Place(FDoneButton, QRect(CW - 64, CH - 44, ButtonWidth, ButtonHeight), akRight | akBottom);
+    FStatusMemo = new QPlainTextEdit(this);
+    FStatusMemo->setObjectName(QStringLiteral("StatusMemo"));
+    FStatusMemo->setAccessibleName(QStringLiteral("About ") + owner->CaptionText());
+    FStatusMemo->setReadOnly(true);
+    FStatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     if (FPanel)
-        StatusMemo->setPlainText(FPanel->Lines().join(u'\n'));
-    FLayout.Place(StatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
-    PopupStatus->setObjectName(QStringLiteral("PopupStatus"));
+        FStatusMemo->setPlainText(FPanel->Lines().join(u'\n'));
+    FLayout.Place(FStatusMemo, QRect(6, CH - 50 - memoHeight, CW - 12, memoHeight), akLeft | akTop | akRight | akBottom);
+    FPopupStatus->setObjectName(QStringLiteral("PopupStatus"));
 
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TPopupForm::FrameChanged);
 }
@@ -174,7 +174,7 @@ void TPopupForm::FocusFirst()
     if (FPanel)
         FPanel->FocusFirstList();
     else
-        DoneButton->setFocus();
+        FDoneButton->setFocus();
 }
 
 void TPopupForm::showEvent(QShowEvent *event)

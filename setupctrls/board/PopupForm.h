@@ -45,11 +45,13 @@ public:
     bool CloseOnLeave() const { return FCloseOnLeave; }
     void SetCloseOnLeave(bool value) { FCloseOnLeave = value; }
 
-    QStatusBar *PopupStatus = nullptr;
-    QPushButton *PreviousButton = nullptr;
-    QPushButton *NextButton = nullptr;
-    QPushButton *DoneButton = nullptr;
-    QPlainTextEdit *StatusMemo = nullptr;
+    // The window's parts, from the bottom up; each carries its name as its
+    // object name.
+    QStatusBar *PopupStatus() const { return FPopupStatus; }
+    QPushButton *PreviousButton() const { return FPreviousButton; }
+    QPushButton *NextButton() const { return FNextButton; }
+    QPushButton *DoneButton() const { return FDoneButton; }
+    QPlainTextEdit *StatusMemo() const { return FStatusMemo; }
 
 signals:
     // The window was closed (it hides and lives on).
@@ -72,6 +74,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    QStatusBar *FPopupStatus = nullptr;
+    QPushButton *FPreviousButton = nullptr;
+    QPushButton *FNextButton = nullptr;
+    QPushButton *FDoneButton = nullptr;
+    QPlainTextEdit *FStatusMemo = nullptr;
+
     // Makes the size rule and the place again when the frame has changed,
     // unless the user has resized or moved the window.
     void FrameChanged(const QMargins &frame);

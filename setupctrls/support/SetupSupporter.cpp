@@ -168,17 +168,17 @@ bool TSetupSupporter::ListCards()
     const int count = std::min(LLTRVWDM::GetNumCards(), MaxListedCards);
     bool found = false;
     if (count > 0) {
-        FPCIForm->PCIMemo->clear();
+        FPCIForm->PCIMemo()->clear();
         for (int index = 0; index < count; ++index) {
             const QString text = FOnGetCardString(this, index);
             if (text.isEmpty())
                 continue;
-            FPCIForm->PCIMemo->appendPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            FPCIForm->PCIMemo()->appendPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
             found = true;
         }
     }
     if (!found)
-        FPCIForm->PCIMemo->setPlainText(QStringLiteral("No Card Found"));
+        FPCIForm->PCIMemo()->setPlainText(QStringLiteral("No Card Found"));
     return found;
 }
 

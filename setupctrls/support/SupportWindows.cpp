@@ -131,33 +131,33 @@ THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
 {
     resize(ClientWidth, HelpClientHeight);
     FLayout.SetLayoutSize(size());
-    HelpRich = new QTextEdit(this);
-    HelpRich->setObjectName(QStringLiteral("HelpRich"));
-    HelpRich->setAccessibleName(QStringLiteral("How to use this program"));
-    HelpRich->setReadOnly(true);
-    HelpRich->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    HelpRich->setLineWrapMode(QTextEdit::WidgetWidth);
-    QPalette p = HelpRich->palette();
+    FHelpRich = new QTextEdit(this);
+    FHelpRich->setObjectName(QStringLiteral("HelpRich"));
+    FHelpRich->setAccessibleName(QStringLiteral("How to use this program"));
+    FHelpRich->setReadOnly(true);
+    FHelpRich->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FHelpRich->setLineWrapMode(QTextEdit::WidgetWidth);
+    QPalette p = FHelpRich->palette();
     p.setColor(QPalette::Base, QColor(221, 221, 221));
-    HelpRich->setPalette(p);
-    ReadRtf(HelpDocument(texts), HelpRich->document());
-    HelpRich->moveCursor(QTextCursor::Start);
-    FLayout.Place(HelpRich, QRect(0, 24, ClientWidth, 73), akLeft | akTop | akRight | akBottom);
+    FHelpRich->setPalette(p);
+    ReadRtf(HelpDocument(texts), FHelpRich->document());
+    FHelpRich->moveCursor(QTextCursor::Start);
+    FLayout.Place(FHelpRich, QRect(0, 24, ClientWidth, 73), akLeft | akTop | akRight | akBottom);
 
-    HelpLabel = new QLabel(QStringLiteral("How to use this program"), this);
-    HelpLabel->setObjectName(QStringLiteral("HelpLabel"));
-    HelpLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    FHelpLabel = new QLabel(QStringLiteral("How to use this program"), this);
+    FHelpLabel->setObjectName(QStringLiteral("HelpLabel"));
+    FHelpLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont verdana(QStringLiteral("Verdana"), 12);
     verdana.setBold(true);
-    HelpLabel->setFont(verdana);
-    FLayout.Place(HelpLabel, QRect(0, 0, ClientWidth, HelpLabel->sizeHint().height()), akLeft | akTop | akRight);
+    FHelpLabel->setFont(verdana);
+    FLayout.Place(FHelpLabel, QRect(0, 0, ClientWidth, FHelpLabel->sizeHint().height()), akLeft | akTop | akRight);
 
-    StartButton = new QPushButton(QStringLiteral("Start"), this);
-    StartButton->setObjectName(QStringLiteral("StartButton"));
-    StartButton->setDefault(true);
-    FLayout.Place(StartButton, QRect(66, 105, 173, 25), akBottom);
-    connect(StartButton, &QPushButton::clicked, this, &THelpForm::StartButtonClick);
-    setTabOrder(StartButton, HelpRich);
+    FStartButton = new QPushButton(QStringLiteral("Start"), this);
+    FStartButton->setObjectName(QStringLiteral("StartButton"));
+    FStartButton->setDefault(true);
+    FLayout.Place(FStartButton, QRect(66, 105, 173, 25), akBottom);
+    connect(FStartButton, &QPushButton::clicked, this, &THelpForm::StartButtonClick);
+    setTabOrder(FStartButton, FHelpRich);
 
     // Scaled to the screen; the view grows with the window.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -184,7 +184,7 @@ void THelpForm::showEvent(QShowEvent *event)
         Centre();
     }
     QDialog::showEvent(event);
-    StartButton->setFocus();
+    FStartButton->setFocus();
 }
 
 bool THelpForm::eventFilter(QObject *watched, QEvent *event)
@@ -235,19 +235,19 @@ TTextForm::TTextForm(QWidget *owner, const QString &name, const QString &caption
 {
     resize(ClientWidth, TextClientHeight);
     FLayout.SetLayoutSize(size());
-    Memo = new QPlainTextEdit(this);
-    Memo->setObjectName(memoName);
-    Memo->setAccessibleName(caption);
-    Memo->setReadOnly(true);
-    Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    FLayout.Place(Memo, QRect(0, 0, ClientWidth, 89), akLeft | akTop | akRight | akBottom);
-    CloseButton = new QPushButton(QStringLiteral("Close"), this);
-    CloseButton->setObjectName(QStringLiteral("CloseButton"));
-    CloseButton->setAutoDefault(false);
-    FLayout.Place(CloseButton, QRect((ClientWidth - 73) / 2, 97, 73, 25), akBottom);
-    connect(CloseButton, &QPushButton::clicked, this, &TTextForm::CloseButtonClick);
-    setTabOrder(CloseButton, Memo);
+    FMemo = new QPlainTextEdit(this);
+    FMemo->setObjectName(memoName);
+    FMemo->setAccessibleName(caption);
+    FMemo->setReadOnly(true);
+    FMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    FLayout.Place(FMemo, QRect(0, 0, ClientWidth, 89), akLeft | akTop | akRight | akBottom);
+    FCloseButton = new QPushButton(QStringLiteral("Close"), this);
+    FCloseButton->setObjectName(QStringLiteral("CloseButton"));
+    FCloseButton->setAutoDefault(false);
+    FLayout.Place(FCloseButton, QRect((ClientWidth - 73) / 2, 97, 73, 25), akBottom);
+    connect(FCloseButton, &QPushButton::clicked, this, &TTextForm::CloseButtonClick);
+    setTabOrder(FCloseButton, FMemo);
 }
 
 void TTextForm::CloseButtonClick()
@@ -258,7 +258,7 @@ void TTextForm::CloseButtonClick()
 TTechForm::TTechForm(QWidget *owner, const TSupportTexts &texts)
     : TTextForm(owner, QStringLiteral("TechForm"), QStringLiteral("Technical Support"), QStringLiteral("TechMemo"))
 {
-    Memo->setPlainText(SupportText(texts));
+    Memo()->setPlainText(SupportText(texts));
 }
 
 TPCIForm::TPCIForm(QWidget *owner, const QString &cardName)
@@ -266,5 +266,5 @@ TPCIForm::TPCIForm(QWidget *owner, const QString &cardName)
 {
     QFont tahoma(QStringLiteral("Tahoma"), 10);
     tahoma.setBold(true);
-    Memo->setFont(tahoma);
+    Memo()->setFont(tahoma);
 }

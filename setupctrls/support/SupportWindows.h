@@ -64,10 +64,9 @@ class THelpForm : public TSupportWindow {
 public:
     THelpForm(QWidget *owner, const TSupportTexts &texts);
 
-    QTextEdit *HelpRich;
-    QLabel *HelpLabel;
-    QPushButton *CloseButton = nullptr; // the help window has none
-    QPushButton *StartButton;
+    QTextEdit *HelpRich() const { return FHelpRich; }
+    QLabel *HelpLabel() const { return FHelpLabel; }
+    QPushButton *StartButton() const { return FStartButton; }
 
 public slots:
     // Hides the window and opens the board's first highlight.
@@ -88,6 +87,9 @@ private:
 
     bool FPlaced = false;
     QPoint FPlacedAt; // where Centre() put the client area
+    QTextEdit *FHelpRich;
+    QLabel *FHelpLabel;
+    QPushButton *FStartButton;
 };
 
 // A text view above a centred Close button: the support and card windows.
@@ -97,11 +99,15 @@ class TTextForm : public TSupportWindow {
 public:
     TTextForm(QWidget *owner, const QString &name, const QString &caption, const QString &memoName);
 
-    QPlainTextEdit *Memo;
-    QPushButton *CloseButton;
+    QPlainTextEdit *Memo() const { return FMemo; }
+    QPushButton *CloseButton() const { return FCloseButton; }
 
 public slots:
     void CloseButtonClick();
+
+private:
+    QPlainTextEdit *FMemo;
+    QPushButton *FCloseButton;
 };
 
 class TTechForm : public TTextForm {
@@ -109,7 +115,7 @@ class TTechForm : public TTextForm {
 
 public:
     TTechForm(QWidget *owner, const TSupportTexts &texts);
-    QPlainTextEdit *const &TechMemo = Memo;
+    QPlainTextEdit *TechMemo() const { return Memo(); }
 };
 
 class TPCIForm : public TTextForm {
@@ -117,5 +123,5 @@ class TPCIForm : public TTextForm {
 
 public:
     TPCIForm(QWidget *owner, const QString &cardName);
-    QPlainTextEdit *const &PCIMemo = Memo;
+    QPlainTextEdit *PCIMemo() const { return Memo(); }
 };

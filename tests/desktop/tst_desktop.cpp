@@ -238,8 +238,8 @@ private slots:
 
         // Tab from Done into the panel: a focus move from outside it enters
         // the panel, which shows the chosen ranges again.
-        popup->DoneButton->setFocus(Qt::TabFocusReason);
-        QVERIFY(QTest::qWaitFor([&] { return popup->DoneButton->hasFocus(); }, Patience));
+        popup->DoneButton()->setFocus(Qt::TabFocusReason);
+        QVERIFY(QTest::qWaitFor([&] { return popup->DoneButton()->hasFocus(); }, Patience));
         Part<QComboBox>(&s.form, "DACBox0")->setFocus(Qt::TabFocusReason);
         QVERIFY(QTest::qWaitFor([&] { return Part<QComboBox>(&s.form, "DACBox0")->hasFocus(); }, Patience));
         QCOMPARE(Part<QComboBox>(&s.form, "DACBox0")->currentIndex(), 4);
@@ -370,7 +370,7 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             QCursor::setPos(over);
             QVERIFY(QTest::qWaitFor([&] { return h->Popup() && h->Popup()->isVisible() && h->Popup()->isActiveWindow(); }, Patience));
-            QTest::mouseClick(h->Popup()->DoneButton, Qt::LeftButton);
+            QTest::mouseClick(h->Popup()->DoneButton(), Qt::LeftButton);
             QVERIFY(QTest::qWaitFor([&] { return !h->Popup()->isVisible(); }, Patience));
             QCursor::setPos(0, 0);
             s.form.activateWindow(); // the user goes back to the main window

@@ -184,7 +184,7 @@ private slots:
                 for (const QWidget *w : clear)
                     if (record.intersects(ScreenRect(w)))
                         failure += QStringLiteral("the record %1 covers %2 %3; ").arg(Where(record), w->objectName(), Where(ScreenRect(w)));
-                const QRect done = ScreenRect(popup->DoneButton);
+                const QRect done = ScreenRect(popup->DoneButton());
                 if (record.intersects(done) && !Above(popup, r))
                     failure += QStringLiteral("the record %1 covers Done %2; ").arg(Where(record), Where(done));
                 ClickAt(done.center());

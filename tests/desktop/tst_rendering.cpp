@@ -99,8 +99,8 @@ private slots:
         // the text's come from events of their own.
         auto listed = [&]() -> QPlainTextEdit * {
             TPCIForm *cards = Part<TSetupSupporter>(&s.form, "SetSup")->PCIForm();
-            return cards && cards->isVisible() && !cards->PCIMemo->toPlainText().isEmpty()
-                       && InkCount(Grab(cards->PCIMemo->viewport())) > 0 ? cards->PCIMemo : nullptr;
+            return cards && cards->isVisible() && !cards->PCIMemo()->toPlainText().isEmpty()
+                       && InkCount(Grab(cards->PCIMemo()->viewport())) > 0 ? cards->PCIMemo() : nullptr;
         };
         QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&s.form, "SetSup")->HeaderLabel() && listed(); }, Patience));
         QPlainTextEdit *memo = listed();
@@ -208,7 +208,7 @@ private slots:
     {
         TShownMainForm s;
         QVERIFY(s.open(Part<TBoardHighlight>(&s.form, "ChannelHighlight")));
-        QPlainTextEdit *memo = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->StatusMemo;
+        QPlainTextEdit *memo = Part<TBoardHighlight>(&s.form, "ChannelHighlight")->Popup()->StatusMemo();
         memo->setPlainText(QStringLiteral("HHHH\nHHHH\nHHHH"));
         const QImage image = Grab(memo->viewport());
         QList<int> tops; // the first row of each band of inked rows
