@@ -17,6 +17,9 @@ struct Binding {
     TOutPort outPort = nullptr;
     TQueryCardInfo queryCardInfo = nullptr;
     TGetNumCards getNumCards = nullptr;
+    TGetDriverFault getDriverFault = nullptr;
+    TIsCardBusy isCardBusy = nullptr;
+    TTakePortError takePortError = nullptr;
     bool complete = false;
     bool loaded = false;
 };
@@ -66,6 +69,9 @@ bool LoadDriverLibrary(const QString &fileName)
     b.outPort = resolve<TOutPort>(*lib, "OutPort");
     b.queryCardInfo = resolve<TQueryCardInfo>(*lib, "QueryCardInfo");
     b.getNumCards = resolve<TGetNumCards>(*lib, "GetNumCards");
+    b.getDriverFault = resolve<TGetDriverFault>(*lib, "GetDriverFault");
+    b.isCardBusy = resolve<TIsCardBusy>(*lib, "IsCardBusy");
+    b.takePortError = resolve<TTakePortError>(*lib, "TakePortError");
     b.complete = b.inPortB && b.inPort && b.outPortB && b.outPort && b.queryCardInfo && b.getNumCards;
     // The library stays loaded for the life of the process: the shared
     // library's own state (a card model, granted ports) must not be reset.
@@ -119,6 +125,24 @@ int32_t GetNumCards()
 {
     const Binding &b = bound();
     return b.getNumCards ? b.getNumCards() : 0;
+}
+
+int32_t GetDriverFault()
+{
+    const Binding &b = bound();
+    return b.getDriverFault ? b.getDriverFault() : 0;
+}
+
+bool IsCardBusy(int32_t cardIndex)
+{
+    const Binding &b = bound();
+    return b.isCardBusy && b.isCardBusy(cardIndex) != 0;
+}
+
+int TakePortError()
+{
+    const Binding &b = bound();
+    return b.takePortError ? b.takePortError() : 0;
 }
 
 } // namespace LLTRVWDM

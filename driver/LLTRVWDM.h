@@ -28,4 +28,12 @@ void OutPort(uint32_t port, uint32_t value);
 int32_t QueryCardInfo(int32_t cardIndex, uint32_t *deviceId, uint32_t *base);
 int32_t GetNumCards();
 
+// The library's extensions; a library without them answers 0 to each.
+// Why the cards cannot be driven (a TRVWDM_FAULT_... value).
+int32_t GetDriverFault();
+// Whether listed card `cardIndex` is driven by another program.
+bool IsCardBusy(int32_t cardIndex);
+// The errno value of the first failed port access since the last call.
+int TakePortError();
+
 } // namespace LLTRVWDM

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
+#include <cerrno>
 #include <functional>
 #include <map>
 
@@ -606,6 +607,32 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(depth, 3);
         QVERIFY(!Part<TPanel>(form, "InstPanel")->isVisible());
+    }
+
+    // A locked-down kernel refuses the wizard's writes, at its first pass
+    // or in the middle: the wizard stops at once with the reason and the
+    // remedy, and takes no reading as if the input were selected.
+    void refusedWriteStopsTheWizard()
+    {
+        for (const uint64_t refuseAfter : {uint64_t(0), uint64_t(10)}) {
+            Machine::instance().setWritesRefused(refuseAfter == 0);
+            ModalBoxes boxes(QMessageBox::Ok);
+            uint64_t refusedAt = 0;
+            const bool ended = RunWizard(*form, [&] {
+                if (refuseAfter && !refusedAt && TheCard().conversions() >= refuseAfter) {
+                    refusedAt = TheCard().conversions();
+                    Machine::instance().setWritesRefused(true);
+                }
+            }, 10000);
+            QVERIFY(ended);
+            QVERIFY(WaitFor([&] { return boxes.seen.size() == 1; }, 5000));
+            QCOMPARE(boxes.seen[0].caption, QStringLiteral("Calibration"));
+            QVERIFY2(boxes.seen[0].text.contains(qt_error_string(EPERM)), qPrintable(boxes.seen[0].text));
+            QVERIFY2(boxes.seen[0].text.contains(QStringLiteral("Secure Boot")), qPrintable(boxes.seen[0].text));
+            QCOMPARE(TheCard().conversions(), refusedAt);
+            QVERIFY(!Part<QWidget>(form, "InstPanel")->isVisible());
+            Machine::instance().setWritesRefused(false);
+        }
     }
 
     void closingTheWindowEndsTheWizard()

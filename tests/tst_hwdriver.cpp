@@ -16,6 +16,7 @@
 #include "template.h"
 #include "trvwdm/hw/CardPorts.h"
 #include "trvwdm/hw/PciCards.h"
+#include "trvwdm/trvwdm.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -23,6 +24,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace trvhw;
@@ -173,7 +177,7 @@ private slots:
         FakeSysfs sys;
         const QString file = sys.card();
         CardPorts ports;
-        QVERIFY(ports.Open(sys.root(), sys.cards()));
+        QVERIFY(ports.Open(sys.root(), "/dev", sys.cards()));
         ports.Out8(0xE804, 0x1148); // low byte only
         ports.Out16(0xE80C, 0xBEEF);
         ports.Out16(0xE81E, 0x1234); // the last word of the BAR
@@ -207,10 +211,93 @@ private slots:
         sys.device("0000:05:00.0", "0x7a4c\n", "0x6d22\n", IoBarAt(0xC000, 0xC01F));
         QDir().mkpath(sys.devicePath("0000:05:00.0") + "/resource1"); // not a file
         CardPorts ports;
-        QVERIFY(!ports.Open(sys.root(), sys.cards()));
+        QVERIFY(!ports.Open(sys.root(), "/dev", sys.cards()));
         QCOMPARE(ports.Cards().size(), size_t(1));
         QCOMPARE(ports.Cards()[0].ioBase, 0xE800u);
         QCOMPARE(ports.In8(0xD000), 0xFFu);
+    }
+
+    // One program drives a card at a time: a second opener keeps the card
+    // listed as busy and touches nothing on it. A write or read that the
+    // system refuses is an error the program takes, once; the lock goes
+    // with the first opener.
+    void busyCardsAndRefusedAccessesAreReported()
+    {
+        FakeSysfs sys;
+        const QString file = sys.card();
+        {
+            CardPorts first, second;
+            QVERIFY(first.Open(sys.root(), "/dev", sys.cards()));
+            QVERIFY(second.Open(sys.root(), "/dev", sys.cards()));
+            QCOMPARE(second.Cards().size(), size_t(1));
+            QVERIFY(second.Busy(0) && !first.Busy(0));
+            second.Out8(0xE804, 0x48);
+            QCOMPARE(second.In8(0xE804), 0xFFu);
+            QCOMPARE(second.TakeError(), EBUSY);
+            QCOMPARE(FileBytes(file), QByteArray(0x20, '\0'));
+
+            // A zero file size limit refuses every write to a regular file,
+            // as a locked-down kernel refuses them to a resource file.
+            rlimit old {};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            rlimit none = old;
+            none.rlim_cur = 0;
+            const auto handler = signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+            first.Out16(0xE80C, 0xBEEF);
+            first.Out8(0xE804, 0x48);
+            const int refused = first.TakeError();
+            setrlimit(RLIMIT_FSIZE, &old);
+            signal(SIGXFSZ, handler);
+            QCOMPARE(refused, EFBIG);
+            QCOMPARE(first.TakeError(), 0);
+            QCOMPARE(first.In16(0xE80C), 0u);
+            QCOMPARE(first.TakeError(), 0);
+            QVERIFY(QFile::resize(file, 4)); // a read beyond what the file holds
+            QCOMPARE(first.In16(0xE80C), 0xFFFFu);
+            QCOMPARE(first.TakeError(), EIO);
+        }
+        CardPorts third;
+        QVERIFY(third.Open(sys.root(), "/dev", sys.cards()));
+        QVERIFY(!third.Busy(0));
+    }
+
+    // Why a card cannot be driven, as the start-up check needs it: the
+    // kernel locked down (the card stays listed, reads work), VFIO without
+    // an IOMMU group, a file never given to the card group.
+    void faultsNameTheirCause()
+    {
+        FakeSysfs sys;
+        sys.card();
+        QDir().mkpath(sys.dir.path() + "/kernel/security");
+        for (const char *lockdown : {"none [integrity] confidentiality\n", "none integrity [confidentiality]\n",
+                                     "[none] integrity confidentiality\n"}) {
+            QFile f(sys.dir.path() + "/kernel/security/lockdown");
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(lockdown));
+            f.close();
+            CardPorts ports;
+            QVERIFY(ports.Open(sys.root(), "/dev", sys.cards()));
+            QCOMPARE(ports.Cards().size(), size_t(1));
+            QCOMPARE(ports.Fault(), QByteArray(lockdown).startsWith("[none]") ? TRVWDM_FAULT_NONE : TRVWDM_FAULT_LOCKDOWN);
+        }
+
+        FakeSysfs vfio;
+        vfio.card();
+        QVERIFY(QFile::link(QStringLiteral("../../../bus/pci/drivers/vfio-pci"), vfio.devicePath("0000:03:00.0") + "/driver"));
+        QCOMPARE(QString::fromStdString(vfio.cards()[0].driver), QStringLiteral("vfio-pci"));
+        QCOMPARE(vfio.cards()[0].iommuGroup, -1);
+        CardPorts bound;
+        QVERIFY(!bound.Open(vfio.root(), "/dev", vfio.cards()));
+        QVERIFY(bound.Cards().empty());
+        QCOMPARE(bound.Fault(), TRVWDM_FAULT_VFIO);
+
+        if (geteuid() != 0) { // root opens any file whatever its mode
+            FakeSysfs closed;
+            QVERIFY(QFile::setPermissions(closed.card(), QFile::ReadOwner));
+            CardPorts refused;
+            QVERIFY(!refused.Open(closed.root(), "/dev", closed.cards()));
+            QCOMPARE(refused.Fault(), TRVWDM_FAULT_NOT_GRANTED);
+        }
     }
 
     // Setup's calibration writes land on the card's file: the control byte

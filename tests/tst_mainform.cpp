@@ -1,6 +1,7 @@
 // The main window: the kernel-driver check, its components, texts and
 // initial states, and File, Exit.
 #include "Parts.h"
+#include "DriverCheck.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
@@ -95,6 +96,37 @@ private slots:
         QVERIFY2(boxes.seen[0].informativeText.contains(says), qPrintable(boxes.seen[0].informativeText));
         QVERIFY2(!boxes.seen[0].informativeText.contains(doesNotSay, Qt::CaseInsensitive),
                  qPrintable(boxes.seen[0].informativeText));
+    }
+
+    // Under a locked-down kernel the start-up warning gives the remedy that
+    // fits what the system shows of its IOMMU; the warning's text stays.
+    void lockedDownKernelWarnsWithTheIommuRemedy()
+    {
+        Machine::instance().setWritesRefused(true);
+        {
+            ModalBoxes boxes(QMessageBox::Ok);
+            TMainForm form;
+            QCOMPARE(boxes.seen.size(), 1);
+            QVERIFY(boxes.seen[0].text.startsWith(QStringLiteral("TARVIKNT.SYS not detected.")));
+            QCOMPARE(boxes.seen[0].informativeText, DriverAdvice(TDriverFault::LockedDown));
+        }
+        Machine::instance().setWritesRefused(false);
+
+        const struct {
+            TIommuView view;
+            const char *says, *doesNotSay;
+        } cases[] = {
+            {{false, QStringLiteral("BOOT_IMAGE=/vmlinuz root=/dev/sda1 intel_iommu=off")}, "Enable VT-d", "update-grub"},
+            {{true, QStringLiteral("root=/dev/sda1 intel_iommu=off quiet")}, "turns it off with intel_iommu=off", "Enable VT-d"},
+            {{true, QStringLiteral("amd_iommu=off")}, "turns it off with amd_iommu=off", "Enable VT-d"},
+            {{true, QStringLiteral("intel_iommu=on")}, "not bound to vfio-pci", "update-grub"},
+            {{true, QStringLiteral("myintel_iommu=off")}, "not bound to vfio-pci", "update-grub"},
+        };
+        for (const auto &c : cases) {
+            const QString advice = DriverAdvice(TDriverFault::LockedDown, c.view);
+            QVERIFY2(advice.contains(QLatin1String(c.says)) && !advice.contains(QLatin1String(c.doesNotSay)), qPrintable(advice));
+            QVERIFY(advice.endsWith(QStringLiteral("Or turn Secure Boot off in the firmware settings.")));
+        }
     }
 
     // A card the library reports above 0xFFFF is listed as reported, but

@@ -1,8 +1,13 @@
 // The simulated card's shared state: two processes see each other's
 // changes, a segment of another layout is reported, the bench may start
-// before or after Setup, and the bench window drives the card.
+// before or after Setup, the bench window drives the card, and one
+// program drives it at a time.
 #include "BenchWindow.h"
+#include "CalibrationSession.h"
+#include "InstalledCards.h"
 #include "LLTRVWDM.h"
+#include "ModalBoxes.h"
+#include "template.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
 #include <QComboBox>
@@ -11,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -172,6 +178,52 @@ private slots:
         bench.PotDial(Pot::RP1)->setValue(1234);
         QVERIFY(bench.windowTitle().endsWith(QStringLiteral("(no longer shared)")));
         QVERIFY(!bench.CardErrors().isEmpty());
+    }
+
+    // One program drives the card at a time: a second one lists it as busy,
+    // reads and writes nothing on it and will not calibrate it. The bench,
+    // the card's surroundings, shares it with whichever drives it.
+    void aCardAnotherProgramDrivesIsBusy()
+    {
+        const std::string name = Name("busy");
+        Factory factory;
+        auto other = SharedState::Attach(name, factory.state(), nullptr); // another Setup's library
+        QVERIFY(other && other->TakeForDriving());
+        auto bench = SharedState::Attach(name, factory.state(), nullptr);
+        QVERIFY(bench);
+        setenv("TRVWDM_SIM_SHM", name.c_str(), 1);
+        Machine::instance().reset();
+        QVERIFY(LLTRVWDM::LoadDriverLibrary());
+        const uint32_t base = Machine::instance().card(0).base();
+
+        QCOMPARE(LLTRVWDM::GetNumCards(), 1);
+        QVERIFY(LLTRVWDM::IsCardBusy(0));
+        const std::vector<TListedCard> listed = ListedCards();
+        QCOMPARE(listed.size(), size_t(1));
+        QCOMPARE(listed[0].Text(), QStringLiteral("PCI-RZ4070    Analog Input/Output Card\r\nBase Address: E800\r\n"
+                                                  "In use by another program"));
+        LLTRVWDM::TakePortError();
+        LLTRVWDM::OutPort(base + reg::Dac0, 123);
+        QCOMPARE(LLTRVWDM::TakePortError(), EBUSY);
+        QCOMPARE(LLTRVWDM::InPort(base + reg::AdSelect), 0xFFFFu);
+        QCOMPARE(LLTRVWDM::TakePortError(), EBUSY);
+        QCOMPARE(bench->Card().dacCode[0].load(), factory.state().dacCode[0].load());
+        {
+            ModalBoxes boxes(QMessageBox::Ok);
+            TMainForm form;
+            form.SetSupGetCardString(nullptr, 0);
+            form.CalibButtonClick();
+            QCOMPARE(boxes.seen.size(), 1);
+            QCOMPARE(boxes.seen[0].text, BusyCardText({QStringLiteral("PCI-RZ4070"), uint16_t(base)}));
+            QVERIFY(!form.Calibration()->Running());
+        }
+
+        other.reset(); // the other program ends
+        Machine::instance().reset();
+        QVERIFY(!LLTRVWDM::IsCardBusy(0));
+        LLTRVWDM::OutPort(base + reg::Dac0, 123);
+        QCOMPARE(LLTRVWDM::TakePortError(), 0);
+        QCOMPARE(bench->Card().dacCode[0].load(), 123u);
     }
 
     void benchBeforeSetup()

@@ -1,6 +1,8 @@
 #include "CalibrationSession.h"
 
 #include "CheckWindow.h"
+#include "DriverCheck.h"
+#include "LLTRVWDM.h"
 #include "ClientArea.h"
 #include "PopupForm.h"
 #include "ReportWindow.h"
@@ -37,6 +39,7 @@ void TCalibrationSession::Start(const TCardId &card)
     if (FRunning)
         return;
     FRunning = true;
+    LLTRVWDM::TakePortError(); // what failed before this calibration is not its own
     MainUnit.BaseAddress = card.base;
     FView.CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(card.model, CardIO::FormatAddress(card.base)));
     FRecord.Begin(card, MainUnit.DACRange);
@@ -115,6 +118,8 @@ void TCalibrationSession::RunPass()
     if (FPass.point.Dac)
         CardIO::WriteDac(base, *FPass.point.Dac, FPass.point.DacCode);
     CardIO::SelectADInput(base, FPass.point.Code);
+    if (StoppedByPortError())
+        return;
     FPass.samples = std::make_unique<CardIO::TSampleSet>(FPass.point.Variant);
     After(CardIO::SettleMs, &TCalibrationSession::TakeSample);
 }
@@ -141,6 +146,8 @@ void TCalibrationSession::TakeSample()
     CardIO::TSampleSet &samples = *FPass.samples;
     const bool failedBefore = samples.Failed();
     samples.Add(CardIO::TakeSample(MainUnit.BaseAddress, samples.WideStatus()));
+    if (StoppedByPortError())
+        return;
     if (samples.Failed() && !failedBefore) {
         // A reading with a missing sample is no measurement: it is never
         // shown as a number.
@@ -231,6 +238,16 @@ void TCalibrationSession::Finish()
     FView.PotMark->hide();
     FView.TrendView->hide();
     emit Ended();
+}
+
+bool TCalibrationSession::StoppedByPortError()
+{
+    const int error = LLTRVWDM::TakePortError();
+    if (error == 0)
+        return false;
+    Finish();
+    emit Failed(PortErrorText(error));
+    return true;
 }
 
 void TCalibrationSession::StepComplete()

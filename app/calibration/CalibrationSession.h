@@ -5,6 +5,8 @@
 // settle 50 ms and takes five conversions, one per turn of the loop. The
 // buttons change the step between passes; the current pass runs to its
 // end. Every wait is on the monotonic clock, and the thread sleeps in it.
+// An access that the card refuses ends the wizard with its reason: it
+// never goes on as if a DAC code or an input were set.
 #pragma once
 
 #include "CheckPass.h"
@@ -71,8 +73,15 @@ public:
 signals:
     // The wizard ended: Quit, or Next past the last step.
     void Ended();
+    // The wizard ended because the card refused an access: `reason` says
+    // why and what to do. Ended() came first.
+    void Failed(const QString &reason);
 
 private:
+    // Ends the wizard when the card refused an access since the last
+    // look; true when it did.
+    bool StoppedByPortError();
+
     // What one pass drives and reads: a measuring step, or the check
     // pass's current point.
     struct TPass {

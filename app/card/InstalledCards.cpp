@@ -14,9 +14,17 @@ QString CardText(const TCardId &card)
     return QStringLiteral("%1 at base address %2").arg(card.model, CardIO::FormatAddress(card.base));
 }
 
+QString BusyCardText(const TCardId &card)
+{
+    return QStringLiteral("The %1 is in use by another program (another Setup, or a program of the card's "
+                          "own), and one program drives a card at a time. Close that program, then try again.")
+        .arg(CardText(card));
+}
+
 QString TListedCard::Text() const
 {
-    return title + QStringLiteral("\r\nBase Address: ") + CardIO::FormatAddress(base);
+    const QString text = title + QStringLiteral("\r\nBase Address: ") + CardIO::FormatAddress(base);
+    return busy ? text + QStringLiteral("\r\nIn use by another program") : text;
 }
 
 std::optional<TListedCard> ListedCard(int index)
@@ -33,6 +41,7 @@ std::optional<TListedCard> ListedCard(int index)
         return std::nullopt; // another kind of card never becomes the wizard's target
     card.model = card.title.section(u' ', 0, 0);
     card.base = base;
+    card.busy = LLTRVWDM::IsCardBusy(index);
     return card;
 }
 

@@ -15,17 +15,21 @@ struct TCardId {
 
 // "PCI-RZ4070 at base address E800".
 QString CardText(const TCardId &card);
+// What a user is told of a card that another program drives.
+QString BusyCardText(const TCardId &card);
 
 // A card of one of the two kinds Setup knows, as the library lists it.
 struct TListedCard {
     QString model;     // "PCI-RZ4070"
     QString title;     // the model and what it is: "PCI-RZ4070    Analog Input/Output Card"
     uint32_t base = 0; // its I/O base address, as listed
+    bool busy = false; // another program drives it
     // Whether 16-bit ports reach it: a card above 0xFFFF is never driven
     // at a truncated address.
     bool Addressable() const { return base <= 0xFFFF; }
     TCardId Id() const { return {model, uint16_t(base)}; }
-    // The cards window's text: the title, then "Base Address: E800".
+    // The cards window's text: the title, then "Base Address: E800", and
+    // for a busy card "In use by another program".
     QString Text() const;
 };
 

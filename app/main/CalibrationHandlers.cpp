@@ -52,6 +52,20 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 std::optional<TCardId> TMainForm::ChooseCard()
 {
+    std::optional<TCardId> card = AskForCard();
+    const std::vector<TListedCard> listed = ListedCards();
+    const bool busy = card && std::any_of(listed.begin(), listed.end(), [&](const TListedCard &c) {
+        return c.busy && c.Addressable() && c.base == card->base;
+    });
+    if (busy) {
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"), BusyCardText(*card), QMessageBox::Ok);
+        return std::nullopt;
+    }
+    return card;
+}
+
+std::optional<TCardId> TMainForm::AskForCard()
+{
     std::vector<TCardId> cards; // one per base address, the last listed kept
     QString unaddressable;
     for (const TListedCard &listed : ListedCards()) {

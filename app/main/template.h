@@ -64,9 +64,11 @@ private:
     // which the layout does not hold.
     void NameForAssistiveTechnology(TTrendView *trend);
     // The card to calibrate: the one at BaseAddress, or with several
-    // cards the one the user chooses; none when there is none to drive or
-    // the user cancels.
+    // cards the one the user chooses; none when there is none to drive,
+    // the user cancels, or another program drives it.
     std::optional<TCardId> ChooseCard();
+    // The card the user means, whether another program drives it or not.
+    std::optional<TCardId> AskForCard();
 
     // The non-visual setup-support component, named "SetSup".
     TSetupSupporter *SetSup = nullptr;

@@ -1,33 +1,59 @@
 #include "CardPorts.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "../trvwdm.h"
+
+#include <cerrno>
 
 namespace trvhw {
+namespace {
 
-CardPorts::~CardPorts()
+int FaultOf(CardOpen result)
 {
-    for (int fd : FFiles)
-        close(fd);
+    switch (result) {
+    case CardOpen::NoAccess:
+        return TRVWDM_FAULT_NO_ACCESS;
+    case CardOpen::NotGranted:
+        return TRVWDM_FAULT_NOT_GRANTED;
+    case CardOpen::NotViable:
+        return TRVWDM_FAULT_GROUP_NOT_VIABLE;
+    case CardOpen::VfioFailed:
+        return TRVWDM_FAULT_VFIO;
+    case CardOpen::Ready:
+    case CardOpen::Busy:
+    case CardOpen::NoFile:
+        break;
+    }
+    return TRVWDM_FAULT_NONE;
 }
 
-bool CardPorts::Open(const std::string &sysfsRoot, const std::vector<PciCard> &cards)
+} // namespace
+
+bool CardPorts::Open(const std::string &sysfsRoot, const std::string &devRoot, const std::vector<PciCard> &cards)
 {
+    const bool lockedDown = KernelLockedDown(sysfsRoot);
     bool all = true;
     for (const PciCard &card : cards) {
-        const int fd = open(ResourcePath(sysfsRoot, card).c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-        struct stat st {};
-        if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            FCards.push_back(card);
-            FFiles.push_back(fd);
+        CardFile file;
+        const CardOpen result = file.Open(sysfsRoot, devRoot, card);
+        NoteFault(FaultOf(result));
+        if (result != CardOpen::Ready && result != CardOpen::Busy) {
+            all = false;
             continue;
         }
-        if (fd >= 0)
-            close(fd);
-        all = false;
+        // Under lockdown the kernel refuses writes to a resource file.
+        if (lockedDown && card.driver != "vfio-pci")
+            NoteFault(TRVWDM_FAULT_LOCKDOWN);
+        FCards.push_back(card);
+        FFiles.push_back(std::move(file));
+        FReady.push_back(result == CardOpen::Ready);
     }
     return all;
+}
+
+void CardPorts::NoteFault(int fault)
+{
+    if (FFault == TRVWDM_FAULT_NONE)
+        FFault = fault;
 }
 
 const PciCard *CardPorts::CardAt(uint32_t port, uint32_t width) const
@@ -39,29 +65,44 @@ const PciCard *CardPorts::CardAt(uint32_t port, uint32_t width) const
     return nullptr;
 }
 
+void CardPorts::Failed(int error) const
+{
+    int none = 0;
+    FError.compare_exchange_strong(none, error ? error : EIO);
+}
+
+const CardFile *CardPorts::FileOf(const PciCard *card) const
+{
+    const size_t index = size_t(card - FCards.data());
+    if (!FReady[index]) {
+        Failed(EBUSY);
+        return nullptr;
+    }
+    return &FFiles[index];
+}
+
 uint32_t CardPorts::Read(uint32_t port, uint32_t bytes) const
 {
     const uint32_t none = bytes == 1 ? 0xFF : 0xFFFF;
     const PciCard *card = CardAt(port, bytes * 8);
-    if (!card)
-        return none;
+    const CardFile *file = card ? FileOf(card) : nullptr;
     uint8_t data[2] = {};
-    const int fd = FFiles[size_t(card - FCards.data())];
-    if (pread(fd, data, bytes, off_t(port - card->ioBase)) != ssize_t(bytes))
+    if (!file)
         return none;
+    if (!file->Read(port - card->ioBase, data, bytes)) {
+        Failed(errno);
+        return none;
+    }
     return bytes == 1 ? data[0] : uint32_t(data[0]) | uint32_t(data[1]) << 8;
 }
 
 void CardPorts::Write(uint32_t port, uint32_t value, uint32_t bytes) const
 {
     const PciCard *card = CardAt(port, bytes * 8);
-    if (!card)
-        return;
+    const CardFile *file = card ? FileOf(card) : nullptr;
     const uint8_t data[2] = {uint8_t(value), uint8_t(value >> 8)};
-    const int fd = FFiles[size_t(card - FCards.data())];
-    // A failed write has nowhere to be reported: the port operations
-    // report no errors.
-    [[maybe_unused]] const ssize_t written = pwrite(fd, data, bytes, off_t(port - card->ioBase));
+    if (file && !file->Write(port - card->ioBase, data, bytes))
+        Failed(errno);
 }
 
 uint32_t CardPorts::In8(uint32_t port) const { return Read(port, 1); }

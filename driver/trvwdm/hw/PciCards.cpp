@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <optional>
+#include <climits>
 #include <sstream>
+#include <unistd.h>
 
 namespace trvhw {
 namespace {
@@ -58,9 +60,28 @@ std::optional<PciCard> ReadIoBar(const std::string &path)
         const uint64_t size = end - start + 1;
         if (size < MinIoPorts || size > MaxIoPorts)
             return std::nullopt;
-        return PciCard{{}, 0, uint32_t(start), uint32_t(size), index};
+        return PciCard{{}, 0, uint32_t(start), uint32_t(size), index, {}, -1};
     }
     return std::nullopt;
+}
+
+// The last part of where a sysfs link points ("vfio-pci" of
+// ../../../bus/pci/drivers/vfio-pci), or empty when it is no link.
+std::string LinkName(const std::string &path)
+{
+    char target[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    if (n <= 0)
+        return {};
+    const std::string text(target, size_t(n));
+    return text.substr(text.rfind('/') + 1);
+}
+
+int GroupNumber(const std::string &name)
+{
+    if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::stoi(name);
 }
 
 } // namespace
@@ -88,6 +109,8 @@ std::vector<PciCard> EnumerateCards(const std::string &sysfsRoot)
             continue;
         card->address = name;
         card->deviceId = *device;
+        card->driver = LinkName(base + "driver");
+        card->iommuGroup = GroupNumber(LinkName(base + "iommu_group"));
         cards.push_back(*card);
     }
     closedir(dir);
@@ -100,6 +123,12 @@ std::vector<PciCard> EnumerateCards(const std::string &sysfsRoot)
 std::string ResourcePath(const std::string &sysfsRoot, const PciCard &card)
 {
     return DevicesDir(sysfsRoot) + card.address + "/resource" + std::to_string(card.resourceIndex);
+}
+
+bool KernelLockedDown(const std::string &sysfsRoot)
+{
+    const std::optional<std::string> text = ReadAttribute(sysfsRoot + "/kernel/security/lockdown");
+    return text && (text->find("[integrity]") != std::string::npos || text->find("[confidentiality]") != std::string::npos);
 }
 
 } // namespace trvhw

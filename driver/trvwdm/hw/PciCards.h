@@ -24,12 +24,20 @@ struct PciCard {
     uint32_t ioBase;      // first port of the I/O BAR
     uint32_t ioSize;      // ports in the I/O BAR
     int resourceIndex;    // N of the BAR's file resourceN
+    std::string driver;   // the kernel driver bound to it ("vfio-pci"), or empty
+    int iommuGroup = -1;  // its IOMMU group, or -1 without one
 };
 
-// Reads `<sysfsRoot>/bus/pci/devices/*/{vendor,device,resource}`.
+// Reads `<sysfsRoot>/bus/pci/devices/*/{vendor,device,resource}` and the
+// links `driver` and `iommu_group`.
 std::vector<PciCard> EnumerateCards(const std::string &sysfsRoot);
 
 // `<sysfsRoot>/bus/pci/devices/<address>/resource<N>` of a card.
 std::string ResourcePath(const std::string &sysfsRoot, const PciCard &card);
+
+// Whether the kernel is locked down (`<sysfsRoot>/kernel/security/lockdown`
+// names "integrity" or "confidentiality"): it then refuses writes to the
+// cards' resource files.
+bool KernelLockedDown(const std::string &sysfsRoot);
 
 } // namespace trvhw

@@ -1,8 +1,9 @@
 // The C entry points of the hardware libtrvwdm.so.1: the maker's cards from
-// sysfs (under $TRVWDM_SYSFS, else /sys), their registers through the
-// cards' own resource files. When a card is present but its resource file
-// cannot be opened for reading and writing, the library answers as one
-// whose kernel driver is not loaded (0xAA55 from InPortB).
+// sysfs (under $TRVWDM_SYSFS, else /sys), their registers through VFIO or
+// the cards' own resource files, opened once when the library loads and
+// closed at exit. When a card is present but cannot be opened, the library
+// answers as one whose kernel driver is not loaded (0xAA55 from InPortB),
+// and GetDriverFault says why.
 #include "../trvwdm.h"
 #include "CardPorts.h"
 
@@ -18,7 +19,7 @@ struct Driver {
     {
         const char *root = std::getenv("TRVWDM_SYSFS");
         const std::string sysfs = root && *root ? root : "/sys";
-        missing = !ports.Open(sysfs, trvhw::EnumerateCards(sysfs));
+        missing = !ports.Open(sysfs, "/dev", trvhw::EnumerateCards(sysfs));
     }
 };
 
@@ -70,6 +71,22 @@ int32_t QueryCardInfo(int32_t cardIndex, uint32_t *deviceId, uint32_t *base, voi
 int32_t GetNumCards(void)
 {
     return int32_t(TheDriver().ports.Cards().size());
+}
+
+int32_t GetDriverFault(void)
+{
+    return TheDriver().ports.Fault();
+}
+
+int32_t IsCardBusy(int32_t cardIndex)
+{
+    const trvhw::CardPorts &ports = TheDriver().ports;
+    return cardIndex >= 0 && size_t(cardIndex) < ports.Cards().size() && ports.Busy(size_t(cardIndex));
+}
+
+int32_t TakePortError(void)
+{
+    return TheDriver().ports.TakeError();
 }
 
 } // extern "C"

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
@@ -110,6 +111,11 @@ bool SharedState::Intact() const
 {
     struct stat st {};
     return fstat(FFile, &st) == 0 && size_t(st.st_size) >= sizeof(Segment);
+}
+
+bool SharedState::TakeForDriving()
+{
+    return flock(FFile, LOCK_EX | LOCK_NB) == 0;
 }
 
 SharedState::~SharedState()

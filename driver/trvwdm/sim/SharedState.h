@@ -47,6 +47,10 @@ public:
     // Whether the segment still holds the whole layout: one cut short
     // under a running program must no longer be touched.
     bool Intact() const;
+    // Takes the card for this process as its one driver (the bench, which
+    // is the card's surroundings, never does): false when another process
+    // holds it. Released when the segment is closed.
+    bool TakeForDriving();
 
     struct Segment {
         std::atomic<uint32_t> magic;

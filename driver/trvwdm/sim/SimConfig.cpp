@@ -69,8 +69,10 @@ SimConfig ParseSimConfig(const char *cards, const char *driver, const char *faul
     if (fault) {
         if (std::strcmp(fault, "adc-stuck") == 0)
             config.adcStuck = true;
+        else if (std::strcmp(fault, "writes-refused") == 0)
+            config.writesRefused = true;
         else if (*fault)
-            problem("TRVWDM_SIM_FAULT", fault, "\"adc-stuck\"");
+            problem("TRVWDM_SIM_FAULT", fault, "\"adc-stuck\" or \"writes-refused\"");
     }
     if (seed) {
         uint64_t value = 0;

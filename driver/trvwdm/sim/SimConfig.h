@@ -3,7 +3,9 @@
 //   TRVWDM_SIM_CARDS   comma list of DEVICEID@BASE in hexadecimal, for
 //                      example 6D21@E800,6D22@D000; empty: no card
 //   TRVWDM_SIM_DRIVER  "absent": the kernel-driver answer 0xAA55
-//   TRVWDM_SIM_FAULT   "adc-stuck": no conversion ever completes
+//   TRVWDM_SIM_FAULT   "adc-stuck": no conversion ever completes;
+//                      "writes-refused": the kernel is locked down and
+//                      refuses every write to the cards (EPERM)
 //   TRVWDM_SIM_SEED    the seed the cards are made from (decimal or 0x
 //                      hexadecimal); random for each run when unset
 // A malformed value is reported once on standard error and ignored.
@@ -27,6 +29,7 @@ struct SimConfig {
     std::vector<CardSpec> cards{{DeviceRZ4070, DefaultBase}};
     bool driverAbsent = false;
     bool adcStuck = false;
+    bool writesRefused = false;
     uint64_t seed = 0;
 };
 

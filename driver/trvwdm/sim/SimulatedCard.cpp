@@ -1,6 +1,7 @@
 #include "SimulatedCard.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -329,6 +330,7 @@ Machine::Machine() : FConfig(EnvironmentConfig())
 
 void Machine::reset()
 {
+    FConfig = EnvironmentConfig();
     FDriverLoaded = !FConfig.driverAbsent;
     FCards.clear();
     for (const SimConfig::CardSpec &c : FConfig.cards)
@@ -350,6 +352,7 @@ void Machine::attachSharedState()
     }
     if (FShared && !FCards.empty())
         FCards.front().UseState(&FShared->Card());
+    FBusy = FShared && !FShared->TakeForDriving();
 }
 
 void Machine::checkShared()
@@ -378,32 +381,57 @@ Card *Machine::cardAt(uint32_t port)
     return nullptr;
 }
 
+void Machine::refuse(int error)
+{
+    if (FPortError == 0)
+        FPortError = error;
+}
+
+Card *Machine::drivenAt(uint32_t port)
+{
+    Card *c = cardAt(port);
+    if (c && cardBusy(int(c - &FCards.front()))) {
+        refuse(EBUSY);
+        return nullptr;
+    }
+    return c;
+}
+
 uint32_t Machine::inb(uint32_t port)
 {
     if (port == SystemControlPort)
         return 0x20;
-    Card *c = cardAt(port);
+    Card *c = drivenAt(port);
     return c ? c->read8(port - c->base()) : 0xFF;
 }
 
 uint32_t Machine::inw(uint32_t port)
 {
-    Card *c = cardAt(port);
+    Card *c = drivenAt(port);
     return c ? c->read16(port - c->base()) : 0xFFFF;
 }
 
 void Machine::outb(uint32_t port, uint32_t value)
 {
-    checkShared();
-    if (Card *c = cardAt(port))
+    if (Card *c = writableAt(port))
         c->write8(port - c->base(), value & 0xFF);
 }
 
 void Machine::outw(uint32_t port, uint32_t value)
 {
-    checkShared();
-    if (Card *c = cardAt(port))
+    if (Card *c = writableAt(port))
         c->write16(port - c->base(), value & 0xFFFF);
+}
+
+Card *Machine::writableAt(uint32_t port)
+{
+    checkShared();
+    Card *c = drivenAt(port);
+    if (c && FConfig.writesRefused) {
+        refuse(EPERM);
+        return nullptr;
+    }
+    return c;
 }
 
 } // namespace trvsim

@@ -19,6 +19,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trvsim {
@@ -171,11 +172,19 @@ public:
     // with the kernel driver loaded, pots out of trim.
     void reset();
     void setKernelDriverLoaded(bool loaded) { FDriverLoaded = loaded; }
+    // A locked-down kernel: every write to a card is refused (EPERM).
+    void setWritesRefused(bool refused) { FConfig.writesRefused = refused; }
     bool kernelDriverLoaded() const { return FDriverLoaded; }
     void clearCards() { FCards.clear(); }
     // Card 0 takes its inputs from the shared segment named in the
-    // environment variable TRVWDM_SIM_SHM, when one is set and usable.
+    // environment variable TRVWDM_SIM_SHM, when one is set and usable,
+    // and is this process's to drive unless another process drives it.
     void attachSharedState();
+    // Whether card `index` is driven by another process: its ports are
+    // then neither read nor written.
+    bool cardBusy(int index) const { return index == 0 && FBusy && !FCards.empty(); }
+    // The errno value of the first refused access since the last call.
+    int takePortError() { return std::exchange(FPortError, 0); }
     Card &addCard(uint32_t deviceId, uint16_t base);
     int cardCount() const { return static_cast<int>(FCards.size()); }
     Card &card(int index) { return FCards.at(index); }
@@ -192,8 +201,17 @@ private:
     // Falls back to card 0's own state when the shared segment broke.
     void checkShared();
 
+    // The card at `port` that this process may drive, or null; a busy
+    // card's access is kept as an error.
+    Card *drivenAt(uint32_t port);
+    // The same for a write, which a locked-down kernel refuses.
+    Card *writableAt(uint32_t port);
+    void refuse(int error);
+
     SimConfig FConfig;
     std::deque<Card> FCards;
+    bool FBusy = false;
+    int FPortError = 0;
     std::unique_ptr<SharedState> FShared;
     std::string FSharedName;
     bool FDriverLoaded = true;

@@ -50,4 +50,20 @@ int32_t GetNumCards(void)
     return m.kernelDriverLoaded() ? m.cardCount() : 0;
 }
 
+int32_t GetDriverFault(void)
+{
+    Machine &m = Machine::instance();
+    return m.kernelDriverLoaded() && m.config().writesRefused ? TRVWDM_FAULT_LOCKDOWN : TRVWDM_FAULT_NONE;
+}
+
+int32_t IsCardBusy(int32_t cardIndex)
+{
+    return Machine::instance().cardBusy(cardIndex);
+}
+
+int32_t TakePortError(void)
+{
+    return Machine::instance().takePortError();
+}
+
 } // extern "C"
