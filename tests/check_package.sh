@@ -46,7 +46,7 @@ fi
 desktop-file-validate "$root/usr/share/applications/rz4070-setup.desktop" || fail=1
 grep -q '^Exec=rz4070-setup$' "$root/usr/share/applications/rz4070-setup.desktop" \
   || { echo "the desktop entry does not start the program"; fail=1; }
-grep -q '/usr/libexec/rz4070-setup/rz4070-grant %p' "$root/usr/lib/udev/rules.d/70-rz4070.rules" \
+grep -q '/usr/libexec/rz4070-setup/rz4070-grant card %p' "$root/usr/lib/udev/rules.d/70-rz4070.rules" \
   || { echo "the udev rule does not run the package's helper"; fail=1; }
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$work/appstream.log" \
   || { cat "$work/appstream.log"; fail=1; }

@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
-# Puts Debian's cloud kernel image at DIR/vmlinuz (once; later runs reuse
-# it): the newest linux-image-*-cloud-amd64 that apt knows, fetched with
-# apt-get download and unpacked with dpkg-deb.
+# Puts Debian's cloud kernel image at DIR/vmlinuz and the modules of its
+# VFIO path under DIR/modules/lib/modules/VERSION (once; later runs reuse
+# them): the newest linux-image-*-cloud-amd64 that apt knows, fetched with
+# apt-get download and unpacked with dpkg-deb. Says why when it cannot.
 set -euo pipefail
 dir=$1
-[ -s "$dir/vmlinuz" ] && exit 0
+[ -s "$dir/vmlinuz" ] && [ -d "$dir/modules/lib/modules" ] && exit 0
+fail() {
+  echo "fetch-kernel: $*" >&2
+  exit 1
+}
 mkdir -p "$dir"
 cd "$dir"
-image() { apt-cache depends linux-image-cloud-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}'; }
-name=$(image || true)
+image() { apt-cache depends linux-image-cloud-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}' || true; }
+name=$(image)
 if [ -z "$name" ]; then
   # No package lists yet (a fresh machine): read them, as root or through sudo.
   sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get update -qq || fail "apt-get update failed: no network, or no package source reachable"
   name=$(image)
 fi
-[ -n "$name" ] || { echo "apt knows no linux-image-cloud-amd64" >&2; exit 1; }
+[ -n "$name" ] || fail "apt knows no package linux-image-cloud-amd64 (is Debian's main archive among the sources?)"
 rm -f ./*.deb
 # apt's sandbox user may not write here; the download is still checked.
-apt-get download -q "$name" 2>&1 | grep -v 'unsandboxed' || true
-deb=$(ls ./"$name"_*.deb)
-rm -rf unpacked
+apt-get download -q "$name" >download.log 2>&1 || true
+deb=$(ls ./"$name"_*.deb 2>/dev/null || true)
+[ -n "$deb" ] || fail "could not download $name: $(grep -v unsandboxed download.log | tail -n 3 | tr '\n' ' ')"
+rm -rf unpacked modules
 dpkg-deb -x "$deb" unpacked
 cp unpacked/boot/vmlinuz-* vmlinuz.part
+# The modules that the VFIO path loads, in the kernel package's own
+# (signed) files.
+mkdir -p modules.part
+(cd unpacked && find lib/modules -name '*.ko' \( -path '*/drivers/vfio/*' -o -name 'irqbypass.ko' \) -print0 \
+  | xargs -0 cp --parents -t ../modules.part)
+[ -n "$(find modules.part -name vfio-pci.ko)" ] || fail "$name has no vfio-pci module"
+mv modules.part modules
 mv vmlinuz.part vmlinuz
-echo "$name" > kernel-package
-rm -rf unpacked "$deb"
+echo "$name" >kernel-package
+rm -rf unpacked "$deb" download.log

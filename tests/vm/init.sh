@@ -1,14 +1,18 @@
 #!/bin/sh
-# PID 1 of the test VM: the udev rule at cold plug and after a remove and a
-# bus rescan, the group from sysusers, and the card's ports through the
-# hardware library as a member and as an outsider. Each check prints a line
-# PASS or FAIL; VM-RESULT: done ends the run.
+# PID 1 of the test VM. The boot's kind comes from the kernel command line
+# (rz4070.boot=sysfs|vfio|lockdown). Runs the package's postinst as dpkg
+# would, checks what the udev rule granted at cold plug and after a remove
+# and a bus rescan, drives the card through the hardware library as a
+# member, as a second program and as an outsider, then removes the rule
+# and runs the postrm, which must withdraw the grant. Each check prints a
+# line PASS or FAIL; VM-RESULT: done ends the run.
 export PATH=/bin:/sbin:/usr/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
 mount -t tmpfs tmpfs /run
 mount -t tmpfs tmpfs /tmp
+mount -t securityfs securityfs /sys/kernel/security 2>/dev/null
 
 check() { # check DESCRIPTION COMMAND...
   what=$1; shift
@@ -19,81 +23,150 @@ finish() {
   sync
   reboot -f
 }
+# vm_check ROLE: its own checks, and its exit status, which a crash sets.
+vm_check_as() {
+  vm_check "$1" /tmp/sysfs "$bar"
+  status=$?
+  [ $status -eq 0 ] || echo "FAIL: vm_check $1 exited with status $status"
+}
 
+boot=$(sed -n 's/.*rz4070\.boot=\([a-z]*\).*/\1/p' /proc/cmdline)
+depmod
 dev=
 for d in /sys/bus/pci/devices/*; do
   [ "$(cat "$d/vendor")" = 0x1b36 ] && [ "$(cat "$d/device")" = 0x0005 ] && dev=$d
 done
 [ -n "$dev" ] || { echo "FAIL: QEMU's pci-testdev is on the bus"; finish; }
 addr=$(basename "$dev")
-echo "VM: pci-testdev at $addr, kernel $(uname -r)"
+echo "VM: boot $boot, pci-testdev at $addr, kernel $(uname -r), lockdown $(cat /sys/kernel/security/lockdown 2>/dev/null)"
+# The card's I/O BAR: where it starts, and its file (the BAR may move on a
+# rescan).
+locate_bar() {
+  bar=
+  index=0
+  while read -r start end flags; do
+    [ -z "$bar" ] && [ $((flags & 0x100)) -ne 0 ] && { bar=$start; iofile=$dev/resource$index; }
+    index=$((index + 1))
+  done <"$dev/resource"
+  echo "VM: I/O BAR at $bar, $iofile"
+}
+locate_bar
 
 # Owner, group and mode of every file of every PCI device, and of /dev.
 snapshot() {
-  for f in /sys/bus/pci/devices/*/* /dev/*; do
+  for f in /sys/bus/pci/devices/*/* /dev/* /dev/vfio/*; do
     [ -f "$f" ] || [ -c "$f" ] || [ -b "$f" ] || continue
     stat -c '%n %U %G %a' "$f"
   done | sort
 }
-# What changed since the first snapshot is exactly the device's resource
-# files, now group rz4070 with g+rw.
-only_resources_changed() {
+# What changed since the first snapshot, exactly as the boot expects: the
+# I/O BAR file on the sysfs path; on the VFIO path the group node and the
+# container.
+granted_exactly() {
+  # The rule's work ends some time after the trigger: wait for it, 20 s
+  # at most.
+  tries=0
+  until granted_now || [ $tries -ge 200 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  granted_now verbose
+}
+granted_now() {
   snapshot >/tmp/after
   diff /tmp/before /tmp/after | grep '^+[^+]' | sed 's/^+//' >/tmp/changed
-  grep -v "^$dev/resource[0-9] " /tmp/changed >/tmp/other
-  stat -c 'VM: %n %U %G %a' "$dev"/resource*
-  [ -s /tmp/other ] && { echo "VM: changed beyond the resource files:"; cat /tmp/other; return 1; }
-  n=0
-  for f in "$dev"/resource[0-9]; do
-    [ -e "$f" ] || continue
-    set -- $(stat -c '%G %a' "$f")
-    [ "$1" = rz4070 ] || { echo "VM: $f has group $1"; return 1; }
-    case $2 in 66?|67?|76?|77?) ;; *) echo "VM: $f has mode $2"; return 1;; esac
-    n=$((n + 1))
-  done
-  [ "$n" -gt 0 ] && [ "$(stat -c '%U %G %a' "$dev/config")" = "root root 644" ]
+  if [ "$boot" = vfio ]; then
+    group=$(basename "$(readlink "$dev/iommu_group")")
+    driver=$(basename "$(readlink "$dev/driver" 2>/dev/null)")
+    printf '%s\n' "/dev/vfio/$group root rz4070 660" "/dev/vfio/vfio root root 666" | sort >/tmp/expected
+    [ -n "${1:-}" ] && echo "VM: bound to ${driver:-no driver}, IOMMU group $group"
+    [ "$driver" = vfio-pci ] || return 1
+  else
+    echo "$iofile root rz4070 660" >/tmp/expected
+  fi
+  diff /tmp/expected /tmp/changed >/tmp/unexpected && return 0
+  [ -n "${1:-}" ] && { echo "VM: expected and changed:"; cat /tmp/unexpected; }
+  return 1
+}
+# After the postrm nothing is the group's, and the card's file or node is
+# root's alone again.
+withdrawn() {
+  snapshot >/tmp/removed
+  grep ' rz4070 ' /tmp/removed && return 1
+  if [ "$boot" = vfio ]; then
+    grep -qx "/dev/vfio/$(basename "$(readlink "$dev/iommu_group")") root root 600" /tmp/removed
+  else
+    grep -qx "$iofile root root 600" /tmp/removed
+  fi
 }
 
-check "systemd-sysusers makes the group from the package's file" \
-  systemd-sysusers /usr/lib/sysusers.d/rz4070-setup.conf
-grep '^rz4070:' /etc/group >/dev/null || echo "FAIL: group rz4070 exists"
+# The card as the hardware library sees it: a mirror of the device's sysfs
+# directory whose ids name a PCI-RZ4070, with the real resource files bound
+# in, the names of its driver and IOMMU group, and the kernel's lockdown.
+# Only the mirror's own files are opened to all; the real files keep their
+# owner and mode.
+mirror() {
+  for f in /tmp/sysfs/bus/pci/devices/*/resource[0-9]; do
+    umount "$f" 2>/dev/null
+  done
+  rm -rf /tmp/sysfs
+  m=/tmp/sysfs/bus/pci/devices/$addr
+  mkdir -p "$m" /tmp/sysfs/kernel/security
+  echo 0x7a4c >"$m/vendor"
+  echo 0x6d21 >"$m/device"
+  cat "$dev/resource" >"$m/resource"
+  cat /sys/kernel/security/lockdown >/tmp/sysfs/kernel/security/lockdown 2>/dev/null
+  [ -L "$dev/driver" ] && ln -s "../$(basename "$(readlink "$dev/driver")")" "$m/driver"
+  [ -L "$dev/iommu_group" ] && ln -s "../$(basename "$(readlink "$dev/iommu_group")")" "$m/iommu_group"
+  for f in "$dev"/resource[0-9]; do
+    : >"$m/$(basename "$f")"
+  done
+  chmod -R a+rX /tmp/sysfs
+  for f in "$dev"/resource[0-9]; do
+    mount --bind "$f" "$m/$(basename "$f")"
+  done
+}
+
+printf 'root:x:0:\nmember:x:1001:\noutsider:x:1002:\n' >/etc/group
+/lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1
+udevadm settle --timeout=60
+snapshot >/tmp/before
+(cd /sys/bus/pci/devices && for d in *; do echo "$d"; done) >/tmp/devices-before
+
+# Before the package: nothing of the card is open to anybody.
+mirror
+vm_check_as ungranted
+
+# Installation, as dpkg does it: the package's files are unpacked (the
+# rule reaches udev now, after it started), then the postinst runs.
+cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/
+check "postinst configure succeeds" sh /var/lib/dpkg/info/rz4070-setup.postinst configure
+check "postinst makes the group rz4070" grep -q '^rz4070:' /etc/group
 sed -i 's/^\(rz4070:x:[0-9]*:\)$/\1member/' /etc/group
 echo "VM: $(grep '^rz4070:' /etc/group)"
-
-(cd /sys/bus/pci/devices && for d in *; do echo "$d"; done) >/tmp/devices-before
-snapshot >/tmp/before
-/lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1
-udevadm trigger --action=add --subsystem-match=pci
 udevadm settle --timeout=60
-check "cold plug: the rule gives the group the device's resource files, nothing else" only_resources_changed
+check "install, cold plug: the rule grants exactly what the library uses" granted_exactly
 
 echo 1 >"$dev/remove"
 udevadm settle --timeout=60
 [ -e "$dev" ] && echo "FAIL: the device is removed"
 echo 1 >/sys/bus/pci/rescan
 udevadm settle --timeout=60
-check "after remove and rescan: the same, and only that" only_resources_changed
+check "after remove and rescan: the same, and only that" granted_exactly
 (cd /sys/bus/pci/devices && for d in *; do echo "$d"; done) >/tmp/devices-after
 check "the rescan finds the same devices" diff /tmp/devices-before /tmp/devices-after
+locate_bar
 
-# The card as the hardware library sees it: a mirror of the device's sysfs
-# directory whose ids name a PCI-RZ4070, with the real resource files.
-mirror=/tmp/sysfs/bus/pci/devices/$addr
-mkdir -p "$mirror"
-echo 0x7a4c >"$mirror/vendor"
-echo 0x6d21 >"$mirror/device"
-cat "$dev/resource" >"$mirror/resource"
-for f in "$dev"/resource[0-9]; do
-  : >"$mirror/$(basename "$f")"
-  mount --bind "$f" "$mirror/$(basename "$f")"
-done
-chmod -R a+rX /tmp/sysfs
-bar=
-while read -r start end flags; do
-  [ -z "$bar" ] && [ $((flags & 0x100)) -ne 0 ] && bar=$start
-done <"$dev/resource"
-echo "VM: I/O BAR at $bar"
+mirror
+if [ "$boot" = lockdown ]; then
+  vm_check_as lockdown
+else
+  vm_check_as member
+fi
+vm_check_as outsider
 
-vm_check member /tmp/sysfs "$bar"
-vm_check outsider /tmp/sysfs "$bar"
+# Removal, as dpkg does it: the package's files go, then the postrm runs.
+rm /usr/lib/udev/rules.d/70-rz4070.rules
+check "postrm remove succeeds" sh /var/lib/dpkg/info/rz4070-setup.postrm remove
+check "postrm withdraws the group's access" withdrawn
 finish

@@ -1,19 +1,28 @@
-// Runs inside the test VM as root, drops to the user named on its command
-// line, and checks the card's I/O ports through the package's hardware
-// library, loaded as the program loads it, and the program's start-up
-// check. The "card" is QEMU's pci-testdev behind a sysfs mirror that names
-// it a PCI-RZ4070; its I/O BAR behaves as TestDevice below models it.
+// Runs inside the test VM as root, drops to the user its role names, and
+// checks the card's I/O ports through the package's hardware library,
+// loaded as the program loads it, and the program's start-up check. The
+// "card" is QEMU's pci-testdev behind a sysfs mirror that names it a
+// PCI-RZ4070; its I/O BAR behaves as TestDevice below models it.
+// Roles: "member" of group rz4070 drives the card (and runs a "second"
+// program beside itself, which must find the card busy); "outsider" is
+// refused; "ungranted" is a member before the package's rule has run;
+// "lockdown" is a member under a locked-down kernel with no IOMMU, whose
+// writes the kernel refuses.
 // Prints one line PASS or FAIL per check; exits non-zero on a failure.
-// Usage: vm_check member|outsider SYSFS_MIRROR BAR_START
+// Usage: vm_check member|outsider|ungranted|lockdown SYSFS_MIRROR BAR_START
 #include "DriverCheck.h"
+#include "InstalledCards.h"
 #include "LLTRVWDM.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/wait.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -37,8 +46,9 @@ std::string Hex(uint32_t value)
 }
 
 // QEMU's pci-testdev as its I/O BAR answers byte accesses; an aligned word
-// access is two byte accesses, low byte first, and the machine refuses a
-// word at an odd port (reads 0, writes nothing). A byte written at offset 0 below
+// access is two byte accesses, low byte first. A word at an odd port is
+// refused on the sysfs path (reads 0, writes nothing); VFIO splits it into
+// its two bytes. A byte written at offset 0 below
 // 3 selects port test 3 + byte and zeroes its count; reads then give that
 // test's header: test number, width 1, offset 128 + test, data, a 32-bit
 // count, its name, and zeros from the name's terminating zero on. At test
@@ -84,6 +94,13 @@ struct TestDevice {
     }
 };
 
+// Whether this boot drives the card through VFIO.
+bool OnVfioPath()
+{
+    QFile cmdline(QStringLiteral("/proc/cmdline"));
+    return cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("rz4070.boot=vfio");
+}
+
 // Every byte and every word of the BAR reads as the model says.
 bool ReadsMatch(uint32_t base, const TestDevice &model, std::string *where)
 {
@@ -96,7 +113,7 @@ bool ReadsMatch(uint32_t base, const TestDevice &model, std::string *where)
         }
     }
     for (uint32_t o = 0; o < 255; ++o) {
-        const uint32_t expected = o % 2 ? 0 : model.Read(o) | uint32_t(model.Read(o + 1)) << 8;
+        const uint32_t expected = o % 2 && !OnVfioPath() ? 0 : model.Read(o) | uint32_t(model.Read(o + 1)) << 8;
         const uint32_t got = LLTRVWDM::InPort(base + o);
         if (got != expected) {
             *where = "word at +" + Hex(o) + " read " + Hex(got) + ", expected " + Hex(expected);
@@ -108,7 +125,9 @@ bool ReadsMatch(uint32_t base, const TestDevice &model, std::string *where)
 
 void MemberChecks(uint32_t base)
 {
-    Check(CheckDriver() == TDriverFault::None, "member: the start-up check finds nothing wrong");
+    const TDriverFault fault = CheckDriver();
+    Check(fault == TDriverFault::None, "member: the start-up check finds nothing wrong (" + std::to_string(int(fault)) +
+                                           ", library fault " + std::to_string(LLTRVWDM::GetDriverFault()) + ")");
     Check(LLTRVWDM::GetNumCards() == 1, "member: the library lists one card");
     uint32_t device = 0, listedBase = 0;
     const bool listed = LLTRVWDM::QueryCardInfo(0, &device, &listedBase);
@@ -158,6 +177,62 @@ void MemberChecks(uint32_t base)
     where.clear();
     match = ReadsMatch(base, model, &where);
     Check(match, "member: writes beyond the BAR change nothing " + where);
+    const int error = LLTRVWDM::TakePortError();
+    Check(error == 0, "member: no access on the card failed (" + std::to_string(error) + ")");
+}
+
+// Runs this program again in `role` beside this one; whether it passed.
+bool RunBeside(const std::string &role, const char *mirror, const char *bar)
+{
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        execl("/proc/self/exe", "vm_check", role.c_str(), mirror, bar, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A second program while the member's holds the card: it is listed, as
+// busy, and nothing is read from it or written to it.
+void SecondChecks(uint32_t base)
+{
+    Check(LLTRVWDM::GetNumCards() == 1 && LLTRVWDM::IsCardBusy(0), "second: the card is listed as busy");
+    const std::vector<TListedCard> cards = ListedCards();
+    Check(cards.size() == 1 && cards[0].busy && cards[0].Text().endsWith(QStringLiteral("In use by another program")),
+          "second: Setup's list says it is in use by another program");
+    LLTRVWDM::TakePortError();
+    LLTRVWDM::OutPortB(base, 0);
+    const bool refused = LLTRVWDM::TakePortError() == EBUSY;
+    Check(refused && LLTRVWDM::InPortB(base) == 0xFF && LLTRVWDM::TakePortError() == EBUSY,
+          "second: its writes and reads are refused as busy");
+}
+
+// Under lockdown with no IOMMU: the card is found, reads work, the kernel
+// refuses every write and the library says so; Setup's check names the
+// cause and the IOMMU remedy.
+void LockdownChecks(uint32_t base)
+{
+    const TDriverFault fault = CheckDriver();
+    Check(fault == TDriverFault::LockedDown, "lockdown: the start-up check finds the kernel locked down");
+    Check(DriverAdvice(fault).contains(QStringLiteral("Enable VT-d")) && DriverAdvice(fault).contains(QStringLiteral("Secure Boot")),
+          "lockdown: the advice is to enable the IOMMU in the firmware, or Secure Boot off");
+    Check(LLTRVWDM::GetNumCards() == 1, "lockdown: the library lists the card");
+    LLTRVWDM::TakePortError();
+    LLTRVWDM::OutPortB(base, 1);
+    const int error = LLTRVWDM::TakePortError();
+    Check(error == EPERM, "lockdown: the refused write is reported as EPERM (" + std::to_string(error) + ")");
+    const uint32_t read = LLTRVWDM::InPortB(base);
+    Check(read == 0 && LLTRVWDM::TakePortError() == 0, "lockdown: a read still works and selects nothing (" + Hex(read) + ")");
+}
+
+// Before the package's rule has run: the file is root's alone.
+void UngrantedChecks()
+{
+    const TDriverFault fault = CheckDriver();
+    Check(fault == TDriverFault::CardNotGranted && DriverAdvice(fault).contains(QStringLiteral("sudo udevadm trigger")),
+          "ungranted: the start-up check says the rule has not run, and how to run it");
 }
 
 void OutsiderChecks(uint32_t base)
@@ -194,21 +269,40 @@ bool InGroup(const char *name)
 int main(int argc, char *argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: vm_check member|outsider SYSFS_MIRROR BAR_START\n");
+        std::fprintf(stderr, "usage: vm_check member|outsider|ungranted|lockdown SYSFS_MIRROR BAR_START\n");
         return 2;
     }
-    const std::string who = argv[1];
+    const std::string role = argv[1];
     const uint32_t base = uint32_t(std::strtoul(argv[3], nullptr, 0));
-    if (!BecomeUser(who.c_str())) {
-        Check(false, who + ": becomes an unprivileged user");
+    // The second program runs as the member who started it.
+    const char *user = role == "outsider" ? "outsider" : "member";
+    if (role != "second" && !BecomeUser(user)) {
+        Check(false, role + ": becomes an unprivileged user");
         return 1;
     }
-    Check(InGroup("rz4070") == (who == "member"), who + ": in group rz4070 is " + (who == "member" ? "true" : "false"));
+    if (role != "ungranted")
+        Check(InGroup("rz4070") == (role != "outsider"), role + ": in group rz4070 is " + (role != "outsider" ? "true" : "false"));
     setenv("TRVWDM_SYSFS", argv[2], 1);
     QCoreApplication application(argc, argv);
-    if (who == "member")
+    if (role == "member") {
         MemberChecks(base);
-    else
+        Check(RunBeside("second", argv[2], argv[3]), "member: a second program beside it passes its checks");
+        TestDevice model;
+        LLTRVWDM::OutPortB(base, 1);
+        model.Write(0, 1);
+        std::string where;
+        Check(ReadsMatch(base, model, &where) && LLTRVWDM::TakePortError() == 0,
+              "member: still drives the card after the second program " + where);
+    } else if (role == "second") {
+        SecondChecks(base);
+    } else if (role == "outsider") {
         OutsiderChecks(base);
+    } else if (role == "ungranted") {
+        UngrantedChecks();
+    } else if (role == "lockdown") {
+        LockdownChecks(base);
+    } else {
+        Check(false, "a known role: " + role);
+    }
     return Failures == 0 ? 0 : 1;
 }
