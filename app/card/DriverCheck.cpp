@@ -47,19 +47,19 @@ QString LockdownAdvice(const TIommuView &iommu)
 {
     QString text = QStringLiteral("This kernel is locked down, as it is when the computer starts with Secure Boot, "
                                   "and it refuses Setup's writes to the card through its sysfs resource file. "
-                                  "The way it allows is VFIO, which needs the processor's IOMMU:\n");
+                                  "The way it allows is VFIO, which needs the processor's IOMMU. ");
     const QRegularExpression off(QStringLiteral("(^|\\s)((intel|amd)_iommu=off)(\\s|$)"));
     const QRegularExpressionMatch turnedOff = off.match(iommu.kernelCommandLine);
     if (!iommu.firmwareOffersIommu)
-        text += QStringLiteral("the firmware offers none. Enable VT-d (Intel) or AMD-Vi (AMD, often called IOMMU "
+        text += QStringLiteral("The firmware offers none. Enable VT-d (Intel) or AMD-Vi (AMD, often called IOMMU "
                                "or SVM) in the firmware settings and start the computer again.");
     else if (turnedOff.hasMatch())
-        text += QStringLiteral("the firmware offers one, but the kernel command line turns it off with %1. Remove "
+        text += QStringLiteral("The firmware offers one, but the kernel command line turns it off with %1. Remove "
                                "it from GRUB_CMDLINE_LINUX in /etc/default/grub, run\n"
                                "    sudo update-grub\n"
                                "and start the computer again.").arg(turnedOff.captured(2));
     else
-        text += QStringLiteral("the firmware offers one, but the card is not bound to vfio-pci. Start the computer "
+        text += QStringLiteral("The firmware offers one, but the card is not bound to vfio-pci. Start the computer "
                                "again, or reinstall the package with\n") + Reinstall;
     return text + QStringLiteral("\nOr turn Secure Boot off in the firmware settings.");
 }
@@ -148,8 +148,9 @@ QString PortErrorText(int error)
     if (error == EBUSY)
         return QStringLiteral("Another program drives the card now, so the calibration stopped. One program drives "
                               "a card at a time: close the other one, then calibrate again.");
-    const QString reason = QStringLiteral("The card refused Setup's access (%1), so the calibration stopped: what "
-                                          "it shows from here on would not be the card's.").arg(qt_error_string(error));
+    const QString reason = QStringLiteral("The card refused Setup's access (%1), so the calibration stopped rather "
+                                          "than go on with settings and readings that are not the card's.")
+                               .arg(qt_error_string(error));
     const int fault = LLTRVWDM::GetDriverFault();
-    return fault == TRVWDM_FAULT_LOCKDOWN ? reason + u'\n' + DriverAdvice(TDriverFault::LockedDown) : reason;
+    return fault == TRVWDM_FAULT_LOCKDOWN ? reason + QStringLiteral("\n\n") + DriverAdvice(TDriverFault::LockedDown) : reason;
 }
