@@ -164,6 +164,7 @@ else
   vm_check_as member
 fi
 vm_check_as outsider
+vm_check_as stale
 
 # Removal, as dpkg does it: the package's files go, then the postrm runs.
 rm /usr/lib/udev/rules.d/70-rz4070.rules

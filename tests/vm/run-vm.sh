@@ -99,7 +99,7 @@ printf 'root:x:0:0:root:/root:/bin/sh\nmember:x:1001:1001::/tmp:/bin/sh\noutside
 # boot takes seconds anyway.
 declare -A machine=([sysfs]="-machine pc" [vfio]="-machine q35 -device intel-iommu" [lockdown]="-machine pc")
 declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity")
-declare -A expected=([sysfs]=31 [vfio]=31 [lockdown]=19)
+declare -A expected=([sysfs]=33 [vfio]=33 [lockdown]=21)
 echo "booting $(cat "$vm/kernel/kernel-package") under TCG: ${!machine[*]}"
 for boot in "${!machine[@]}"; do
   # shellcheck disable=SC2086

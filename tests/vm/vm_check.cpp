@@ -5,11 +5,12 @@
 // PCI-RZ4070; its I/O BAR behaves as TestDevice below models it.
 // Roles: "member" of group rz4070 drives the card (and runs a "second"
 // program beside itself, which must find the card busy); "outsider" is
-// refused; "ungranted" is a member before the package's rule has run;
+// refused; "stale" is the member in a login that began before joining;
+// "ungranted" is a member before the package's rule has run;
 // "lockdown" is a member under a locked-down kernel with no IOMMU, whose
 // writes the kernel refuses.
 // Prints one line PASS or FAIL per check; exits non-zero on a failure.
-// Usage: vm_check member|outsider|ungranted|lockdown SYSFS_MIRROR BAR_START
+// Usage: vm_check member|outsider|stale|ungranted|lockdown SYSFS_MIRROR BAR_START
 #include "DriverCheck.h"
 #include "InstalledCards.h"
 #include "LLTRVWDM.h"
@@ -246,11 +247,16 @@ void OutsiderChecks(uint32_t base)
     Check(LLTRVWDM::GetNumCards() == 0, "outsider: no card is listed");
 }
 
-bool BecomeUser(const char *user)
+// Becomes `user` with the groups a login gives now, or (`staleLogin`) with
+// those of a login that began before the user joined any group.
+bool BecomeUser(const char *user, bool staleLogin)
 {
     const passwd *pw = getpwnam(user);
-    return pw && initgroups(user, pw->pw_gid) == 0 && setgid(pw->pw_gid) == 0 && setuid(pw->pw_uid) == 0 &&
-           geteuid() == pw->pw_uid && setuid(0) != 0;
+    if (!pw)
+        return false;
+    const gid_t primary = pw->pw_gid;
+    const bool grouped = staleLogin ? setgroups(1, &primary) == 0 : initgroups(user, primary) == 0;
+    return grouped && setgid(primary) == 0 && setuid(pw->pw_uid) == 0 && geteuid() == pw->pw_uid && setuid(0) != 0;
 }
 
 bool InGroup(const char *name)
@@ -269,19 +275,20 @@ bool InGroup(const char *name)
 int main(int argc, char *argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: vm_check member|outsider|ungranted|lockdown SYSFS_MIRROR BAR_START\n");
+        std::fprintf(stderr, "usage: vm_check member|outsider|stale|ungranted|lockdown SYSFS_MIRROR BAR_START\n");
         return 2;
     }
     const std::string role = argv[1];
     const uint32_t base = uint32_t(std::strtoul(argv[3], nullptr, 0));
     // The second program runs as the member who started it.
     const char *user = role == "outsider" ? "outsider" : "member";
-    if (role != "second" && !BecomeUser(user)) {
+    if (role != "second" && !BecomeUser(user, role == "stale")) {
         Check(false, role + ": becomes an unprivileged user");
         return 1;
     }
+    const bool member = role != "outsider" && role != "stale";
     if (role != "ungranted")
-        Check(InGroup("rz4070") == (role != "outsider"), role + ": in group rz4070 is " + (role != "outsider" ? "true" : "false"));
+        Check(InGroup("rz4070") == member, role + ": in group rz4070 is " + (member ? "true" : "false"));
     setenv("TRVWDM_SYSFS", argv[2], 1);
     QCoreApplication application(argc, argv);
     if (role == "member") {
@@ -297,6 +304,10 @@ int main(int argc, char *argv[])
         SecondChecks(base);
     } else if (role == "outsider") {
         OutsiderChecks(base);
+    } else if (role == "stale") {
+        const TDriverFault fault = CheckDriver();
+        Check(fault == TDriverFault::LoginBeforeGroup && DriverAdvice(fault).contains(QStringLiteral("Log out and log in again")),
+              "stale: a member whose login predates joining is told to log out and in");
     } else if (role == "ungranted") {
         UngrantedChecks();
     } else if (role == "lockdown") {
