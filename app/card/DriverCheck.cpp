@@ -16,31 +16,21 @@ namespace {
 
 const QString Reinstall = QStringLiteral("    sudo apt install --reinstall rz4070-setup");
 
-// Whether the group database has this user in the card group: what a new
-// login would give the process.
-bool ListedInCardGroup()
+// Whether the group database lists this user in the card group while this
+// process runs without it: the login began before the user joined.
+bool JoinedAfterLogin()
 {
     const group *gr = getgrnam(TRVWDM_CARD_GROUP);
     const passwd *pw = getpwuid(getuid());
     if (!gr || !pw)
         return false;
-    if (pw->pw_gid == gr->gr_gid)
-        return true;
-    for (char **member = gr->gr_mem; member && *member; ++member)
-        if (QByteArray(*member) == pw->pw_name)
-            return true;
-    return false;
-}
-
-// Whether this process runs with the card group.
-bool RunsWithCardGroup()
-{
-    const group *gr = getgrnam(TRVWDM_CARD_GROUP);
-    if (!gr)
-        return false;
+    bool listed = pw->pw_gid == gr->gr_gid;
+    for (char **member = gr->gr_mem; !listed && member && *member; ++member)
+        listed = QByteArray(*member) == pw->pw_name;
     std::vector<gid_t> groups(size_t(std::max(0, getgroups(0, nullptr))));
     groups.resize(size_t(std::max(0, getgroups(int(groups.size()), groups.data()))));
-    return getegid() == gr->gr_gid || std::find(groups.begin(), groups.end(), gr->gr_gid) != groups.end();
+    const bool running = getegid() == gr->gr_gid || std::find(groups.begin(), groups.end(), gr->gr_gid) != groups.end();
+    return listed && !running;
 }
 
 QString LockdownAdvice(const TIommuView &iommu)
@@ -77,8 +67,7 @@ TDriverFault CheckDriver()
         return TDriverFault::EntryPointMissing;
     switch (LLTRVWDM::GetDriverFault()) {
     case TRVWDM_FAULT_NO_ACCESS:
-        return ListedInCardGroup() && !RunsWithCardGroup() ? TDriverFault::LoginBeforeGroup
-                                                           : TDriverFault::CardNotAccessible;
+        return JoinedAfterLogin() ? TDriverFault::LoginBeforeGroup : TDriverFault::CardNotAccessible;
     case TRVWDM_FAULT_NOT_GRANTED:
         return TDriverFault::CardNotGranted;
     case TRVWDM_FAULT_LOCKDOWN:

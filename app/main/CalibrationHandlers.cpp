@@ -52,8 +52,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 std::optional<TCardId> TMainForm::ChooseCard()
 {
-    std::optional<TCardId> card = AskForCard();
     const std::vector<TListedCard> listed = ListedCards();
+    const std::optional<TCardId> card = AskForCard(listed);
     const bool busy = card && std::any_of(listed.begin(), listed.end(), [&](const TListedCard &c) {
         return c.busy && c.Addressable() && c.base == card->base;
     });
@@ -64,11 +64,11 @@ std::optional<TCardId> TMainForm::ChooseCard()
     return card;
 }
 
-std::optional<TCardId> TMainForm::AskForCard()
+std::optional<TCardId> TMainForm::AskForCard(const std::vector<TListedCard> &listedCards)
 {
     std::vector<TCardId> cards; // one per base address, the last listed kept
     QString unaddressable;
-    for (const TListedCard &listed : ListedCards()) {
+    for (const TListedCard &listed : listedCards) {
         if (!listed.Addressable()) {
             unaddressable = listed.model + QStringLiteral(" at base address ") + CardIO::FormatAddress(listed.base);
             continue;

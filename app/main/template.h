@@ -67,8 +67,9 @@ private:
     // cards the one the user chooses; none when there is none to drive,
     // the user cancels, or another program drives it.
     std::optional<TCardId> ChooseCard();
-    // The card the user means, whether another program drives it or not.
-    std::optional<TCardId> AskForCard();
+    // The card of `listed` the user means, whether another program drives
+    // it or not.
+    std::optional<TCardId> AskForCard(const std::vector<TListedCard> &listed);
 
     // The non-visual setup-support component, named "SetSup".
     TSetupSupporter *SetSup = nullptr;
