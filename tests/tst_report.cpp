@@ -17,15 +17,20 @@
 #include "UserActions.h"
 #include "trvwdm/sim/SimulatedCard.h"
 
+#include <QClipboard>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QHeaderView>
+#include <QTableView>
 #include <QPushButton>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace trvsim;
 
@@ -354,6 +359,34 @@ private slots:
         QVERIFY(window.Text().contains(QStringLiteral("0,0125"))); // DAC 0's offset target as step 5 states it
         QVERIFY(window.Text().contains(QStringLiteral("Decision rule: ") + DecisionRule()));
         QCOMPARE(Part<QLabel>(&window, "LeftLabel")->text(), TimeText(*record.CheckedAsLeft()));
+        // On screen a table, a row a point, as found and as left side by
+        // side, each state in words and in colour; the rule beneath.
+        const QAbstractItemModel *cells = Part<QTableView>(&window, "Table")->model();
+        auto cell = [&](int row, int column) { return cells->index(row, column).data().toString(); };
+        auto tint = [&](int row, int column) { return cells->index(row, column).data(Qt::BackgroundRole).value<QBrush>().color(); };
+        QCOMPARE(cells->rowCount(), 9);
+        QCOMPARE(cells->headerData(3, Qt::Horizontal).toString(), QStringLiteral("As found"));
+        QCOMPARE(cells->headerData(4, Qt::Horizontal).toString(), QStringLiteral("As left"));
+        QCOMPARE(cell(3, 0), QStringLiteral("3b\nRP3"));
+        QCOMPARE(cell(3, 4), QStringLiteral("-9,917 V, error -3,5\nspread 2, outside"));
+        QCOMPARE(cell(0, 3), QStringLiteral("0,020 V, error +4,0\nspread 1, outside"));
+        QCOMPARE(cell(0, 4), QStringLiteral("0,000 V, error 0,0\nspread 0, within"));
+        QCOMPARE(cell(1, 4), QStringLiteral("not measured"));
+        QVERIFY(tint(0, 3).red() > tint(0, 3).green() && tint(0, 4).green() > tint(0, 4).red());
+        QVERIFY(Part<QLabel>(&window, "RuleLabel")->text().contains(DecisionRule()));
+        // It follows the record: a measurement, then the pot adjusted.
+        model.Measured(TCheckKind::AsLeft, points[1], Off(points[1], 0.0, 0), {5, 0});
+        QVERIFY(cell(1, 4).endsWith(QStringLiteral("within")));
+        model.PotAdjusted(2);
+        QVERIFY(cell(1, 4).endsWith(QStringLiteral("check again")));
+        QVERIFY(tint(1, 4).isValid() && tint(1, 4).red() > tint(1, 4).blue());
+        // At 800x600 its columns share its width: nothing scrolls sideways.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTableView *view = Part<QTableView>(&window, "Table");
+        QVERIFY2(view->horizontalHeader()->length() <= view->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(view->horizontalHeader()->length()).arg(view->viewport()->width())));
+        window.hide();
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("record.pdf")), csv = dir.filePath(QStringLiteral("record.csv"));
         QVERIFY(window.SavePdf(pdf));
@@ -472,12 +505,18 @@ private slots:
         QVERIFY(qAbs(*at(QStringLiteral("6")).asLeft->adError - 2.0) < 1e-9);
         QVERIFY(qAbs(*ErrorCounts(six, *at(QStringLiteral("6")).asLeft) + 2.0) < 1e-9);
         QCOMPARE(at(QStringLiteral("6")).State(), TPointState::Outside);
-        // DAC 0's offset at 0.05 V (20.48 counts) lies between points 2 and
-        // 4: their errors interpolated, at the level read.
+        // DAC 0's offset at 0.05 V (20.48 counts) is read near point 2's
+        // level: on the line through points 2 and 4, at the level read.
         measure(TCheckKind::AsLeft, QStringLiteral("5"), Off(five, 0.6));
         const double level = at(QStringLiteral("5")).asLeft->volts;
-        QVERIFY(qAbs(*at(QStringLiteral("5")).asLeft->adError - (0.6 + 1.4 * level / 9.95)) < 1e-9);
+        QVERIFY(qAbs(*at(QStringLiteral("5")).asLeft->adError - (0.6 + 1.4 * (level - 0.05) / 9.9)) < 1e-9);
         QCOMPARE(at(QStringLiteral("5")).State(), TPointState::Within);
+        // DAC 0's offset at 0-2.5V (0.0125 V) lies below point 2: the line
+        // through points 2 and 4, extended.
+        const TTestPoint low = CalibrationSteps::TestPoints({0, 5})[5];
+        record.Measured(TCheckKind::AsLeft, low, Off(low, 0.0), {0, 5});
+        QVERIFY(qAbs(*at(QStringLiteral("5")).asLeft->adError - (0.6 + 1.4 * (0.0125 - 0.05) / 9.9)) < 1e-9);
+        record.Measured(TCheckKind::AsLeft, p[5], Off(p[5], 0.6), ranges);
         // DAC 1's offset at -9.9 V is point 3b's level: its error alone.
         measure(TCheckKind::AsLeft, QStringLiteral("3b"), Off(at(QStringLiteral("3b")).point, -0.7));
         measure(TCheckKind::AsLeft, QStringLiteral("7"), Off(seven, -0.7));
@@ -507,6 +546,20 @@ private slots:
                 again << r.point.Name;
         QCOMPARE(again, (QStringList{QStringLiteral("3"), QStringLiteral("3b"), QStringLiteral("4")}));
         QCOMPARE(marks.Verdict(), TVerdict::Incomplete);
+        // A point to check again is no reference: DAC 0's gain at 9.95 V,
+        // measured now, has only point 2 on its range.
+        marks.Measured(TCheckKind::AsLeft, six, Off(six, 0.0), ranges);
+        QCOMPARE(marks.Points()[6].State(), TPointState::NoReference);
+
+        // The one bad point out of range fails the card, as left and
+        // checked again alike.
+        TCalibrationRecord ends;
+        ends.Begin({}, ranges);
+        for (const TTestPoint &t : p)
+            ends.Measured(TCheckKind::AsLeft, t, Off(t, 0.0), ranges);
+        QCOMPARE(ends.Verdict(), TVerdict::Pass);
+        ends.Measured(TCheckKind::AsLeft, four, Off(four, 0.0, 0, 0, 50), ranges);
+        QCOMPARE(ends.Verdict(), TVerdict::Fail);
     }
 
     // A check pass averages the raw conversions of at least its time (a
@@ -605,20 +658,50 @@ private slots:
                 QVERIFY2(text.contains(QStringLiteral("line one\nline two")), qPrintable(text));
             QVERIFY(Run(QStringLiteral("pdfinfo"), {pdf}).contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
         }
-        // Typing a control character into the window is refused.
+        // Into the window's one-line fields: a control character is left
+        // out, and a pasted CR LF or LF is a space, never the whole paste
+        // refused.
         TRecordModel model;
+        model.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {0, 0});
         TReportWindow window(nullptr, model);
-        Part<QLineEdit>(&window, "OperatorEdit")->setFocus();
-        QTest::keyClicks(Part<QLineEdit>(&window, "OperatorEdit"), QStringLiteral("A"));
-        Part<QLineEdit>(&window, "OperatorEdit")->insert(QStringLiteral("B\x1b"));
-        Part<QLineEdit>(&window, "OperatorEdit")->insert(QStringLiteral("C"));
-        QCOMPARE(Part<QLineEdit>(&window, "OperatorEdit")->text(), QStringLiteral("AC"));
+        QLineEdit *edit = Part<QLineEdit>(&window, "OperatorEdit");
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("A"));
+        edit->insert(QStringLiteral("B\x1b"));
+        edit->insert(QStringLiteral("C"));
+        QCOMPARE(edit->text(), QStringLiteral("ABC"));
+        QApplication::clipboard()->setText(QStringLiteral("left\r\n=3+4\n@SUM(1)"));
+        edit->paste();
+        QCOMPARE(edit->text(), QStringLiteral("ABCleft =3+4 @SUM(1)"));
+        QCOMPARE(model.Record().Operator(), edit->text());
+
+        // A text taller than a page flows onto the next pages, each headed
+        // with the record, and no character is lost.
+        QString tall;
+        for (int k = 0; tall.size() < 10000; ++k)
+            tall += QStringLiteral("instrument-%1 s/n %2; ").arg(k).arg(k * 7919);
+        tall += QStringLiteral("lastword");
+        model.SetInstruments(tall);
+        const QString pdf = dir.filePath(QStringLiteral("tall.pdf"));
+        QVERIFY(window.SavePdf(pdf));
+        const QString text = Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        static const QRegularExpression header(QStringLiteral("Calibration record of PCI-RZ4070 at base address E800 started [^\n]*, page \\d+\n"));
+        QVERIFY2(Squeezed(QString(text).remove(header)).contains(Squeezed(tall)), qPrintable(text.right(2000)));
+        QVERIFY(text.contains(QStringLiteral("Signature:")));
+        const qsizetype pages = text.count(u'\f');
+        QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+        QCOMPARE(text.count(header), pages - 1);
     }
 
     // Saving when the system's calls fail or come up short, at each call
     // a save makes: the failure is reported with its reason, an old file
     // is exactly as it was, and nothing temporary is left; short writes
-    // are carried on to the end. A valid long name is saved.
+    // are carried on to the end; a folder that cannot be flushed after
+    // the rename is a save that may not survive a power cut, said so. A
+    // file replaced keeps its permissions. A valid long name is saved, one
+    // byte more is refused with the reason and leaves nothing. What killed
+    // saves left is removed by the next save there, but never a temporary
+    // file that a running save holds, nor another name.
     void savingWhenCallsFail()
     {
         QTemporaryDir dir;
@@ -632,8 +715,9 @@ private slots:
             QFile f(target);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
+        auto files = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); };
         QVERIFY(reset());
-        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        const QStringList before = files();
         struct Fault {
             const char *what;
             std::function<void(TFileCalls &)> inject;
@@ -657,10 +741,10 @@ private slots:
             calls = 0;
             TFileCalls injected = system;
             fault.inject(injected);
-            const QString why = SaveAtomically(target, data, injected);
-            QVERIFY2(!why.isEmpty(), fault.what);
+            const TSaveResult result = SaveAtomically(target, data, injected);
+            QVERIFY2(!result.saved && !result.reason.isEmpty(), fault.what);
             QCOMPARE(content(), old);
-            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+            QCOMPARE(files(), before);
         }
         // Every call made: the file's writes, its flush, the folder's.
         int writes = 0, syncs = 0, closes = 0;
@@ -668,19 +752,50 @@ private slots:
         counted.write = [&](int fd, const void *b, size_t n) { ++writes; return system.write(fd, b, std::min<size_t>(n, 999)); };
         counted.fsync = [&](int fd) { ++syncs; return system.fsync(fd); };
         counted.close = [&](int fd) { ++closes; return system.close(fd); };
-        QCOMPARE(SaveAtomically(target, data, counted), QString());
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const TSaveResult saved = SaveAtomically(target, data, counted);
+        QVERIFY(saved.saved && saved.reason.isEmpty());
         QCOMPARE(content(), data);
+        QCOMPARE(QFile::permissions(target), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
         QCOMPARE(writes, 11); // short writes carried on
         QCOMPARE(syncs, 2);   // the file, then the folder
         QCOMPARE(closes, 2);
+        // The folder's flush fails after the rename: saved, and said to be
+        // at risk, in the words the window shows.
         TFileCalls folderFails = system;
         folderFails.fsync = [&](int fd) { if (++calls == 2) { errno = EIO; return -1; } return system.fsync(fd); };
         calls = 0;
-        QVERIFY(!SaveAtomically(target, data, folderFails).isEmpty());
-        // The longest name a folder takes is saved, and nothing else is left.
+        QVERIFY(reset());
+        const TSaveResult atRisk = SaveAtomically(target, data, folderFails);
+        QVERIFY(atRisk.saved);
+        QCOMPARE(atRisk.reason, qt_error_string(EIO));
+        QCOMPARE(content(), data);
+        // The longest name a folder takes is saved; one byte more is
+        // refused with the reason, and nothing is left of it.
         const QString longest = dir.filePath(QString(255, u'r'));
-        QCOMPARE(SaveAtomically(longest, data), QString());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QVERIFY(SaveAtomically(longest, data).saved);
+        QCOMPARE(files().size(), 2);
+        const TSaveResult tooLong = SaveAtomically(dir.filePath(QString(256, u'r')), data);
+        QVERIFY(!tooLong.saved);
+        QCOMPARE(tooLong.reason, qt_error_string(ENAMETOOLONG));
+        QCOMPARE(files().size(), 2);
+
+        // Leftovers: two of a killed save's, one held by a running save,
+        // one of a name no save makes.
+        auto make = [&](const char *name) {
+            QFile f(dir.filePath(QLatin1String(name)));
+            return f.open(QIODevice::WriteOnly) && f.write("partial") == 7;
+        };
+        for (const char *name : {".rz4070-a1B2c3", ".rz4070-ZZZZZZ", ".rz4070-held00", ".rz4070-notours"})
+            QVERIFY(make(name));
+        const int held = ::open(QFile::encodeName(dir.filePath(QStringLiteral(".rz4070-held00"))).constData(), O_RDONLY);
+        QVERIFY(held >= 0 && flock(held, LOCK_EX | LOCK_NB) == 0);
+        QVERIFY(SaveAtomically(target, old).saved);
+        ::close(held);
+        QStringList left = files();
+        left.removeAll(QString(255, u'r'));
+        QCOMPARE(left, (QStringList{QStringLiteral(".rz4070-held00"), QStringLiteral(".rz4070-notours"), QStringLiteral("record.csv")}));
+        QCOMPARE(content(), old);
     }
 
     // Saving onto a full file system, over an old file and as a new one, in

@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
@@ -60,10 +61,13 @@ QString DecisionRule()
 {
     return QStringLiteral(
         "A point is within when its error, the mean of at least a second of conversions less the target in counts "
-        "of the range read (at a DAC point also less the A/D's own error at that level, interpolated between the "
-        "A/D points checked the same way, as found or as left, and not adjusted since), is no larger than its tolerance, is out of range when half or more "
-        "of its conversions sat at an end of the range read, and the card passes only when every point is within "
-        "as left.");
+        "of the range read (at a DAC point also less the A/D's own error at that level, on the line through the "
+        "A/D points of its range checked the same way, as found or as left, and not adjusted since), is no larger "
+        "than its tolerance, is out of range when half or more of its conversions sat at an end of the range read, "
+        "and the card passes only when every point is within as left. The unipolar range reads 0 for any input at "
+        "or below 0 V, so its zero (point 2) is checked with the calibrator at %1 V, inside the range, and the DAC "
+        "points read on that range below it take the A/D's error from the line through points 2 and 4.")
+        .arg(CalibrationSteps::UnipolarZeroCheckVolts, 0, 'f', 3);
 }
 
 TPointState TPointRecord::State() const
@@ -80,9 +84,11 @@ TPointState TPointRecord::FoundState() const
     return asFound ? Judged(point, *asFound) : TPointState::NotMeasured;
 }
 
-void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges)
+void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges,
+                               const std::array<bool, 2> &chosen)
 {
     FCard = card;
+    FRangesChosen = chosen;
     FStarted = QDateTime::currentDateTime();
     FLeftAt.reset();
     FRanges = ranges;
@@ -104,18 +110,21 @@ std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, CardIO::TAd
     }
     std::sort(known.begin(), known.end());
     // The line through the points either side of the target, at the level
-    // read; a target at one point's level with no line through it takes
-    // that point's error.
-    for (size_t k = 0; k + 1 < known.size(); ++k) {
-        const auto &[low, lowError] = known[k];
-        const auto &[high, highError] = known[k + 1];
-        if (low <= target && target <= high)
-            return lowError + (highError - lowError) * (level - low) / (high - low);
+    // read; beyond the outermost points, the line through the nearest two
+    // (the unipolar DAC offsets lie a little below point 2, which is read
+    // inside the range). With one point, only a target at its level takes
+    // its error.
+    if (known.size() < 2) {
+        if (!known.empty() && known.front().first == target)
+            return known.front().second;
+        return std::nullopt;
     }
-    for (const auto &[at, error] : known)
-        if (at == target)
-            return error;
-    return std::nullopt;
+    size_t k = 0;
+    while (k + 2 < known.size() && known[k + 1].first < target)
+        ++k;
+    const auto &[low, lowError] = known[k];
+    const auto &[high, highError] = known[k + 1];
+    return lowError + (highError - lowError) * (level - low) / (high - low);
 }
 
 void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
@@ -139,10 +148,11 @@ void TCalibrationRecord::Measured(TCheckKind kind, const TTestPoint &point, cons
     }
 }
 
-bool TCalibrationRecord::RangesInEffect(const std::array<uint8_t, 2> &ranges)
+bool TCalibrationRecord::RangesInEffect(const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen)
 {
-    if (ranges == FRanges)
+    if (ranges == FRanges && chosen == FRangesChosen)
         return false;
+    FRangesChosen = chosen;
     FRanges = ranges;
     const std::vector<TTestPoint> points = CalibrationSteps::TestPoints(ranges);
     for (size_t k = 0; k < FPoints.size() && k < points.size(); ++k)
@@ -207,6 +217,55 @@ QString StartedText(const TCalibrationRecord &record)
 QString CheckedAsLeftText(const TCalibrationRecord &record)
 {
     return record.CheckedAsLeft() ? TimeText(*record.CheckedAsLeft()) : QStringLiteral("not checked as left");
+}
+
+std::optional<uint8_t> LikelyRange(const TTestPoint &point, double volts)
+{
+    if (!point.Dac || !point.Range)
+        return std::nullopt;
+    // Far: ten tolerances from the chosen range's value; near: within
+    // ten counts of another's, and nearer it than any other range's.
+    constexpr double Far = 10, Near = 10;
+    const double count = CardIO::VoltsPerCount(point.Variant);
+    if (std::abs(volts - point.Target) <= Far * point.Tolerance)
+        return std::nullopt;
+    std::array<uint8_t, 2> ranges{};
+    std::optional<uint8_t> nearest;
+    double distance = Near * count;
+    for (uint8_t range = 0; range < 6; ++range) {
+        ranges[size_t(*point.Dac)] = range;
+        const double d = std::abs(volts - CalibrationSteps::MeasureStep(point.Step, ranges)->Target);
+        if (d <= distance) {
+            distance = d;
+            nearest = range;
+        }
+    }
+    return nearest != point.Range ? nearest : std::nullopt;
+}
+
+QString RangeNote(const TTestPoint &point, uint8_t likely)
+{
+    return QStringLiteral("The card's DAC %1 switches may be set to %2, not %3 as chosen.")
+        .arg(point.Dac.value_or(0)).arg(RangeName(likely), RangeName(point.Range.value_or(0)));
+}
+
+QStringList RecordNotes(const TCalibrationRecord &record)
+{
+    QStringList notes;
+    const std::array<bool, 2> &chosen = record.RangesChosen();
+    if (!chosen[0] || !chosen[1])
+        notes << QStringLiteral("No range was chosen for %1, so the DAC steps assume %2. The card's switches may "
+                                "differ: choose their ranges under Settings, DAC Range.")
+                     .arg(chosen[0] || chosen[1] ? QStringLiteral("DAC %1").arg(chosen[0] ? 1 : 0) : QStringLiteral("either DAC"),
+                          RangesText(record.Ranges()));
+    for (const TPointRecord &r : record.Points())
+        for (const std::optional<TMeasurement> &m : {r.asFound, r.asLeft})
+            if (const std::optional<uint8_t> likely = m ? LikelyRange(r.point, m->volts) : std::nullopt) {
+                const QString note = RangeNote(r.point, *likely);
+                if (!notes.contains(note))
+                    notes << note;
+            }
+    return notes;
 }
 
 QString VerdictName(TVerdict verdict)
@@ -308,6 +367,8 @@ QStringList TextLines(const TCalibrationRecord &record, bool isolateTyped)
     lines << QString()
           << QStringLiteral("Mean: of the conversions of at least a second. Error: in counts of the range read. "
                             "Spread: largest minus smallest conversion.");
+    for (const QString &note : RecordNotes(record))
+        lines << QStringLiteral("Note: ") + note;
     return lines;
 }
 
@@ -383,6 +444,8 @@ QString ReportCsv(const TCalibrationRecord &record)
     for (const TFact &fact : Facts(record))
         if (!fact.key.isEmpty())
             lines << fact.key + QLatin1Char(',') + (fact.typed ? TypedField(fact.value) : Field(fact.value));
+    for (const QString &note : RecordNotes(record))
+        lines << QStringLiteral("note,") + Field(note);
     lines << QString()
           << (QStringList{QStringLiteral("point"), QStringLiteral("pot"), QStringLiteral("applied"),
                           QStringLiteral("ad_range"), QStringLiteral("dac"), QStringLiteral("dac_code"),
@@ -406,6 +469,73 @@ QString ReportCsv(const TCalibrationRecord &record)
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
+namespace {
+
+// Text flowed down A4 pages: wrapped to the width, typed line breaks kept,
+// a page begun whenever the next line would pass the bottom margin, and
+// every page after the first headed with the record it belongs to.
+class TPdfFlow {
+public:
+    TPdfFlow(QPdfWriter &pdf, QPainter &painter, const QString &header)
+        : FPdf(pdf), FPainter(painter), FHeader(header), FLine(painter.fontMetrics().lineSpacing()),
+          FLeft(300 * 2 / 3), FRight(pdf.width() - FLeft), FTop(FLine * 3), FBottom(pdf.height() - FLine * 3), FY(FTop)
+    {
+        FOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+
+    int Line() const { return FLine; }
+    int Left() const { return FLeft; }
+    int Right() const { return FRight; }
+    int &Y() { return FY; }
+
+    // Room for `height` more on this page, or a new page.
+    void Room(int height)
+    {
+        if (FY + height > FBottom && FY > FTop)
+            NewPage();
+    }
+
+    void Text(const QString &text)
+    {
+        // A line separator breaks the line without ending a paragraph, so
+        // that an isolate around a typed text spans all its lines.
+        QTextLayout layout(QString(text).replace(u'\n', QChar::LineSeparator), FPainter.font(), &FPdf);
+        layout.setTextOption(FOption);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            line.setLineWidth(FRight - FLeft);
+        layout.endLayout();
+        if (layout.lineCount() == 0)
+            FY += FLine;
+        for (int k = 0; k < layout.lineCount(); ++k) {
+            const QTextLine line = layout.lineAt(k);
+            const int height = std::max(1, int(std::ceil(line.height())));
+            Room(height);
+            line.draw(&FPainter, QPointF(FLeft, FY - line.y()));
+            FY += height;
+        }
+    }
+
+private:
+    void NewPage()
+    {
+        FPdf.newPage();
+        ++FPage;
+        FY = FTop;
+        Text(QStringLiteral("%1, page %2").arg(FHeader).arg(FPage));
+        FY += FLine;
+    }
+
+    QPdfWriter &FPdf;
+    QPainter &FPainter;
+    QString FHeader;
+    QTextOption FOption;
+    int FLine, FLeft, FRight, FTop, FBottom, FY;
+    int FPage = 1;
+};
+
+} // namespace
+
 bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record)
 {
     QPdfWriter pdf(device);
@@ -418,28 +548,14 @@ bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record)
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPointSizeF(7.5);
     painter.setFont(font);
-    const int line = painter.fontMetrics().lineSpacing();
-    const int left = 300 * 2 / 3; // 2/3 inch
-    const int right = pdf.width() - left, top = line * 3, bottom = pdf.height() - line * 3;
-    QTextOption wrapped;
-    wrapped.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    int y = top;
-    // Room for `height` more on this page, or a new page.
-    auto room = [&](int height) {
-        if (y + height > bottom && y > top) {
-            pdf.newPage();
-            y = top;
-        }
-    };
-    for (const QString &text : TextLines(record, true)) {
-        const QRectF area(left, y, right - left, bottom - top);
-        const int height = std::max(line, int(std::ceil(painter.boundingRect(area, text, wrapped).height())));
-        room(height);
-        painter.drawText(QRectF(left, y, right - left, height), text, wrapped);
-        y += height;
-    }
+    TPdfFlow flow(pdf, painter,
+                  QStringLiteral("Calibration record of %1 started %2").arg(CardText(record.Card()), StartedText(record)));
+    for (const QString &text : TextLines(record, true))
+        flow.Text(text);
     // Room for the lab's own words and the signature.
-    room(line * 16);
+    const int line = flow.Line(), left = flow.Left(), right = flow.Right();
+    int &y = flow.Y();
+    flow.Room(line * 16);
     y += line * 3;
     painter.drawText(left, y, QStringLiteral("Remarks:"));
     for (int k = 0; k < 4; ++k) {

@@ -67,7 +67,10 @@ public:
     TCalibrationRecord() { Begin({}, {0, 0}); }
     // A new calibration of `card` with these DAC ranges, started now:
     // nothing measured.
-    void Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges);
+    // `chosen`: for which DACs the user chose the range (the others are
+    // the lists' defaults, which the card's switches may not match).
+    void Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges,
+               const std::array<bool, 2> &chosen = {true, true});
     // A point measured by a check pass of `kind`, with the ranges then in
     // effect. A DAC point takes the A/D's own error at its level from the
     // A/D points of the same kind measured before it and still valid.
@@ -75,7 +78,7 @@ public:
                   const std::array<uint8_t, 2> &ranges);
     // The DAC ranges in effect now: the header and every point not
     // measured yet follow them. Whether they changed.
-    bool RangesInEffect(const std::array<uint8_t, 2> &ranges);
+    bool RangesInEffect(const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen = {true, true});
     // An adjustment step of `pot` ran: its points' as-left values are
     // stale. Whether a point became so.
     bool PotAdjusted(int pot);
@@ -88,6 +91,7 @@ public:
     // When the card was last seen as left: the latest as-left measurement.
     const std::optional<QDateTime> &CheckedAsLeft() const { return FLeftAt; }
     const std::array<uint8_t, 2> &Ranges() const { return FRanges; }
+    const std::array<bool, 2> &RangesChosen() const { return FRangesChosen; }
 
     // Typed by the user; kept for the session. Control characters other
     // than tab and line feed are left out (a carriage return becomes a
@@ -103,7 +107,8 @@ public:
 private:
     // The A/D's own error at `level` (volts) on the range `code` selects,
     // from the still valid A/D points of `kind`: on the line through the
-    // points either side of `target`, or the error of the point at it.
+    // points either side of `target` (the nearest two beyond the ends), or
+    // the error of a lone point at it.
     std::optional<double> AdErrorAt(TCheckKind kind, CardIO::TAdSelect code, double target, double level) const;
 
     QString FOperator;
@@ -112,6 +117,7 @@ private:
     QDateTime FStarted;
     std::optional<QDateTime> FLeftAt;
     std::array<uint8_t, 2> FRanges{};
+    std::array<bool, 2> FRangesChosen{true, true};
     std::vector<TPointRecord> FPoints;
 };
 
@@ -127,6 +133,17 @@ QString StartedText(const TCalibrationRecord &record);
 QString CheckedAsLeftText(const TCalibrationRecord &record);
 QString VerdictName(TVerdict verdict);
 QString StateName(TPointState state);
+
+// The DAC range whose value a DAC point's reading (volts) lies near, when
+// that is not the range chosen and the reading is far from the chosen
+// range's value: the card's switches are then likely set to it.
+std::optional<uint8_t> LikelyRange(const TTestPoint &point, double volts);
+// "The card's DAC 0 switches may be set to 0-5V, not 0-2.5V as chosen."
+QString RangeNote(const TTestPoint &point, uint8_t likely);
+// What the record notes for the user: the ranges the DAC steps assumed
+// when none was chosen, and the likely range of a DAC whose points read
+// far out.
+QStringList RecordNotes(const TCalibrationRecord &record);
 
 // The report on screen and on the clipboard, in the user's numbers (as the
 // readout shows them).

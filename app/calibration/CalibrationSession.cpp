@@ -42,7 +42,7 @@ void TCalibrationSession::Start(const TCardId &card)
     LLTRVWDM::TakePortError(); // what failed before this calibration is not its own
     MainUnit.BaseAddress = card.base;
     FView.CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(card.model, CardIO::FormatAddress(card.base)));
-    FRecord.Begin(card, MainUnit.DACRange);
+    FRecord.Begin(card, MainUnit.DACRange, RangesChosen());
     FLeftFirstStep = false;
     Restart();
     ShowReport(); // the new record, nothing of the last one
@@ -220,7 +220,7 @@ void TCalibrationSession::FinishCheck(const std::optional<CardIO::TReading> &rea
 void TCalibrationSession::EndPass()
 {
     // A range chosen during the calibration reaches the record too.
-    FRecord.RangesInEffect(MainUnit.DACRange);
+    FRecord.RangesInEffect(MainUnit.DACRange, RangesChosen());
     OfferChecks();
     if (MainUnit.CalibStep <= CalibrationSteps::LastStep)
         After(CardIO::PassPauseMs, &TCalibrationSession::RunPass);
@@ -238,6 +238,11 @@ void TCalibrationSession::Finish()
     FView.PotMark->hide();
     FView.TrendView->hide();
     emit Ended();
+}
+
+std::array<bool, 2> TCalibrationSession::RangesChosen() const
+{
+    return FView.RangesChosen ? FView.RangesChosen() : std::array<bool, 2>{true, true};
 }
 
 bool TCalibrationSession::StoppedByPortError()

@@ -15,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -38,6 +39,9 @@ struct TWizardView {
     TTrendView *TrendView = nullptr;
     // The wizard's buttons, which no window it opens may cover.
     QList<QWidget *> Buttons;
+    // For which DACs the user chose a range; the others are the lists'
+    // defaults. All when not given.
+    std::function<std::array<bool, 2>()> RangesChosen;
 };
 
 class TCalibrationSession : public QObject {
@@ -105,6 +109,8 @@ private:
     void Finish();
     void StepComplete();
     void EndCheck();
+    // For which DACs the user chose a range.
+    std::array<bool, 2> RangesChosen() const;
     // The check passes the record window offers now.
     void OfferChecks();
     // Opens (or brings up) the record beside the instruction panel.

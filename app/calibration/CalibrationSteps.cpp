@@ -134,6 +134,12 @@ std::vector<TTestPoint> TestPoints(const std::array<uint8_t, 2> &ranges)
             minus.Target = -9.9;
             points.push_back(minus);
         }
+        if (step == 2) {
+            TTestPoint &zero = points.back();
+            zero.Applied = TInputKind::Calibrator;
+            zero.Target = UnipolarZeroCheckVolts;
+            zero.Input = Calibrator + QStringLiteral("Apply %1V").arg(zero.Target, 0, 'f', 3);
+        }
         if (step == 4) {
             // "Confirm that the value is within 10mv of 9.950V."
             points.back().Tolerance = 0.010;

@@ -55,6 +55,11 @@ namespace CalibrationSteps {
 inline constexpr int LastStep = 9;
 inline constexpr CardIO::TDacCode DacLowCode{20};
 inline constexpr CardIO::TDacCode DacHighCode{4076};
+// The level the checks apply for the unipolar zero (point 2): the
+// unipolar range reads 0 for any input at or below 0 V, so a zero checked
+// at 0 V cannot tell a perfect trim from one a count low. About twenty
+// counts inside the range, the offset is read whole.
+inline constexpr double UnipolarZeroCheckVolts = 0.05;
 
 TMeasureStep StepBipolarOffset();
 TMeasureStep StepUnipolarOffset();
@@ -67,6 +72,8 @@ TMeasureStep StepDACGain(int dac, uint8_t range);
 std::optional<TMeasureStep> MeasureStep(int step, const std::array<uint8_t, 2> &ranges);
 
 // The nine test points, in the order of the steps, for these DAC ranges.
+// Point 2 applies the calibrator at UnipolarZeroCheckVolts, not step 2's
+// ground.
 std::vector<TTestPoint> TestPoints(const std::array<uint8_t, 2> &ranges);
 // The A/D range a point reads with, as a user names it.
 QString AdRangeName(CardIO::TAdSelect code);

@@ -33,6 +33,8 @@ TCheckWindow::TCheckWindow(QWidget *owner) : QDialog(owner)
     FTrend->setFixedSize(300, 80);
     layout->addWidget(FTrend);
     FStatusLabel = label(QStringLiteral("StatusLabel"));
+    FNoteLabel = label(QStringLiteral("NoteLabel"));
+    FNoteLabel->hide();
     auto *buttons = new QHBoxLayout;
     auto button = [&](const QString &name, const QString &text, void (TCheckWindow::*clicked)()) {
         auto *b = new QPushButton(text, this);
@@ -59,11 +61,12 @@ void TCheckWindow::Show(const TCheckPass &pass, const TTestPoint &point)
     FInputLabel->setText(point.Input);
     FTargetLabel->setText(QStringLiteral("It should read %1 V, within %2. Turn no pot.")
                              .arg(CalibrationSteps::TargetText(point), point.ToleranceText));
-    if (FShownPoint != point.Name || !isVisible()) {
-        FShownPoint = point.Name;
+    if (!FShownPoint || FShownPoint->Name != point.Name || !isVisible()) {
         FTrend->Reset(point.Target, point.Variant);
         FReadingLabel->setText(QStringLiteral("Reading: none yet"));
+        FNoteLabel->hide();
     }
+    FShownPoint = point;
     FStatusLabel->setText(pass.Collecting() ? QStringLiteral("Recording: hold the input steady.")
                                            : QStringLiteral("Connect as above, then press Record."));
     FRecordButton->setEnabled(!pass.Collecting());
@@ -81,6 +84,10 @@ void TCheckWindow::ShowReading(const std::optional<CardIO::TReading> &reading)
     FReadingLabel->setText(QStringLiteral("Reading: %1 counts, %2 V")
                               .arg(CardIO::FormatCounts(reading->counts), CardIO::FormatVolts(reading->volts)));
     FTrend->Add(reading->volts, reading->counts);
+    const std::optional<uint8_t> likely = FShownPoint ? LikelyRange(*FShownPoint, reading->volts) : std::nullopt;
+    if (likely)
+        FNoteLabel->setText(RangeNote(*FShownPoint, *likely));
+    FNoteLabel->setVisible(bool(likely));
 }
 
 void TCheckWindow::closeEvent(QCloseEvent *event)

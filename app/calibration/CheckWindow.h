@@ -1,6 +1,8 @@
 // A check pass on screen: which point of how many, what to connect (the
 // step's own words), the target and its tolerance, the live reading and
-// its trend, and Record (the input is applied), Skip, Back and Stop. The
+// its trend, the DAC range the card's switches are likely set to where a
+// DAC point reads near another range's value, and Record (the input is
+// applied), Skip, Back and Stop. The
 // window only shows and asks; the wizard drives the card and the pass. Its
 // parts bear their names ("TitleLabel", "RecordButton" ...) for findChild.
 #pragma once
@@ -40,10 +42,11 @@ private:
     QLabel *FTargetLabel;
     QLabel *FReadingLabel;
     QLabel *FStatusLabel;
+    QLabel *FNoteLabel;
     TTrendView *FTrend;
     QPushButton *FRecordButton;
     QPushButton *FSkipButton;
     QPushButton *FBackButton;
     QPushButton *FStopButton;
-    QString FShownPoint; // the point the trend belongs to
+    std::optional<TTestPoint> FShownPoint; // the point the trend belongs to
 };

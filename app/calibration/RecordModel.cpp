@@ -1,8 +1,8 @@
 #include "RecordModel.h"
 
-void TRecordModel::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges)
+void TRecordModel::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen)
 {
-    FRecord.Begin(card, ranges);
+    FRecord.Begin(card, ranges, chosen);
     emit Changed();
 }
 
@@ -13,9 +13,9 @@ void TRecordModel::Measured(TCheckKind kind, const TTestPoint &point, const TMea
     emit Changed();
 }
 
-void TRecordModel::RangesInEffect(const std::array<uint8_t, 2> &ranges)
+void TRecordModel::RangesInEffect(const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen)
 {
-    if (FRecord.RangesInEffect(ranges))
+    if (FRecord.RangesInEffect(ranges, chosen))
         emit Changed();
 }
 

@@ -17,10 +17,10 @@ public:
 
     // The operations of TCalibrationRecord; Changed follows each that
     // changed the record.
-    void Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges);
+    void Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen = {true, true});
     void Measured(TCheckKind kind, const TTestPoint &point, const TMeasurement &m,
                   const std::array<uint8_t, 2> &ranges);
-    void RangesInEffect(const std::array<uint8_t, 2> &ranges);
+    void RangesInEffect(const std::array<uint8_t, 2> &ranges, const std::array<bool, 2> &chosen = {true, true});
     void PotAdjusted(int pot);
     void SetOperator(const QString &name);
     void SetInstruments(const QString &instruments);

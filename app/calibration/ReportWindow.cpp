@@ -6,16 +6,21 @@
 #include "SafeSave.h"
 
 #include <QApplication>
+#include <QDir>
 #include <algorithm>
+#include <unistd.h>
 #include <QBuffer>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QPushButton>
 #include <QScreen>
 #include <QValidator>
@@ -25,16 +30,87 @@ namespace {
 
 const QSize NaturalSize(640, 440);
 
-// Refuses what the record would not keep as typed: control characters.
-class TTypedTextValidator : public QValidator {
+// Takes a typed or pasted text as a one-line field keeps it: each line
+// break (a pasted CR LF as well) a space, other control characters left
+// out, the cursor where it was in what remains.
+class TOneLineValidator : public QValidator {
 public:
     using QValidator::QValidator;
-    State validate(QString &input, int &) const override
+    State validate(QString &input, int &pos) const override
     {
-        return TCalibrationRecord::TypedText(input) == input ? Acceptable : Invalid;
+        const auto oneLine = [](const QString &text) { return TCalibrationRecord::TypedText(text).replace(u'\n', u' '); };
+        pos = int(oneLine(input.left(pos)).size());
+        input = oneLine(input);
+        return Acceptable;
     }
 };
 const QSize SmallestSize(400, 320);
+
+QStringList TableColumns()
+{
+    return {QStringLiteral("Point"), QStringLiteral("Applied"), QStringLiteral("Target"), QStringLiteral("As found"),
+            QStringLiteral("As left")};
+}
+
+// A state's colour, always beside its name: green within, red outside or
+// out of range, amber where the point cannot be judged yet.
+QColor StateColour(TPointState state)
+{
+    switch (state) {
+    case TPointState::Within: return QColor(0xd4, 0xf0, 0xd4);
+    case TPointState::Outside:
+    case TPointState::BelowRange:
+    case TPointState::AboveRange: return QColor(0xf8, 0xd0, 0xd0);
+    case TPointState::NoReference:
+    case TPointState::CheckAgain: return QColor(0xfb, 0xe6, 0xb0);
+    case TPointState::NotMeasured: break;
+    }
+    return QColor();
+}
+
+QColor VerdictColour(TVerdict verdict)
+{
+    switch (verdict) {
+    case TVerdict::Pass: return QColor(0, 110, 0);
+    case TVerdict::Fail: return QColor(176, 0, 0);
+    case TVerdict::Incomplete: break;
+    }
+    return QColor(80, 80, 80);
+}
+
+// A measurement's cell: mean and error, then spread and state.
+QString MeasurementCell(const TTestPoint &point, const std::optional<TMeasurement> &m, TPointState state)
+{
+    if (!m)
+        return StateName(state);
+    QString first = CardIO::FormatVolts(m->volts) + QStringLiteral(" V");
+    if (const std::optional<double> error = ErrorCounts(point, *m))
+        first += QStringLiteral(", error %1").arg(CardIO::FormatSigned(*error, 1));
+    return QStringLiteral("%1\nspread %2, %3").arg(first).arg(m->spread).arg(StateName(state));
+}
+
+QStandardItem *Cell(const QString &text, TPointState state = TPointState::NotMeasured)
+{
+    auto *item = new QStandardItem(text);
+    if (const QColor colour = StateColour(state); colour.isValid()) {
+        item->setBackground(colour);
+        item->setForeground(QColor(Qt::black));
+    }
+    return item;
+}
+
+// The table's rows, one a point.
+void FillTable(QStandardItemModel &table, const TCalibrationRecord &record)
+{
+    table.setRowCount(0);
+    for (const TPointRecord &r : record.Points()) {
+        const TTestPoint &p = r.point;
+        table.appendRow({Cell(QStringLiteral("%1\nRP%2").arg(p.Name).arg(p.Pot)), Cell(CalibrationSteps::AppliedText(p)),
+                         Cell(QStringLiteral("%1 V\n± %2").arg(CalibrationSteps::TargetText(p), p.ToleranceText)),
+                         Cell(MeasurementCell(p, r.asFound, r.FoundState()), r.FoundState()),
+                         Cell(MeasurementCell(p, r.asLeft, r.State()), r.State())});
+    }
+}
 
 // The part, bearing its name for findChild.
 template <class T>
@@ -62,8 +138,8 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     FRangesLabel = Named(new QLabel(this), "RangesLabel");
     FOperatorEdit = Named(new QLineEdit(this), "OperatorEdit");
     FInstrumentsEdit = Named(new QLineEdit(this), "InstrumentsEdit");
-    FOperatorEdit->setValidator(new TTypedTextValidator(FOperatorEdit));
-    FInstrumentsEdit->setValidator(new TTypedTextValidator(FInstrumentsEdit));
+    FOperatorEdit->setValidator(new TOneLineValidator(FOperatorEdit));
+    FInstrumentsEdit->setValidator(new TOneLineValidator(FInstrumentsEdit));
     FVerdictLabel = Named(new QLabel(this), "VerdictLabel");
     QFont bold = FVerdictLabel->font();
     bold.setBold(true);
@@ -76,15 +152,32 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     form->addRow(QStringLiteral("&Reference instruments:"), FInstrumentsEdit);
     form->addRow(QStringLiteral("Verdict:"), FVerdictLabel);
     layout->addLayout(form);
-    FTable = Named(new QPlainTextEdit(this), "Table");
-    FTable->setReadOnly(true);
-    FTable->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setStyleHint(QFont::Monospace);
-    mono.setPointSize(8);
-    FTable->setFont(mono);
+    FPoints = new QStandardItemModel(0, int(TableColumns().size()), this);
+    FPoints->setHorizontalHeaderLabels(TableColumns());
+    FTable = Named(new QTableView(this), "Table");
+    FTable->setModel(FPoints);
     FTable->setAccessibleName(QStringLiteral("Test points"));
+    FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FTable->setWordWrap(true);
+    FTable->verticalHeader()->hide();
+    FTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The columns share the width: the table never scrolls sideways.
+    FTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int column : {0, 2})
+        FTable->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     layout->addWidget(FTable, 1);
+    auto note = [&](const char *name) {
+        auto *label = Named(new QLabel(this), name);
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(label);
+        return label;
+    };
+    FNotesLabel = note("NotesLabel");
+    FRuleLabel = note("RuleLabel");
+    FRuleLabel->setText(QStringLiteral("Decision rule: ") + DecisionRule());
     auto *buttons = new QGridLayout;
     auto button = [&](const QString &name, const QString &text, int row, int column) {
         auto *b = new QPushButton(text, this);
@@ -109,9 +202,7 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     connect(FAsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
     // Asks for a file name, then saves with `save`.
     auto saveAs = [this](const QString &what, const QString &name, bool (TReportWindow::*save)(const QString &)) {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as %1").arg(what), name,
-                                                          QStringLiteral("%1 (*.%2)").arg(what, what.toLower()));
-        if (!path.isEmpty())
+        if (const QString path = AskSavePath(what, name); !path.isEmpty())
             (this->*save)(path);
     };
     connect(FPdfButton, &QPushButton::clicked, this,
@@ -154,8 +245,13 @@ void TReportWindow::Refresh()
         FOperatorEdit->setText(FRecord.Operator());
     if (FInstrumentsEdit->text() != FRecord.Instruments())
         FInstrumentsEdit->setText(FRecord.Instruments());
-    FVerdictLabel->setText(VerdictName(FRecord.Verdict()));
-    FTable->setPlainText(Text());
+    const TVerdict verdict = FRecord.Verdict();
+    FVerdictLabel->setText(VerdictName(verdict));
+    FVerdictLabel->setStyleSheet(QStringLiteral("color: %1").arg(VerdictColour(verdict).name()));
+    FillTable(*FPoints, FRecord);
+    const QStringList notes = RecordNotes(FRecord);
+    FNotesLabel->setText(notes.join(u'\n'));
+    FNotesLabel->setVisible(!notes.isEmpty());
     HoldOnScreen();
 }
 
@@ -180,20 +276,25 @@ void TReportWindow::HoldOnScreen()
         move(to); // a top-level's move places its frame
 }
 
-bool TReportWindow::Saved(const QString &path, const QString &failure)
+bool TReportWindow::Saved(const QString &path, const TSaveResult &result)
 {
-    if (!failure.isEmpty())
+    if (!result.saved)
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration record"),
-                       QStringLiteral("The record could not be saved to %1: %2.").arg(path, failure), QMessageBox::Ok);
-    return failure.isEmpty();
+                       QStringLiteral("The record could not be saved to %1: %2.").arg(path, result.reason), QMessageBox::Ok);
+    else if (!result.reason.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration record"),
+                       QStringLiteral("The record was saved to %1, but it may not survive a power cut: the folder "
+                                      "could not be flushed to the disk (%2).").arg(path, result.reason),
+                       QMessageBox::Ok);
+    return result.saved;
 }
 
 bool TReportWindow::SavePdf(const QString &path)
 {
-    // Drawn in memory first: a page of text is small.
+    // Drawn in memory first: a record is small.
     QBuffer pdf;
     if (!pdf.open(QIODevice::WriteOnly) || !WriteReportPdf(&pdf, FRecord))
-        return Saved(path, QStringLiteral("the PDF could not be drawn"));
+        return Saved(path, {false, QStringLiteral("the PDF could not be drawn")});
     return Saved(path, SaveAtomically(path, pdf.data()));
 }
 
@@ -202,6 +303,33 @@ bool TReportWindow::SaveCsv(const QString &path)
     // UTF-8 with a byte order mark, which spreadsheets take as UTF-8 (the
     // ± of the bipolar ranges).
     return Saved(path, SaveAtomically(path, "\xEF\xBB\xBF" + ReportCsv(FRecord).toUtf8()));
+}
+
+QString TReportWindow::AskSavePath(const QString &what, const QString &name)
+{
+    QFileDialog dialog(this, QStringLiteral("Save as %1").arg(what), name,
+                       QStringLiteral("%1 (*.%2)").arg(what, what.toLower()));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Qt's own dialog greys out Save for a name longer than the folder's
+    // file system takes, and says nothing: this says why, beneath it.
+    auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()); edit && grid) {
+        auto *why = Named(new QLabel(&dialog), "NameTooLongLabel");
+        why->setWordWrap(true);
+        why->hide();
+        grid->addWidget(why, grid->rowCount(), 0, 1, grid->columnCount());
+        auto check = [&dialog, edit, why] {
+            const QByteArray folder = QFile::encodeName(dialog.directory().absolutePath());
+            const long longest = pathconf(folder.constData(), _PC_NAME_MAX);
+            const qsizetype bytes = QFile::encodeName(QFileInfo(edit->text()).fileName()).size();
+            why->setText(QStringLiteral("The name is %1 bytes long; this folder takes names of at most %2 bytes.")
+                             .arg(bytes).arg(longest));
+            why->setVisible(longest > 0 && bytes > longest);
+        };
+        connect(edit, &QLineEdit::textChanged, why, check);
+        connect(&dialog, &QFileDialog::directoryEntered, why, check);
+    }
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void TReportWindow::keyPressEvent(QKeyEvent *event)

@@ -1,13 +1,16 @@
 // The "Calibration record" window: the card, the date, when the card was
 // checked as left, the DAC ranges, the operator and reference instruments
-// (typed here, control characters refused, kept for the session),
-// the verdict and the table of test points, as found and as left. It
-// offers the check passes (as found before adjusting, as left after the
-// last step) and keeps the record: Save as PDF…, Save as CSV… (both written
-// atomically; a failure says why and leaves an old file as it was), Copy.
-// It lies wholly on the screen, frame included. Escape goes back to the
-// main window and leaves the record open. Its parts bear their names
-// ("OperatorEdit", "AsFoundButton", "Table" ...) for findChild.
+// (typed here; a pasted line break becomes a space and control characters
+// are left out; kept for the session), the verdict, and the test points
+// as a table, a row per point, with as found and as left side by side,
+// each state in words and in colour; the record's notes and its decision
+// rule wrapped beneath. It offers the check passes (as found before
+// adjusting, as left after the last step) and keeps the record: Save as
+// PDF…, Save as CSV… (both written atomically; a failure says why and
+// leaves an old file as it was), Copy. It lies wholly on the screen, frame
+// included. Escape goes back to the main window and leaves the record
+// open. Its parts bear their names ("OperatorEdit", "AsFoundButton",
+// "Table" ...) for findChild.
 #pragma once
 
 #include "RecordModel.h"
@@ -16,7 +19,9 @@
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class QStandardItemModel;
+class QTableView;
+struct TSaveResult;
 class QPushButton;
 
 class TReportWindow : public QDialog {
@@ -51,7 +56,9 @@ protected:
 private:
     // Shows the record as it is now.
     void Refresh();
-    bool Saved(const QString &path, const QString &failure);
+    bool Saved(const QString &path, const TSaveResult &result);
+    // Asks for the file to save `what` ("PDF") in, with `name` offered.
+    QString AskSavePath(const QString &what, const QString &name);
     // Moves the window, frame included, onto the screen's free area.
     void HoldOnScreen();
 
@@ -62,7 +69,10 @@ private:
     QLineEdit *FOperatorEdit;
     QLineEdit *FInstrumentsEdit;
     QLabel *FVerdictLabel;
-    QPlainTextEdit *FTable;
+    QTableView *FTable;
+    QStandardItemModel *FPoints;
+    QLabel *FNotesLabel;
+    QLabel *FRuleLabel;
     QPushButton *FAsFoundButton;
     QPushButton *FAsLeftButton;
     QPushButton *FPdfButton;

@@ -4,6 +4,11 @@
 // new file survives a power cut. The writes are plain POSIX calls, each
 // checked: QSaveFile (Qt 6.4) reports success on a full disk after its
 // buffered write failed, and leaves an empty file.
+//
+// A save holds a lock on its temporary file until the rename, so that a
+// temporary file left by a save that was killed can be told from one being
+// written: the next save in that folder removes the user's own unlocked
+// ones.
 #pragma once
 
 #include <QByteArray>
@@ -21,10 +26,20 @@ struct TFileCalls {
     static TFileCalls System();
 };
 
-// Writes `data` to `path`. Returns an empty string on success, else why it
-// failed ("No space left on device"); an existing file is then left
-// exactly as it was, and no new or temporary file is left behind (unless
-// only the folder's flush failed: the new file is then in place). A file
+// What a save came to.
+struct TSaveResult {
+    // The new content is in place under the target's name.
+    bool saved = false;
+    // Why it was not saved ("No space left on device"); or, saved, why it
+    // may not survive a power cut (the folder's flush failed); empty when
+    // all went well.
+    QString reason;
+};
+
+// Writes `data` to `path`. When not saved, an existing file is left
+// exactly as it was, and no new or temporary file is left behind. A file
 // replaced keeps its permissions; a new one gets the user's default. The
-// temporary file's name is short, so any name the folder takes will do.
-QString SaveAtomically(const QString &path, const QByteArray &data, const TFileCalls &calls = TFileCalls::System());
+// temporary file's name is short, so any name the folder takes will do; a
+// name longer than the folder's file system takes is refused before
+// anything is written.
+TSaveResult SaveAtomically(const QString &path, const QByteArray &data, const TFileCalls &calls = TFileCalls::System());

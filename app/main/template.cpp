@@ -88,7 +88,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     cardLabel->setObjectName(QStringLiteral("CardLabel"));
     cardLabel->setGeometry(8, 310, 225, 20); // between the pots and the buttons
     FCalibration = new TCalibrationSession(this, {InstPanel, OutputPanel, CTitle, CBody, CBody2, cardLabel, ReadCount,
-                                                  ReadVolt, PotMark, Image1, trend, {Next, Prev, Quit}});
+                                                  ReadVolt, PotMark, Image1, trend, {Next, Prev, Quit},
+                                                  [this] { return FDacChosen; }});
     // Said once the wizard's tick has returned, from the application's loop.
     connect(FCalibration, &TCalibrationSession::Failed, this, [this](const QString &reason) {
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"), reason, QMessageBox::Ok);

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTableView>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -556,7 +557,11 @@ private slots:
                                        .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).x()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).y())
                                        .arg(OuterGeometry(s.form.Calibration()->ReportWindow()).width()).arg(OuterGeometry(s.form.Calibration()->ReportWindow()).height())));
         QVERIFY(Screen().contains(shown));
-        const QString table = Part<QPlainTextEdit>(s.form.Calibration()->ReportWindow(), "Table")->toPlainText();
+        const QAbstractItemModel *cells = Part<QTableView>(s.form.Calibration()->ReportWindow(), "Table")->model();
+        QString table;
+        for (int row = 0; row < cells->rowCount(); ++row)
+            for (int column = 0; column < cells->columnCount(); ++column)
+                table += cells->index(row, column).data().toString() + u'|';
         QVERIFY2(table.contains(QStringLiteral("calibrator 9,900 V")) && table.contains(QStringLiteral("0,0125")),
                  qPrintable(table));
         QVERIFY(!table.contains(QStringLiteral("9.900")));

@@ -333,6 +333,7 @@ void Machine::reset()
     FConfig = EnvironmentConfig();
     FDriverLoaded = !FConfig.driverAbsent;
     FCards.clear();
+    FWatcher = nullptr;
     for (const SimConfig::CardSpec &c : FConfig.cards)
         addCard(c.deviceId, c.base);
     attachSharedState();
@@ -402,25 +403,32 @@ uint32_t Machine::inb(uint32_t port)
     if (port == SystemControlPort)
         return 0x20;
     Card *c = drivenAt(port);
-    return c ? c->read8(port - c->base()) : 0xFF;
+    return c ? watched(port, c->read8(port - c->base()), false) : 0xFF;
 }
 
 uint32_t Machine::inw(uint32_t port)
 {
     Card *c = drivenAt(port);
-    return c ? c->read16(port - c->base()) : 0xFFFF;
+    return c ? watched(port, c->read16(port - c->base()), false) : 0xFFFF;
 }
 
 void Machine::outb(uint32_t port, uint32_t value)
 {
     if (Card *c = writableAt(port))
-        c->write8(port - c->base(), value & 0xFF);
+        c->write8(port - c->base(), watched(port, value & 0xFF, true));
 }
 
 void Machine::outw(uint32_t port, uint32_t value)
 {
     if (Card *c = writableAt(port))
-        c->write16(port - c->base(), value & 0xFFFF);
+        c->write16(port - c->base(), watched(port, value & 0xFFFF, true));
+}
+
+uint32_t Machine::watched(uint32_t port, uint32_t value, bool write)
+{
+    if (FWatcher)
+        FWatcher({std::chrono::steady_clock::now(), port, value, write});
+    return value;
 }
 
 Card *Machine::writableAt(uint32_t port)

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -162,6 +163,15 @@ private:
     std::mt19937_64 FRandom;
 };
 
+// One access to a card's port, as the machine saw it: when (on the
+// monotonic clock), which port, the value, and which way.
+struct PortAccess {
+    std::chrono::steady_clock::time_point at;
+    uint32_t port;
+    uint32_t value;
+    bool write;
+};
+
 // The simulated machine: the installed cards and the kernel driver, as the
 // environment configures them when the library loads.
 class Machine {
@@ -186,6 +196,9 @@ public:
     // The errno value of the first refused access since the last call.
     int takePortError() { return std::exchange(FPortError, 0); }
     Card &addCard(uint32_t deviceId, uint16_t base);
+    // Called with every access to a card's port from now on, until reset
+    // or given null: tests read the order and timing of the traffic.
+    void watchAccesses(std::function<void(const PortAccess &)> watcher) { FWatcher = std::move(watcher); }
     int cardCount() const { return static_cast<int>(FCards.size()); }
     Card &card(int index) { return FCards.at(index); }
     const SimConfig &config() const { return FConfig; }
@@ -207,12 +220,15 @@ private:
     // The same for a write, which a locked-down kernel refuses.
     Card *writableAt(uint32_t port);
     void refuse(int error);
+    // Shows the access to the watcher; `value` passes through.
+    uint32_t watched(uint32_t port, uint32_t value, bool write);
 
     SimConfig FConfig;
     std::deque<Card> FCards;
     bool FBusy = false;
     int FPortError = 0;
     std::unique_ptr<SharedState> FShared;
+    std::function<void(const PortAccess &)> FWatcher;
     std::string FSharedName;
     bool FDriverLoaded = true;
 };
