@@ -628,6 +628,45 @@ private slots:
         }
     }
 
+    // No range chosen, and a card switched to 0-5V: the record says which
+    // ranges the DAC steps assume and where they are changed; while DAC 0's
+    // gain is checked the check window names the range its reading
+    // suggests, and the record notes it too.
+    void rangesNeverChosenAreNamed()
+    {
+        Card &card = TheCard();
+        card.setSettlingTime(std::chrono::microseconds(100));
+        CardState &bench = card.State();
+        bench.dacRange[0] = bench.dacRange[1] = 1; // 0-5V; Setup assumes 0-2.5V
+        const ScaledWaits waits(0.05);
+        TChecker checker(*form, bench, [&card] { return card.conversions(); });
+        bool asked = false, checked = false;
+        QString note;
+        const bool ended = RunWizard(*form, [&] {
+            if (checker.Tick()) {
+                checked = true;
+                TCheckWindow *c = form->Calibration()->CheckWindow();
+                if (Part<QLabel>(c, "TitleLabel")->text().contains(QStringLiteral("point 6 ")) && Part<QLabel>(c, "NoteLabel")->isVisible())
+                    note = Part<QLabel>(c, "NoteLabel")->text();
+                return;
+            }
+            TReportWindow *r = form->Calibration()->ReportWindow();
+            if (!asked && r && Part<QPushButton>(r, "AsFoundButton")->isEnabled()) {
+                Part<QPushButton>(r, "AsFoundButton")->click();
+                asked = true;
+            } else if (checked) {
+                form->QuitClick();
+            }
+        }, 120000, 1);
+        QVERIFY(ended);
+        QVERIFY2(note.startsWith(QStringLiteral("The card's DAC 0 switches may be set to 0-5V")) && note.endsWith(QStringLiteral(", not 0-2.5V as chosen.")),
+                 qPrintable(note));
+        const QString notes = Part<QLabel>(form->Calibration()->ReportWindow(), "NotesLabel")->text();
+        QVERIFY2(notes.contains(QStringLiteral("No range was chosen for either DAC, so the DAC steps assume DAC 0 0-2.5V, DAC 1 0-2.5V.")),
+                 qPrintable(notes));
+        QVERIFY2(notes.contains(note), qPrintable(notes));
+    }
+
     // Begin Calibration while the wizard runs goes back to step 1 with the
     // same record; one Quit then ends it.
     void beginningAgainGoesBackToStepOne()

@@ -18,6 +18,7 @@
 #include "trvwdm/sim/SimulatedCard.h"
 
 #include <QClipboard>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
@@ -450,6 +451,28 @@ private slots:
         QCOMPARE(field(5, "dac_range"), QStringLiteral("±10V"));
         QCOMPARE(field(5, "tolerance_volts").toDouble(), 20.0 / 4096);
         QCOMPARE(field(4, "tolerance_volts").toDouble(), 0.01); // step 4: 10 mV
+
+        // A name longer than the folder's file system takes: the save
+        // dialog says why its Save button is greyed out.
+        QString why;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            dialog->setDirectory(dir.path());
+            Part<QLineEdit>(dialog, "fileNameEdit")->setText(QString(256, u'r'));
+            QLabel *label = Part<QLabel>(dialog, "NameTooLongLabel");
+            why = label->isVisibleTo(dialog) ? label->text() : QStringLiteral("(hidden)");
+            Part<QLineEdit>(dialog, "fileNameEdit")->setText(QStringLiteral("record.pdf"));
+            if (label->isVisibleTo(dialog))
+                why += QStringLiteral(" (still shown for a short name)");
+            dialog->reject();
+        });
+        poll.start(10);
+        Part<QPushButton>(&window, "PdfButton")->click();
+        QCOMPARE(why, QStringLiteral("The name is 256 bytes long; this folder takes names of at most 255 bytes."));
     }
 
     // The decision rule, point by point: one count either side is within
@@ -550,6 +573,33 @@ private slots:
         // measured now, has only point 2 on its range.
         marks.Measured(TCheckKind::AsLeft, six, Off(six, 0.0), ranges);
         QCOMPARE(marks.Points()[6].State(), TPointState::NoReference);
+
+        // A DAC point far from its target but near another range's value
+        // names that range as the switches' likely setting; one near its
+        // own target, or near no range's value, names none.
+        const std::vector<TTestPoint> lowRanges = CalibrationSteps::TestPoints({0, 3}); // 0-2.5V, ±2.5V
+        const TTestPoint &gain0 = lowRanges[6], &offset1 = lowRanges[7];
+        using Ranges = std::vector<uint8_t>;
+        // 0-5V's gain reads 4.975 V, ±5V's 4.95 V: a gain point cannot tell
+        // them apart on a card out of trim.
+        QCOMPARE(LikelyRanges(gain0, 0.995 * 5 + 0.003), (Ranges{1, 4}));
+        QCOMPARE(RangeNote(gain0, {1}), QStringLiteral("The card's DAC 0 switches may be set to 0-5V, not 0-2.5V as chosen."));
+        QCOMPARE(RangeNote(gain0, {1, 4}), QStringLiteral("The card's DAC 0 switches may be set to 0-5V or ±5V, not 0-2.5V as chosen."));
+        QCOMPARE(LikelyRanges(gain0, gain0.Target + 3 * Count), Ranges{});
+        QCOMPARE(LikelyRanges(gain0, 7.0), Ranges{});
+        const TTestPoint gainAt5 = CalibrationSteps::TestPoints({1, 3})[6]; // 0-5V: 4.975 V
+        QCOMPARE(LikelyRanges(gainAt5, gainAt5.Target - 15 * Count), Ranges{}); // out of trim, near ±5V's 4.95 V
+        QCOMPARE(LikelyRanges(gainAt5, 9.95 - 6 * Count), (Ranges{2, 5})); // 0-10V's 9.95 V or ±10V's 9.9 V
+        QCOMPARE(LikelyRanges(offset1, -0.99 * 10), Ranges{5}); // ±10V
+        QCOMPARE(LikelyRanges(p[0], 5.0), Ranges{}); // an A/D point
+        TCalibrationRecord unchosen;
+        unchosen.Begin({}, {0, 3}, {false, true});
+        unchosen.Measured(TCheckKind::AsFound, gain0, Off(gain0, 1017), {0, 3});
+        QCOMPARE(RecordNotes(unchosen),
+                 (QStringList{QStringLiteral("No range was chosen for DAC 0, so the DAC steps assume DAC 0 0-2.5V, DAC 1 ±2.5V. "
+                                             "The card's switches may differ: choose their ranges under Settings, DAC Range."),
+                              RangeNote(gain0, {1, 4})}));
+        QVERIFY(ReportText(unchosen).contains(QStringLiteral("Note: ") + RangeNote(gain0, {1, 4})));
 
         // The one bad point out of range fails the card, as left and
         // checked again alike.

@@ -219,34 +219,39 @@ QString CheckedAsLeftText(const TCalibrationRecord &record)
     return record.CheckedAsLeft() ? TimeText(*record.CheckedAsLeft()) : QStringLiteral("not checked as left");
 }
 
-std::optional<uint8_t> LikelyRange(const TTestPoint &point, double volts)
+std::vector<uint8_t> LikelyRanges(const TTestPoint &point, double volts)
 {
     if (!point.Dac || !point.Range)
-        return std::nullopt;
-    // Far: ten tolerances from the chosen range's value; near: within
-    // ten counts of another's, and nearer it than any other range's.
-    constexpr double Far = 10, Near = 10;
+        return {};
+    // Far: more than ten counts from the chosen range's value. Near another
+    // range's: within 2% of its value and ten counts, as an untrimmed DAC
+    // gives it, and four times nearer it than the chosen one's, so that a
+    // DAC merely out of trim is never taken for one switched wrong. A
+    // reading near two ranges' values (0-5V's gain and ±5V's lie ten
+    // counts apart) names both.
     const double count = CardIO::VoltsPerCount(point.Variant);
-    if (std::abs(volts - point.Target) <= Far * point.Tolerance)
-        return std::nullopt;
+    const double fromChosen = std::abs(volts - point.Target);
+    if (fromChosen <= 10 * count)
+        return {};
     std::array<uint8_t, 2> ranges{};
-    std::optional<uint8_t> nearest;
-    double distance = Near * count;
+    std::vector<uint8_t> near;
     for (uint8_t range = 0; range < 6; ++range) {
         ranges[size_t(*point.Dac)] = range;
-        const double d = std::abs(volts - CalibrationSteps::MeasureStep(point.Step, ranges)->Target);
-        if (d <= distance) {
-            distance = d;
-            nearest = range;
-        }
+        const double target = CalibrationSteps::MeasureStep(point.Step, ranges)->Target;
+        const double d = std::abs(volts - target);
+        if (range != point.Range && d <= fromChosen / 4 && d <= 0.02 * std::abs(target) + 10 * count)
+            near.push_back(range);
     }
-    return nearest != point.Range ? nearest : std::nullopt;
+    return near;
 }
 
-QString RangeNote(const TTestPoint &point, uint8_t likely)
+QString RangeNote(const TTestPoint &point, const std::vector<uint8_t> &likely)
 {
+    QStringList names;
+    for (const uint8_t range : likely)
+        names << RangeName(range);
     return QStringLiteral("The card's DAC %1 switches may be set to %2, not %3 as chosen.")
-        .arg(point.Dac.value_or(0)).arg(RangeName(likely), RangeName(point.Range.value_or(0)));
+        .arg(point.Dac.value_or(0)).arg(names.join(QStringLiteral(" or ")), RangeName(point.Range.value_or(0)));
 }
 
 QStringList RecordNotes(const TCalibrationRecord &record)
@@ -260,8 +265,9 @@ QStringList RecordNotes(const TCalibrationRecord &record)
                           RangesText(record.Ranges()));
     for (const TPointRecord &r : record.Points())
         for (const std::optional<TMeasurement> &m : {r.asFound, r.asLeft})
-            if (const std::optional<uint8_t> likely = m ? LikelyRange(r.point, m->volts) : std::nullopt) {
-                const QString note = RangeNote(r.point, *likely);
+            if (const std::vector<uint8_t> likely = m ? LikelyRanges(r.point, m->volts) : std::vector<uint8_t>{};
+                !likely.empty()) {
+                const QString note = RangeNote(r.point, likely);
                 if (!notes.contains(note))
                     notes << note;
             }

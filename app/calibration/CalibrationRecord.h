@@ -134,12 +134,13 @@ QString CheckedAsLeftText(const TCalibrationRecord &record);
 QString VerdictName(TVerdict verdict);
 QString StateName(TPointState state);
 
-// The DAC range whose value a DAC point's reading (volts) lies near, when
-// that is not the range chosen and the reading is far from the chosen
-// range's value: the card's switches are then likely set to it.
-std::optional<uint8_t> LikelyRange(const TTestPoint &point, double volts);
-// "The card's DAC 0 switches may be set to 0-5V, not 0-2.5V as chosen."
-QString RangeNote(const TTestPoint &point, uint8_t likely);
+// The DAC ranges whose values a DAC point's reading (volts) lies near,
+// when the reading is far from the chosen range's value and much nearer
+// theirs: the card's switches are then likely set to one of them.
+std::vector<uint8_t> LikelyRanges(const TTestPoint &point, double volts);
+// "The card's DAC 0 switches may be set to 0-5V or ±5V, not 0-2.5V as
+// chosen."
+QString RangeNote(const TTestPoint &point, const std::vector<uint8_t> &likely);
 // What the record notes for the user: the ranges the DAC steps assumed
 // when none was chosen, and the likely range of a DAC whose points read
 // far out.

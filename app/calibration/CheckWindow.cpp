@@ -84,10 +84,10 @@ void TCheckWindow::ShowReading(const std::optional<CardIO::TReading> &reading)
     FReadingLabel->setText(QStringLiteral("Reading: %1 counts, %2 V")
                               .arg(CardIO::FormatCounts(reading->counts), CardIO::FormatVolts(reading->volts)));
     FTrend->Add(reading->volts, reading->counts);
-    const std::optional<uint8_t> likely = FShownPoint ? LikelyRange(*FShownPoint, reading->volts) : std::nullopt;
-    if (likely)
-        FNoteLabel->setText(RangeNote(*FShownPoint, *likely));
-    FNoteLabel->setVisible(bool(likely));
+    const std::vector<uint8_t> likely = FShownPoint ? LikelyRanges(*FShownPoint, reading->volts) : std::vector<uint8_t>{};
+    if (!likely.empty())
+        FNoteLabel->setText(RangeNote(*FShownPoint, likely));
+    FNoteLabel->setVisible(!likely.empty());
 }
 
 void TCheckWindow::closeEvent(QCloseEvent *event)
