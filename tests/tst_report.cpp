@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QHeaderView>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QPushButton>
 #include <QProcess>
@@ -374,7 +375,7 @@ private slots:
         QCOMPARE(cell(0, 4), QStringLiteral("0,000 V, error 0,0\nspread 0, within"));
         QCOMPARE(cell(1, 4), QStringLiteral("not measured"));
         QVERIFY(tint(0, 3).red() > tint(0, 3).green() && tint(0, 4).green() > tint(0, 4).red());
-        QVERIFY(Part<QLabel>(&window, "RuleLabel")->text().contains(DecisionRule()));
+        QVERIFY(Part<QPlainTextEdit>(&window, "RuleText")->toPlainText().contains(DecisionRule()));
         // It follows the record: a measurement, then the pot adjusted.
         model.Measured(TCheckKind::AsLeft, points[1], Off(points[1], 0.0, 0), {5, 0});
         QVERIFY(cell(1, 4).endsWith(QStringLiteral("within")));
@@ -646,6 +647,13 @@ private slots:
         QCOMPARE(m->volts, m->counts * 10.0 / 4096);
         QCOMPARE(pass.Index(), 1); // on to the next point
         QVERIFY(!pass.Collecting());
+        // Back goes to the point before, and stays at the first.
+        pass.Back();
+        pass.Back();
+        QCOMPARE(pass.Index(), 0);
+        QCOMPARE(pass.Current({0, 0}).Name, QStringLiteral("1"));
+        pass.Skip();
+        QCOMPARE(pass.Current({0, 0}).Name, QStringLiteral("2"));
     }
 
     // What the user types reaches the files whole and harmless: a formula

@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QPushButton>
 #include <QScreen>
+#include <QPlainTextEdit>
 #include <QValidator>
 #include <QVBoxLayout>
 
@@ -168,16 +169,21 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     for (int column : {0, 2})
         FTable->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     layout->addWidget(FTable, 1);
-    auto note = [&](const char *name) {
-        auto *label = Named(new QLabel(this), name);
-        label->setWordWrap(true);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        layout->addWidget(label);
-        return label;
-    };
-    FNotesLabel = note("NotesLabel");
-    FRuleLabel = note("RuleLabel");
-    FRuleLabel->setText(QStringLiteral("Decision rule: ") + DecisionRule());
+    FNotesLabel = Named(new QLabel(this), "NotesLabel");
+    FNotesLabel->setWordWrap(true);
+    FNotesLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(FNotesLabel);
+    // The rule is long: a few lines of it show, the rest scrolls, and the
+    // table keeps the room.
+    FRuleText = Named(new QPlainTextEdit(QStringLiteral("Decision rule: ") + DecisionRule(), this), "RuleText");
+    FRuleText->setReadOnly(true);
+    FRuleText->setFrameShape(QFrame::NoFrame);
+    QPalette plain = FRuleText->palette();
+    plain.setColor(QPalette::Base, plain.color(QPalette::Window));
+    FRuleText->setPalette(plain);
+    FRuleText->setAccessibleName(QStringLiteral("Decision rule"));
+    FRuleText->setMaximumHeight(FRuleText->fontMetrics().lineSpacing() * 4 + 2 * int(FRuleText->document()->documentMargin()));
+    layout->addWidget(FRuleText);
     auto *buttons = new QGridLayout;
     auto button = [&](const QString &name, const QString &text, int row, int column) {
         auto *b = new QPushButton(text, this);

@@ -19,6 +19,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QStandardItemModel;
 class QTableView;
 struct TSaveResult;
@@ -72,7 +73,7 @@ private:
     QTableView *FTable;
     QStandardItemModel *FPoints;
     QLabel *FNotesLabel;
-    QLabel *FRuleLabel;
+    QPlainTextEdit *FRuleText;
     QPushButton *FAsFoundButton;
     QPushButton *FAsLeftButton;
     QPushButton *FPdfButton;

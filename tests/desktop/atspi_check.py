@@ -4,7 +4,8 @@
 #   atspi_check.py APPLICATION-NAME
 # Each circle is pressed through its action, which opens and pins its popup;
 # then no interactive object may be nameless; a jumper changed through its
-# action must show in the jumper and in the list beside it. Exits 1 with the
+# action must show in the jumper and in the list beside it; the calibration
+# record's points are a table, read cell by cell. Exits 1 with the
 # reasons when anything is wrong.
 import sys
 import time
@@ -127,10 +128,26 @@ def main():
         do(opened, "Press")
         wait_for(lambda: checked(opened) and not checked(standard), "the buffer jumper open")
 
+    # The calibration record's points are a table read cell by cell.
+    begin = find(app, pyatspi.ROLE_PUSH_BUTTON, "Begin Calibration")
+    if begin is None:
+        faults.append("no Begin Calibration button")
+    else:
+        do(begin, "Press")
+        table = wait_for(lambda: find(app, pyatspi.ROLE_TABLE, "Test points"), "the record's table of test points")
+        cells = table.queryTable()
+        heads = [cells.getColumnDescription(c) for c in range(cells.nColumns)]
+        if (cells.nRows, heads) != (9, ["Point", "Applied", "Target", "As found", "As left"]):
+            faults.append(f"the record's table has {cells.nRows} rows and the columns {heads}")
+        else:
+            target = cells.getAccessibleAt(1, 2)
+            if target is None or target.name != "0.050 V\n± 1 count":
+                faults.append(f"point 2's target cell reads {target.name if target else None!r}")
+
     if faults:
         print("\n".join(faults))
         sys.exit(1)
-    print("AT-SPI: every interactive object named; a jumper changed through its action")
+    print("AT-SPI: every interactive object named; a jumper changed through its action; the record's table by cell")
 
 
 if __name__ == "__main__":
