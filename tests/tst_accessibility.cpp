@@ -215,15 +215,20 @@ private slots:
         QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Popup()->isVisible());
     }
 
-    // The trend describes its target and latest reading.
+    // The trend describes its target, and an input below the range; a
+    // reading on target changes nothing of it (the readout says readings).
     void trendDescribed()
     {
         TShownMainForm f;
-        f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->Reset(0.62, CardIO::TVariant::BipolarRaw);
-        QCOMPARE(f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->accessibleDescription(), QStringLiteral("Target 0.620 V"));
-        f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->Add(0.618, 1279);
-        QCOMPARE(f.form.findChild<TTrendView *>(QStringLiteral("TrendView"))->accessibleDescription(), QStringLiteral("Target 0.620 V, latest reading 0.618 V"));
-        QCOMPARE(Of(f.form.findChild<TTrendView *>(QStringLiteral("TrendView")))->text(QAccessible::Name), QStringLiteral("Trend of the readings"));
+        TTrendView *trend = f.form.findChild<TTrendView *>(QStringLiteral("TrendView"));
+        trend->Reset(0.62, CardIO::TVariant::BipolarRaw);
+        QCOMPARE(trend->accessibleDescription(), QStringLiteral("Target 0.620 V"));
+        trend->Add(0.618, 1279);
+        QCOMPARE(trend->accessibleDescription(), QStringLiteral("Target 0.620 V"));
+        trend->Reset(0.0, CardIO::TVariant::Unipolar);
+        trend->Add(0.0, 0);
+        QCOMPARE(trend->accessibleDescription(), QStringLiteral("Target 0.000 V, the input below the range"));
+        QCOMPARE(Of(trend)->text(QAccessible::Name), QStringLiteral("Trend of the readings"));
     }
 
     // The keyboard alone: into the drawn controls in order, Space and the

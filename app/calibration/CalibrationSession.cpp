@@ -5,6 +5,7 @@
 #include "LLTRVWDM.h"
 #include "ClientArea.h"
 #include "PopupForm.h"
+#include "ReadoutVoice.h"
 #include "ReportWindow.h"
 #include "TrendChart.h"
 #include "MainUnit.h"
@@ -27,7 +28,7 @@ QList<TPopupForm *> VisiblePopups()
 } // namespace
 
 TCalibrationSession::TCalibrationSession(QWidget *owner, const TWizardView &view)
-    : QObject(owner), FOwner(owner), FView(view)
+    : QObject(owner), FOwner(owner), FView(view), FVoice(new TReadoutVoice(view.ReadVolt))
 {
     FTimer.setSingleShot(true);
     FTimer.setTimerType(Qt::PreciseTimer);
@@ -138,7 +139,9 @@ void TCalibrationSession::BeginMeasure(const TMeasureStep &s)
     FView.CBody2->setText(s.Body2);
     FView.PotMark->show();
     FView.PotMark->move(s.Mark, FView.PotMark->y());
-    FView.Image1->setAccessibleDescription(QStringLiteral("RP%1 marked").arg(s.Pot));
+    // Told once, when the pot marked changes.
+    if (const QString marked = QStringLiteral("RP%1 marked").arg(s.Pot); FView.Image1->accessibleDescription() != marked)
+        FView.Image1->setAccessibleDescription(marked);
 }
 
 void TCalibrationSession::TakeSample()
@@ -174,6 +177,8 @@ void TCalibrationSession::ShowReadout(const std::optional<CardIO::TReading> &rea
     const CardIO::TReadout readout = CardIO::ReadoutOf(reading);
     FView.ReadCount->setText(readout.counts);
     FView.ReadVolt->setText(readout.volts);
+    FVoice->Say(reading ? QStringLiteral("%1 counts, %2 volts").arg(readout.counts, readout.volts)
+                        : QStringLiteral("A/D failure"));
 }
 
 void TCalibrationSession::FinishMeasure(const std::optional<CardIO::TReading> &reading)

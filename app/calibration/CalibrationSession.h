@@ -21,6 +21,7 @@
 class QLabel;
 class QWidget;
 class TCheckWindow;
+class TReadoutVoice;
 class TReportWindow;
 class TTrendView;
 
@@ -118,6 +119,7 @@ private:
 
     QWidget *FOwner;
     TWizardView FView;
+    TReadoutVoice *FVoice; // speaks the readout through ReadVolt
     TRecordModel FRecord;
     TReportWindow *FReportWindow = nullptr;
     TCheckWindow *FCheckWindow = nullptr;

@@ -126,10 +126,14 @@ void TTrendView::SetTarget(double target, CardIO::TVariant variant)
 
 void TTrendView::Describe()
 {
+    // The readings themselves are the readout's to say: the description
+    // changes, and is told, only with the target or the input's side of
+    // the range.
     QString text = QStringLiteral("Target %1 V").arg(CardIO::FormatVolts(FData.target));
-    if (!FData.points.isEmpty())
-        text += QStringLiteral(", latest reading %1 V").arg(CardIO::FormatVolts(FData.points.last().volts));
-    setAccessibleDescription(text);
+    if (FData.belowRange)
+        text += QStringLiteral(", the input below the range");
+    if (accessibleDescription() != text)
+        setAccessibleDescription(text);
 }
 
 void TTrendView::Add(double volts, int counts)

@@ -4,8 +4,8 @@
 // axis and the seconds on a time axis. DrawTrend composes the picture from
 // the data alone; the view keeps the data of the running step and a scale
 // that widens at once but narrows only after a calm spell, and shows the
-// picture. Its accessible description gives the target and the latest
-// reading.
+// picture. Its accessible description gives the target, and says when the
+// input is below the range; the readings are the readout's to say.
 #pragma once
 
 #include "CardIO.h"

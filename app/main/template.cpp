@@ -115,10 +115,13 @@ void TMainForm::NameForAssistiveTechnology(TTrendView *trend)
     BufferBox->setAccessibleName(QStringLiteral("Buffer"));
     DACBox0->setAccessibleName(QStringLiteral("DAC 0 range"));
     DACBox1->setAccessibleName(QStringLiteral("DAC 1 range"));
-    // The readouts keep their numbers as their names, labelled by their
-    // captions, so that a change of reading is a change of name.
+    // The readouts change ten times a second: named, they raise no event
+    // for it. The volts readout speaks the reading, counts and volts,
+    // through the calibration's voice, at most once a second.
     Label9->setBuddy(ReadCount);
     Label11->setBuddy(ReadVolt);
+    ReadCount->setAccessibleName(QStringLiteral("Counts"));
+    ReadVolt->setAccessibleName(QStringLiteral("Reading"));
     Image1->setAccessibleName(QStringLiteral("Trimmer pots"));
     trend->setAccessibleName(QStringLiteral("Trend of the readings"));
     // Alt and the first letter, which no menu uses.

@@ -7,6 +7,7 @@
 # action must show in the jumper and in the list beside it; the calibration
 # record's points are a table, read cell by cell. Exits 1 with the
 # reasons when anything is wrong.
+import re
 import sys
 import time
 
@@ -59,6 +60,31 @@ def do(node, action):
     if action not in names:
         sys.exit(f"{node.getRoleName()} '{node.name}' offers {names}, not {action}")
     actions.doAction(names.index(action))
+
+
+# What a screen reader is told of: names, descriptions, texts and values
+# that change.
+CHANGES = ["object:property-change:accessible-name", "object:property-change:accessible-description",
+           "object:text-changed", "object:value-changed"]
+
+
+def changes_told(app_name, seconds):
+    """The change events Setup raises in `seconds`: (type, source's name, new text)."""
+    from gi.repository import GLib
+    seen = []
+
+    def heard(event):
+        try:
+            if event.source is not None and event.source.getApplication().name == app_name:
+                seen.append((event.type, event.source.name, str(event.any_data)))
+        except Exception:  # an object gone meanwhile
+            pass
+
+    pyatspi.Registry.registerEventListener(heard, *CHANGES)
+    GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() and False)
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(heard, *CHANGES)
+    return seen
 
 
 def checked(node):
@@ -143,6 +169,19 @@ def main():
             target = cells.getAccessibleAt(1, 2)
             if target is None or target.name != "0.050 V\n± 1 count":
                 faults.append(f"point 2's target cell reads {target.name if target else None!r}")
+
+        # Six seconds of step 1 with pin 37 floating, its reading wandering:
+        # the readout is told at most about once a second, with its meaning
+        # and unit; nothing else changes, so nothing else is told.
+        time.sleep(1.0)
+        told = changes_told(sys.argv[1], 6.0)
+        readout = re.compile(r"^-?\d+ counts, -?\d+\.\d{3} volts$")
+        print(f"AT-SPI: {len(told)} changes told in 6 s of step 1: " + "; ".join(f"{t[0]} {t[1]!r}" for t in told))
+        if len(told) > 10:
+            faults.append(f"{len(told)} changes told in 6 s of a running step, more than 10")
+        for event_type, name, data in told:
+            if not (event_type.endswith("accessible-name") and readout.match(name or "")):
+                faults.append(f"told {event_type} of {name!r} ({data!r}), not a reading")
 
     if faults:
         print("\n".join(faults))
