@@ -4,6 +4,7 @@
 // change announced; the keyboard reaching every control.
 #include "Parts.h"
 #include "LayoutStyle.h"
+#include "ReadoutVoice.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
 #include "CalibrationSteps.h"
@@ -166,10 +167,13 @@ private slots:
             {Part<QComboBox>(&m, "ChannelBox"), "Channel"}, {Part<QComboBox>(&m, "BufferBox"), "Buffer"}, {Part<QComboBox>(&m, "DACBox0"), "DAC 0 range"}, {Part<QComboBox>(&m, "DACBox1"), "DAC 1 range"}};
         for (const auto &[box, name] : lists)
             QCOMPARE(Of(box)->text(QAccessible::Name), QLatin1String(name));
-        // A readout is its number, labelled by its caption.
-        for (auto [readout, caption] : {std::pair{Part<QLabel>(&m, "ReadCount"), Part<QLabel>(&m, "Label9")}, std::pair{Part<QLabel>(&m, "ReadVolt"), Part<QLabel>(&m, "Label11")}}) {
+        // The readouts, labelled by their captions, keep their names while
+        // their numbers change ten times a second; the reading is told
+        // through the volts readout's name (below).
+        for (auto [readout, caption, name] : {std::tuple{Part<QLabel>(&m, "ReadCount"), Part<QLabel>(&m, "Label9"), "Counts"},
+                                              std::tuple{Part<QLabel>(&m, "ReadVolt"), Part<QLabel>(&m, "Label11"), "Reading"}}) {
             readout->setText(QStringLiteral("127"));
-            QCOMPARE(Of(readout)->text(QAccessible::Name), QStringLiteral("127"));
+            QCOMPARE(Of(readout)->text(QAccessible::Name), QLatin1String(name));
             const auto labels = Of(readout)->relations(QAccessible::Label);
             QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const auto &r) { return r.first->object() == caption; }));
         }
@@ -213,6 +217,47 @@ private slots:
         QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Pinned());
         QTest::mouseMove(Part<TBoardHighlight>(&f.form, "ChannelHighlight")->parentWidget(), QPoint(1, 1));
         QVERIFY(Part<TBoardHighlight>(&f.form, "DACHighlight")->Popup()->isVisible());
+    }
+
+    // The reading is told with its meaning and unit at once, then at most
+    // once a second however often it changes, and once more with the
+    // value it settled at; the same words again are not told.
+    void readoutToldAtMostOnceASecond()
+    {
+        QLabel speaker;
+        speaker.setAccessibleName(QStringLiteral("Reading"));
+        auto *voice = new TReadoutVoice(&speaker);
+        QStringList told;
+        auto listen = [&] {
+            if (told.value(told.size() - 1) != speaker.accessibleName())
+                told << speaker.accessibleName();
+        };
+        auto reading = [](int k) { return QStringLiteral("%1 counts, 0.%2 volts").arg(k).arg(k, 3, 10, QLatin1Char('0')); };
+        QElapsedTimer clock;
+        clock.start();
+        voice->Say(reading(0));
+        QCOMPARE(speaker.accessibleName(), reading(0)); // at once
+        // Ten readings a second for about three seconds, then the last again.
+        int k = 1;
+        for (; clock.elapsed() < 3000; ++k) {
+            voice->Say(reading(k));
+            listen();
+            QTest::qWait(100);
+            listen();
+        }
+        const qint64 changing = clock.elapsed();
+        for (int again = 0; again < 15; ++again) {
+            voice->Say(reading(k - 1));
+            listen();
+            QTest::qWait(100);
+            listen();
+        }
+        QVERIFY(WaitFor([&] { listen(); return speaker.accessibleName() == reading(k - 1); }, 5000));
+        QTest::qWait(TReadoutVoice::IntervalMs + 100);
+        listen();
+        QCOMPARE(told.last(), reading(k - 1)); // the value it settled at, once
+        QVERIFY2(told.size() >= 2 && told.size() <= changing / TReadoutVoice::IntervalMs + 2,
+                 qPrintable(QStringLiteral("%1 told in %2 ms: %3").arg(told.size()).arg(changing).arg(told.join(QStringLiteral("; ")))));
     }
 
     // The trend describes its target, and an input below the range; a
