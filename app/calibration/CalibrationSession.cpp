@@ -10,8 +10,10 @@
 #include "TrendChart.h"
 #include "MainUnit.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QShortcut>
 
 namespace {
 
@@ -33,6 +35,29 @@ TCalibrationSession::TCalibrationSession(QWidget *owner, const TWizardView &view
     FTimer.setSingleShot(true);
     FTimer.setTimerType(Qt::PreciseTimer);
     connect(&FTimer, &QTimer::timeout, this, &TCalibrationSession::Wake);
+    MakeKeys();
+}
+
+void TCalibrationSession::MakeKeys()
+{
+    auto key = [this](const QKeySequence &sequence, auto pressed) {
+        auto *shortcut = new QShortcut(sequence, FOwner);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        shortcut->setEnabled(false);
+        connect(shortcut, &QShortcut::activated, this, pressed);
+        FKeys << shortcut;
+    };
+    const QKeySequence buttonKeys[] = {QKeySequence(Qt::ALT | Qt::Key_N), QKeySequence(Qt::ALT | Qt::Key_P),
+                                       QKeySequence(Qt::ALT | Qt::Key_Q)};
+    for (qsizetype k = 0; k < FView.Buttons.size() && k < 3; ++k)
+        key(buttonKeys[k], [button = FView.Buttons[k]] { button->click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_R), &TCalibrationSession::GoToRecord);
+}
+
+void TCalibrationSession::GoToRecord()
+{
+    ShowReport();
+    FReportWindow->activateWindow();
 }
 
 void TCalibrationSession::Start(const TCardId &card)
@@ -40,6 +65,8 @@ void TCalibrationSession::Start(const TCardId &card)
     if (FRunning)
         return;
     FRunning = true;
+    for (QShortcut *key : FKeys)
+        key->setEnabled(true);
     LLTRVWDM::TakePortError(); // what failed before this calibration is not its own
     MainUnit.BaseAddress = card.base;
     FView.CardLabel->setText(QStringLiteral("Card: %1 at %2").arg(card.model, CardIO::FormatAddress(card.base)));
@@ -236,6 +263,8 @@ void TCalibrationSession::EndPass()
 void TCalibrationSession::Finish()
 {
     FRunning = false;
+    for (QShortcut *key : FKeys)
+        key->setEnabled(false);
     EndCheck();
     OfferChecks();
     FView.InstPanel->hide();

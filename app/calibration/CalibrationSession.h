@@ -18,7 +18,9 @@
 #include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QLabel;
+class QShortcut;
 class QWidget;
 class TCheckWindow;
 class TReadoutVoice;
@@ -38,8 +40,9 @@ struct TWizardView {
     QWidget *PotMark = nullptr;
     QWidget *Image1 = nullptr;
     TTrendView *TrendView = nullptr;
-    // The wizard's buttons, which no window it opens may cover.
-    QList<QWidget *> Buttons;
+    // The wizard's buttons, Next, Prev and Quit, which no window it opens
+    // may cover.
+    QList<QAbstractButton *> Buttons;
     // For which DACs the user chose a range; the others are the lists'
     // defaults. All when not given.
     std::function<std::array<bool, 2>()> RangesChosen;
@@ -116,10 +119,16 @@ private:
     void OfferChecks();
     // Opens (or brings up) the record beside the instruction panel.
     void ShowReport();
+    // The wizard's keys, which work from every window of Setup while it
+    // runs: Alt+N, Alt+P and Alt+Q press Next, Prev and Quit; Ctrl+R goes
+    // to the record window. No window uses them for anything else.
+    void MakeKeys();
+    void GoToRecord();
 
     QWidget *FOwner;
     TWizardView FView;
     TReadoutVoice *FVoice; // speaks the readout through ReadVolt
+    QList<QShortcut *> FKeys; // enabled while the wizard runs
     TRecordModel FRecord;
     TReportWindow *FReportWindow = nullptr;
     TCheckWindow *FCheckWindow = nullptr;

@@ -2,7 +2,6 @@
 
 #include "TrendChart.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -90,8 +89,8 @@ void TCheckWindow::ShowReading(const std::optional<CardIO::TReading> &reading)
     FNoteLabel->setVisible(!likely.empty());
 }
 
-void TCheckWindow::closeEvent(QCloseEvent *event)
+void TCheckWindow::reject()
 {
     emit StopClicked();
-    QDialog::closeEvent(event);
+    QDialog::reject();
 }

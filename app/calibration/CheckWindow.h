@@ -25,16 +25,14 @@ public:
     void Show(const TCheckPass &pass, const TTestPoint &point);
     // The point's latest reading; nothing when it failed.
     void ShowReading(const std::optional<CardIO::TReading> &reading);
+    // Escape and the close box stop the pass.
+    void reject() override;
 
 signals:
     void RecordClicked();
     void SkipClicked();
     void BackClicked();
     void StopClicked();
-
-protected:
-    // The close box stops the pass.
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     QLabel *FTitleLabel;

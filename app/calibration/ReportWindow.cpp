@@ -131,6 +131,9 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     setModal(false);
     // Above the help and support windows, which stay on top as well.
     setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Opened beside the wizard, it leaves the keyboard where it was; Ctrl+R
+    // goes to it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
     FCardLabel = Named(new QLabel(this), "CardLabel");
@@ -195,7 +198,7 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     FAsFoundButton = button(QStringLiteral("AsFoundButton"), QStringLiteral("Check as &found…"), 0, 0);
     FAsLeftButton = button(QStringLiteral("AsLeftButton"), QStringLiteral("Check as &left…"), 0, 1);
     FCopyButton = button(QStringLiteral("CopyButton"), QStringLiteral("&Copy"), 0, 2);
-    FPdfButton = button(QStringLiteral("PdfButton"), QStringLiteral("Save as &PDF…"), 1, 0);
+    FPdfButton = button(QStringLiteral("PdfButton"), QStringLiteral("Save as P&DF…"), 1, 0);
     FCsvButton = button(QStringLiteral("CsvButton"), QStringLiteral("Save as C&SV…"), 1, 1);
     FCloseButton = button(QStringLiteral("CloseButton"), QStringLiteral("Cl&ose"), 1, 2);
     layout->addLayout(buttons);

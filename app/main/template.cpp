@@ -124,10 +124,6 @@ void TMainForm::NameForAssistiveTechnology(TTrendView *trend)
     ReadVolt->setAccessibleName(QStringLiteral("Reading"));
     Image1->setAccessibleName(QStringLiteral("Trimmer pots"));
     trend->setAccessibleName(QStringLiteral("Trend of the readings"));
-    // Alt and the first letter, which no menu uses.
-    Next->setShortcut(QKeySequence(Qt::ALT | Qt::Key_N));
-    Prev->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
-    Quit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Q));
 }
 
 void TMainForm::FormCreate()
