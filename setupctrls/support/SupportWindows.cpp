@@ -88,6 +88,8 @@ TSupportWindow::TSupportWindow(QWidget *owner, const QString &name, const QStrin
     setWindowTitle(caption);
     setModal(false);
     AskForNoMaximise(this);
+    FReturn.setInterval(20);
+    connect(&FReturn, &QTimer::timeout, this, &TSupportWindow::Return);
 }
 
 void TSupportWindow::ShowUp()
@@ -121,9 +123,40 @@ void TSupportWindow::hideEvent(QHideEvent *event)
 {
     // A dialog not moved by the program is centred again at each show;
     // moving it to where it is marks it as placed.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        if (!FrameMargins(this).isNull())
+            FOuterAt = OuterGeometry(this).topLeft();
         move(pos());
+    }
+    FReturn.stop();
     QDialog::hideEvent(event);
+}
+
+void TSupportWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Some window managers put a window shown again a title bar away from
+    // where it was: for a moment the frame is watched and put back.
+    if (FOuterAt && !event->spontaneous()) {
+        FReturns = 0;
+        FReturnUntil = QDeadlineTimer(1500);
+        FReturn.start();
+    }
+}
+
+void TSupportWindow::Return()
+{
+    const QMargins frame = FrameMargins(this);
+    if (!isVisible() || FReturnUntil.hasExpired() || FReturns >= 3) {
+        FReturn.stop();
+        return;
+    }
+    if (frame.isNull() || OuterGeometry(this).topLeft() == *FOuterAt)
+        return;
+    ++FReturns;
+    // The client's place under this frame: a move that every window
+    // manager takes as it is meant.
+    setGeometry(QRect(*FOuterAt + QPoint(frame.left(), frame.top()), size()));
 }
 
 THelpForm::THelpForm(QWidget *owner, const TSupportTexts &texts)
@@ -183,7 +216,7 @@ void THelpForm::showEvent(QShowEvent *event)
         connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &THelpForm::Recentre);
         Centre();
     }
-    QDialog::showEvent(event);
+    TSupportWindow::showEvent(event);
     FStartButton->setFocus();
 }
 

@@ -10,7 +10,10 @@
 
 #include "Anchors.h"
 
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QTimer>
+#include <optional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -55,7 +58,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // Keeps the place the window had (or the user gave it).
     void hideEvent(QHideEvent *event) override;
+    // Shown again, it comes back where it was, frame included, wherever
+    // the window manager first puts it.
+    void showEvent(QShowEvent *event) override;
     TAnchorLayout FLayout;
+
+private:
+    // Puts the frame back where it was once the window manager has
+    // framed and placed the window again.
+    void Return();
+
+    std::optional<QPoint> FOuterAt; // the frame's corner when last hidden
+    QTimer FReturn;
+    QDeadlineTimer FReturnUntil;
+    int FReturns = 0; // moves made since shown
 };
 
 class THelpForm : public TSupportWindow {

@@ -268,18 +268,29 @@ private slots:
     }
 
     // A support window closed comes back from its menu item, shown and
-    // active.
+    // active, where it was, frame included.
     void supportWindowsComeBack()
     {
         TShownMainForm s;
         TSetupSupporter *sup = Part<TSetupSupporter>(&s.form, "SetSup");
         QVERIFY(WaitFor([&] { return sup->HelpForm() && sup->HelpForm()->isVisible(); }, Patience));
         for (const auto &[w, item] : s.supportWindows()) {
+            item->trigger();
+            // Where it settles: framed, and the same a moment later.
+            QRect was;
+            QVERIFY2(QTest::qWaitFor([&] {
+                const QRect now = Framed(w) ? OuterGeometry(w) : QRect();
+                const bool still = now.isValid() && now == was;
+                was = now;
+                if (!still)
+                    QTest::qWait(200);
+                return still;
+            }, Patience), qPrintable(w->objectName()));
             w->close();
             QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, Patience));
             item->trigger();
-            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && w->isActiveWindow() && Above(w, &s.form); }, Patience),
-                     qPrintable(w->objectName()));
+            QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && w->isActiveWindow() && Above(w, &s.form) && OuterGeometry(w) == was; }, Patience),
+                     qPrintable(QStringLiteral("%1 came back at %2, was at %3").arg(w->objectName(), Where(OuterGeometry(w)), Where(was))));
         }
     }
 };
