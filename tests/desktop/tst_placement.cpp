@@ -151,8 +151,19 @@ private slots:
         QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
         Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->hide();
         Part<TSetupSupporter>(&m, "SetSup")->PCIForm()->hide();
+        // Channels and DAC Range pinned as a user leaves them, then the
+        // Calibration window, each opened and pinned from its menu entry.
+        QList<TPopupForm *> pinned;
+        for (const char *entry : {"Channels1", "DACRange1"}) {
+            s.entry(entry)->trigger();
+            const auto cases = s.popups();
+            TBoardHighlight *h = std::find_if(cases.begin(), cases.end(), [&](const auto &c) { return qstrcmp(c.entry, entry) == 0; })->h;
+            QVERIFY(QTest::qWaitFor([&] { return h->Popup() && Framed(h->Popup()); }, Patience));
+            pinned << h->Popup();
+        }
         s.entry("Calibration2")->trigger(); // opened and pinned
         TPopupForm *popup = Part<TBoardHighlight>(&m, "CalibrationHighlight0")->Popup();
+        pinned << popup;
         QVERIFY(popup && QTest::qWaitFor([&] {
             return Framed(popup) && popup->isActiveWindow()
                    && OuterGeometry(popup).topLeft() == Rule(m, QPoint(390, 46), OuterGeometry(popup).size());
@@ -187,6 +198,11 @@ private slots:
                 const QRect done = ScreenRect(popup->DoneButton());
                 if (record.intersects(done) && !Above(popup, r))
                     failure += QStringLiteral("the record %1 covers Done %2; ").arg(Where(record), Where(done));
+                // The pinned popups it reaches stay above it, on every desktop.
+                for (TPopupForm *p : pinned)
+                    if (record.intersects(OuterGeometry(p)) && !QTest::qWaitFor([&] { return Above(p, r); }, Patience))
+                        failure += QStringLiteral("the record %1 lies above the pinned popup %2 %3; ")
+                                       .arg(Where(record), p->windowTitle(), Where(OuterGeometry(p)));
                 ClickAt(done.center());
                 stage = 1;
             } else if (stage == 1 && !popup->isVisible()) {
@@ -291,6 +307,12 @@ private slots:
             item->trigger();
             QVERIFY2(QTest::qWaitFor([&] { return Framed(w) && w->isActiveWindow() && Above(w, &s.form) && OuterGeometry(w) == was; }, Patience),
                      qPrintable(QStringLiteral("%1 came back at %2, was at %3").arg(w->objectName(), Where(OuterGeometry(w)), Where(was))));
+            // Never maximised: the window manager offers no maximise (KWin
+            // takes no hint against it for a window that can be resized;
+            // there the window undoes it at once).
+            const QString allowed = AllowedActions(w);
+            QVERIFY2(allowed.contains(QLatin1String("CLOSE")) && (IsKWin() || !allowed.contains(QLatin1String("MAXIMIZE"))),
+                     qPrintable(w->objectName() + u' ' + allowed));
         }
     }
 };
