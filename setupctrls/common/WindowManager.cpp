@@ -1,7 +1,9 @@
 #include "WindowManager.h"
 
 #include <QGuiApplication>
+#include <QEvent>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <memory>
@@ -29,6 +31,24 @@ QByteArray Property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_
                       xcb_get_property_value_length(reply.get()));
 }
 
+constexpr Qt::WindowStates Covering = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// Undoes a maximise or a full screen that comes anyway: KWin takes no
+// hint against maximising a window that can be resized.
+class TNeverCovering : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::WindowStateChange && (window->windowState() & Covering))
+            QTimer::singleShot(0, window, [window] { window->setWindowState(window->windowState() & ~Covering); });
+        return false;
+    }
+};
+
 } // namespace
 
 QString WindowManagerName()
@@ -50,8 +70,10 @@ QString WindowManagerName()
 void AskForNoMaximise(QWidget *window)
 {
     static const bool openbox = WindowManagerName() == QLatin1String("Openbox");
-    if (!openbox)
+    if (!openbox) {
+        window->installEventFilter(new TNeverCovering(window));
         return;
+    }
     constexpr int Toolbar = 0x08;
     window->winId(); // creates the native window
     QWindow *handle = window->windowHandle();

@@ -13,7 +13,8 @@ class QWidget;
 
 // Under openbox, makes `window` (not shown yet) a toolbar-type window, so
 // that openbox offers it neither minimise nor maximise; elsewhere leaves it
-// to its flags. This creates the native window, which fixes how a later
+// to its flags, and undoes at once a maximise or full screen that comes
+// anyway. This creates the native window, which fixes how a later
 // move is read: place the window first when its frame's corner is to go
 // where it is moved.
 void AskForNoMaximise(QWidget *window);

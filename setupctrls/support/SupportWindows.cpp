@@ -22,7 +22,6 @@ constexpr int ClientWidth = 305;
 constexpr int HelpClientHeight = 138;
 constexpr int TextClientHeight = 122;
 // The states in which a window on top would hide everything under it.
-constexpr Qt::WindowStates Covering = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 QString SeriesSuffix(const TSupportTexts &t)
 {
@@ -105,13 +104,6 @@ void TSupportWindow::resizeEvent(QResizeEvent *event)
 {
     FLayout.Apply(size());
     QDialog::resizeEvent(event);
-}
-
-void TSupportWindow::changeEvent(QEvent *event)
-{
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Covering))
-        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~Covering); });
 }
 
 void TSupportWindow::closeEvent(QCloseEvent *event)

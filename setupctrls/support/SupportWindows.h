@@ -53,7 +53,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
     // The close box only hides the window.
     void closeEvent(QCloseEvent *event) override;
     // Keeps the place the window had (or the user gave it).
