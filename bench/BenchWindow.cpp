@@ -37,14 +37,14 @@ const char *const Ranges[6] = {"0-2.5V (001)", "0-5V (000)", "0-10V (010)", "±2
 const char *const Style = R"(
     TBenchWindow, #BenchContent { background: #262a2e; }
     QGroupBox { color: #d8dde2; font-weight: bold; border: 1px solid #4a5158; border-radius: 6px;
-                margin-top: 12px; padding: 6px 6px 4px 6px; background: #30353a; }
+                margin-top: 12px; padding: 4px 6px 2px 6px; background: #30353a; }
     QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }
     QLabel { color: #c9cfd5; }
     QLabel[role="pot"] { color: #9fb4ff; font-weight: bold; }
     QLabel[role="value"] { color: #8fe39a; font-family: "DejaVu Sans Mono"; }
     QLabel[role="readout"] { color: #7CFC8a; background: #0d1210; border: 1px solid #3a4a3d; border-radius: 4px;
                              font-family: "DejaVu Sans Mono"; font-size: 15px; padding: 1px 6px; }
-    QComboBox, QDoubleSpinBox { background: #1d2124; color: #e6eaee; border: 1px solid #4a5158; padding: 2px 6px; }
+    QComboBox, QDoubleSpinBox { background: #1d2124; color: #e6eaee; border: 1px solid #4a5158; padding: 1px 6px; }
     QComboBox QAbstractItemView { background: #1d2124; color: #e6eaee; selection-background-color: #3d6fd1; }
 )";
 
@@ -116,9 +116,14 @@ QWidget *TBenchWindow::potsPanel()
             Refresh();
         });
         FDials[i] = dial;
-        grid->addWidget(Role(new QLabel(QLatin1String(PotNames[i])), "pot"), 0, i, Qt::AlignHCenter);
-        grid->addWidget(dial, 1, i, Qt::AlignHCenter);
-        grid->addWidget(new QLabel(QLatin1String(PotRoles[i])), 2, i, Qt::AlignHCenter);
+        // The pot's name beside its dial, its role below: low enough to lie
+        // whole below the board under a desktop's tall title bars.
+        auto *named = new QHBoxLayout;
+        named->setSpacing(4);
+        named->addWidget(Role(new QLabel(QLatin1String(PotNames[i])), "pot"));
+        named->addWidget(dial);
+        grid->addLayout(named, 0, i, Qt::AlignHCenter);
+        grid->addWidget(new QLabel(QLatin1String(PotRoles[i])), 1, i, Qt::AlignHCenter);
     }
     return box;
 }

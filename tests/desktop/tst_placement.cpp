@@ -292,11 +292,13 @@ private slots:
         // Placed again once the window manager reports the bench's frame.
         const bool placed = QTest::qWaitFor([&] {
             return Framed(&bench) && OuterGeometry(&bench).bottomRight() == area.bottomRight()
-                   && !scroll->horizontalScrollBar()->isVisible()
+                   && !scroll->horizontalScrollBar()->isVisible() && !scroll->verticalScrollBar()->isVisible()
                    && !OuterGeometry(&bench).intersects(ScreenRect(Part<TBoardImage>(&s.form, "BoardImage1")));
         }, Patience);
-        QVERIFY2(placed, qPrintable(QStringLiteral("bench %1, board %2")
-                                        .arg(Where(OuterGeometry(&bench)), Where(ScreenRect(Part<TBoardImage>(&s.form, "BoardImage1"))))));
+        QVERIFY2(placed, qPrintable(QStringLiteral("bench %1 showing %2 of %3x%4, board %5")
+                                        .arg(Where(OuterGeometry(&bench)), Where(scroll->viewport()->rect()))
+                                        .arg(scroll->widget()->width()).arg(scroll->widget()->height())
+                                        .arg(Where(ScreenRect(Part<TBoardImage>(&s.form, "BoardImage1"))))));
         QVERIFY(bench.StaysOnTop());
     }
 
