@@ -351,21 +351,22 @@ void TCalibrationSession::ShowReport()
         QList<QRect> mustClear{ScreenRect(FView.OutputPanel)};
         for (const QWidget *button : FView.Buttons)
             mustClear << ScreenRect(button);
-        QList<QRect> ratherClear{ScreenRect(FView.InstPanel)};
+        // The popups stay above it: its own title bar and buttons must lie
+        // clear of them.
+        QList<QRect> popups;
         for (const TPopupForm *popup : VisiblePopups())
-            ratherClear << OuterGeometry(popup);
+            popups << OuterGeometry(popup);
         const QWidget *inst = FView.InstPanel;
         const QWidget *output = FView.OutputPanel;
         FReportWindow->PlaceClearOf(QPoint(inst->mapToGlobal(QPoint(inst->width() + 8, 0)).x(),
                                            output->mapToGlobal(QPoint(0, output->height() + 8)).y()),
-                                    mustClear, ratherClear);
+                                    mustClear, QList<QRect>{ScreenRect(FView.InstPanel)} + popups, popups);
     }
     FReportWindow->show();
     FReportWindow->raise();
-    // Popups stay on top of it where it reaches them: their buttons stay
-    // there to press.
+    // Popups stay on top of it, wherever the window manager's frame makes
+    // it reach them: their buttons stay there to press.
     for (TPopupForm *popup : VisiblePopups())
-        if (OuterGeometry(popup).intersects(OuterGeometry(FReportWindow)))
-            popup->raise();
+        popup->raise();
     OfferChecks();
 }

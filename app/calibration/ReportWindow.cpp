@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <algorithm>
+#include <optional>
+#include <tuple>
 #include <unistd.h>
 #include <QBuffer>
 #include <QClipboard>
@@ -46,6 +48,8 @@ public:
     }
 };
 const QSize SmallestSize(400, 320);
+// The least it takes when nothing larger leaves all it must reach in view.
+const QSize CrampedSize(400, 240);
 
 QStringList TableColumns()
 {
@@ -226,7 +230,8 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     Refresh();
 }
 
-void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear)
+void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear,
+                                 const QList<QRect> &above)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -236,12 +241,53 @@ void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mu
     const QMargins frame = FrameMargins(parentWidget() ? parentWidget()->window() : this);
     const QRect area = screen->availableGeometry();
     const QSize room(area.right() + 1 - preferred.x(), area.bottom() + 1 - preferred.y());
-    resize(NaturalSize.boundedTo(room.shrunkBy(frame)).expandedTo(SmallestSize).boundedTo(area.size().shrunkBy(frame)));
-    const QSize outer = size().grownBy(frame);
-    QPoint p = ClearPlace(outer, area, preferred, mustClear + ratherClear);
-    if (std::any_of(mustClear.begin(), mustClear.end(), [&](const QRect &r) { return r.intersects(QRect(p, outer)); }))
-        p = ClearPlace(outer, area, preferred, mustClear);
-    move(p);
+    const QSize largest = NaturalSize.boundedTo(room.shrunkBy(frame)).expandedTo(SmallestSize).boundedTo(area.size().shrunkBy(frame));
+    // At about `client` size (its layout may ask for more), the best place
+    // for the window and what it costs there: what it hides of what it must
+    // clear, of its own buttons and title bar under the windows above it,
+    // how small it is, and what it covers of what it would rather clear.
+    struct TPlace {
+        QSize client;
+        QPoint at;
+        std::tuple<qint64, qint64, qint64, qint64, qint64> cost;
+    };
+    auto place = [&](const QSize &client) {
+        resize(client);
+        layout()->activate();
+        const QSize outer = size().grownBy(frame);
+        QRect buttons;
+        for (const QPushButton *b : {FAsFoundButton, FCloseButton})
+            buttons |= b->geometry().translated(frame.left(), frame.top());
+        const QRect title(0, 0, outer.width(), std::max(frame.top(), 1));
+        // Places beside what it must and would rather clear, and where its
+        // title bar or buttons lie just beside a window above it.
+        QList<QRect> beside = mustClear + ratherClear + above;
+        for (const QRect &a : above)
+            for (const QRect &part : {title, buttons}) {
+                QRect shifted;
+                shifted.setCoords(a.left() - part.left(), a.top() + outer.height() - 1 - part.bottom(),
+                                  a.right() + outer.width() - 1 - part.right(), a.bottom() - part.top());
+                beside << shifted;
+            }
+        auto cost = [&](const QPoint &at) {
+            return std::tuple{CoveredArea(QRect(at, outer), mustClear), CoveredArea(buttons.translated(at), above),
+                              CoveredArea(title.translated(at), above), -qint64(outer.width()) * outer.height(),
+                              CoveredArea(QRect(at, outer), ratherClear)};
+        };
+        const QPoint at = CheapestPlace(PlacesBeside(outer, area, preferred, beside), preferred, cost);
+        return TPlace{size(), at, cost(at)};
+    };
+    // As large as it can be where nothing the user must reach is hidden;
+    // on a crowded small screen smaller, down to a cramped least; where
+    // even that hides something, its buttons clear and as much of its
+    // title bar as can be, to be moved by.
+    std::optional<TPlace> best;
+    for (int h = largest.height(); h >= CrampedSize.height(); h -= 20)
+        for (int w = largest.width(); w >= CrampedSize.width(); w -= 40)
+            if (const TPlace p = place(QSize(w, h)); !best || p.cost < best->cost)
+                best = p;
+    resize(best->client);
+    move(best->at);
 }
 
 void TReportWindow::Refresh()

@@ -34,11 +34,13 @@ public:
 
     // Makes the window as large as fits between `preferred` and the far
     // corner of the screen's free area (at most its natural size, at least
-    // a usable one) and places its frame at `preferred`, or else where it
-    // covers none of `mustClear` and `ratherClear` (screen rectangles the
-    // user must press or watch, and would rather see), or else none of
-    // `mustClear` and the least of `ratherClear`.
-    void PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear);
+    // a usable one) and places its frame where it covers none of
+    // `mustClear` (screen rectangles the user must press or watch), with
+    // its own title bar and buttons under none of `above` (windows that
+    // stay above it), covering the least of `ratherClear` (what the user
+    // would rather see), the nearest to `preferred` among equals.
+    void PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear,
+                      const QList<QRect> &above);
     // Which check passes can be started now.
     void OfferChecks(bool asFound, bool asLeft);
     QString Text() const;

@@ -48,6 +48,35 @@ inline QPoint HeldWithin(const QRect &outer, const QRect &area)
     return p;
 }
 
+// The area of `r` under the rectangles of `keepClear`, summed.
+qint64 CoveredArea(const QRect &r, const QList<QRect> &keepClear);
+
+// The places within `area` worth trying for a window of outer size
+// `outer`: `preferred`, the area's edges, and `gap` pixels beside, above
+// or below each of `beside`, all held within the area.
+QList<QPoint> PlacesBeside(const QSize &outer, const QRect &area, const QPoint &preferred, const QList<QRect> &beside,
+                           int gap = 8);
+
+// Of `places`, the one of least `cost` (any ordered value of a place), the
+// nearest to `preferred` among equals; the first when there is none.
+template <typename Cost>
+QPoint CheapestPlace(const QList<QPoint> &places, const QPoint &preferred, Cost cost)
+{
+    QPoint best = places.value(0, preferred);
+    auto bestCost = cost(best);
+    int bestDistance = (best - preferred).manhattanLength();
+    for (const QPoint &p : places) {
+        const auto c = cost(p);
+        const int distance = (p - preferred).manhattanLength();
+        if (c < bestCost || (!(bestCost < c) && distance < bestDistance)) {
+            best = p;
+            bestCost = c;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 // Where a window of outer size `outer` goes within `area`: at `preferred`
 // if that covers none of `keepClear`, else at the nearest place beside,
 // above or below those rectangles (`gap` pixels off) that covers none of

@@ -182,6 +182,10 @@ private slots:
         TPopupForm *popup = Part<TBoardHighlight>(&m, "CalibrationHighlight0")->Popup();
         pinned << popup;
         QVERIFY(popup && QTest::qWaitFor([&] {
+            // A window manager may keep the keys with the popup pinned before;
+            // the user then clicks this one.
+            if (Framed(popup) && !popup->isActiveWindow())
+                popup->activateWindow();
             return Framed(popup) && popup->isActiveWindow()
                    && OuterGeometry(popup).topLeft() == Rule(m, QPoint(390, 46), OuterGeometry(popup).size());
         }, Patience));
@@ -215,11 +219,34 @@ private slots:
                 const QRect done = ScreenRect(popup->DoneButton());
                 if (record.intersects(done) && !Above(popup, r))
                     failure += QStringLiteral("the record %1 covers Done %2; ").arg(Where(record), Where(done));
-                // The pinned popups it reaches stay above it, on every desktop.
-                for (TPopupForm *p : pinned)
-                    if (record.intersects(OuterGeometry(p)) && !QTest::qWaitFor([&] { return Above(p, r); }, Patience))
+                // The pinned popups it reaches stay above it, on every desktop,
+                // and leave each of its buttons clear, and its title bar too
+                // where the screen has room (1024x768 and up); on a smaller
+                // one, enough of the title bar to move the record by.
+                const QRect title(record.topLeft(), QSize(record.width(), FrameMargins(r).top()));
+                QList<std::pair<int, int>> titleHidden; // from, to: the title bar's columns under popups
+                for (TPopupForm *p : pinned) {
+                    if (!record.intersects(OuterGeometry(p)))
+                        continue;
+                    if (!QTest::qWaitFor([&] { return Above(p, r); }, Patience))
                         failure += QStringLiteral("the record %1 lies above the pinned popup %2 %3; ")
                                        .arg(Where(record), p->windowTitle(), Where(OuterGeometry(p)));
+                    if (const QRect hidden = title.intersected(OuterGeometry(p)); !hidden.isEmpty())
+                        titleHidden << std::pair{hidden.left(), hidden.right() + 1};
+                    for (const QPushButton *b : r->findChildren<QPushButton *>())
+                        if (ScreenRect(b).intersects(OuterGeometry(p)))
+                            failure += QStringLiteral("the popup %1 %2 hides the record's %3 %4; ")
+                                           .arg(p->windowTitle(), Where(OuterGeometry(p)), b->objectName(), Where(ScreenRect(b)));
+                }
+                std::sort(titleHidden.begin(), titleHidden.end());
+                int free = 0, from = title.left();
+                for (const auto &[left, right] : titleHidden) {
+                    free = std::max(free, left - from);
+                    from = std::max(from, right);
+                }
+                free = std::max(free, title.right() + 1 - from);
+                if (Screen().width() >= 1024 ? !titleHidden.isEmpty() : free < 40)
+                    failure += QStringLiteral("popups hide the record's title bar %1 but %2 px; ").arg(Where(title)).arg(free);
                 ClickAt(done.center());
                 stage = 1;
             } else if (stage == 1 && !popup->isVisible()) {
