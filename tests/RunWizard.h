@@ -12,6 +12,15 @@
 #include <QtTest/QTest>
 #include <functional>
 
+// The wizard's waits scaled by `factor` while it lives, whatever the test
+// comes to: a failed check never leaves short waits to the tests after it.
+struct ScaledWaits {
+    explicit ScaledWaits(double factor) { CardIO::SetWaitScale(factor); }
+    ~ScaledWaits() { CardIO::SetWaitScale(1); }
+    ScaledWaits(const ScaledWaits &) = delete;
+    ScaledWaits &operator=(const ScaledWaits &) = delete;
+};
+
 inline bool RunWizard(TMainForm &form, const std::function<void()> &tick, int timeoutMs = 60000, int tickMs = 10)
 {
     bool clicked = false, failed = false;

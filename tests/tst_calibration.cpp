@@ -337,15 +337,6 @@ void TurnUntil(Card &card, Pot pot, const std::function<double()> &error, double
     }
 }
 
-// The wizard's waits scaled by `factor` while it lives, whatever the test
-// comes to.
-struct ScaledWaits {
-    explicit ScaledWaits(double factor) { CardIO::SetWaitScale(factor); }
-    ~ScaledWaits() { CardIO::SetWaitScale(1); }
-    ScaledWaits(const ScaledWaits &) = delete;
-    ScaledWaits &operator=(const ScaledWaits &) = delete;
-};
-
 // `point` checked on the card as a check pass checks it, with its input
 // settled: the pass's least number of readings, straight from the ports.
 TMeasurement CheckedOnTheCard(const TTestPoint &point)
@@ -533,7 +524,7 @@ private slots:
         card.newCard(29);
         for (Pot pot : {Pot::RP1, Pot::RP2, Pot::RP3, Pot::RP5, Pot::RP6, Pot::RP7, Pot::RP8})
             card.setPot(pot, card.idealPosition(pot));
-        CardIO::SetWaitScale(0.05);
+        const ScaledWaits waits(0.05);
         card.setSettlingTime(std::chrono::microseconds(100));
         CardState &bench = card.State();
         bench.dacRange[0] = 2; // 0-10V
@@ -588,7 +579,6 @@ private slots:
                 break;
             }
         }, 120000, 1);
-        CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QCOMPARE(phase, Finished);
         QVERIFY(!failureShown);
@@ -917,7 +907,7 @@ private slots:
         Card &card = TheCard();
         card.newCard(seed);
         // Compressed time: every wait a twentieth, the input's settling too.
-        CardIO::SetWaitScale(0.05);
+        const ScaledWaits waits(0.05);
         card.setSettlingTime(std::chrono::microseconds(100));
         // With a shared card, the technician works through a bench's own
         // link to it, as the bench program does.
@@ -943,7 +933,6 @@ private slots:
         };
         TTechnician tech(*form, *bench, [&] { return card.conversions(); }, meter);
         const bool ended = RunWizard(*form, [&] { tech.Tick(); }, 240000, 1);
-        CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QCOMPARE(MainUnit.CalibStep, 10);
         QVERIFY2(tech.Rounds() == 2, qPrintable(tech.Log()));
@@ -1023,7 +1012,7 @@ private slots:
         QFETCH(quint64, seed);
         Card &card = TheCard();
         card.newCard(seed);
-        CardIO::SetWaitScale(0.05);
+        const ScaledWaits waits(0.05);
         card.setSettlingTime(std::chrono::microseconds(100));
         CardState &bench = card.State();
         bench.dacRange[0] = 5; // ±10V
@@ -1094,7 +1083,6 @@ private slots:
                 break;
             }
         }, 240000, 1);
-        CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QCOMPARE(phase, Finished);
 

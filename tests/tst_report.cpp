@@ -252,7 +252,7 @@ private slots:
         TMainForm &form = listed.form;
         Card &card = Machine::instance().card(0);
         card.setPin37(Pin37::Ground);
-        CardIO::SetWaitScale(0.05);
+        const ScaledWaits waits(0.05);
         card.setSettlingTime(std::chrono::microseconds(100));
         bool foundAtOne = false, foundLater = false, leftAtNine = false, leftEarlier = false;
         QString named;
@@ -272,7 +272,6 @@ private slots:
             if (MainUnit.CalibStep < 9 || leftAtNine)
                 form.NextClick();
         });
-        CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QVERIFY(foundAtOne && !foundLater);
         QVERIFY(leftAtNine && !leftEarlier);
@@ -314,7 +313,7 @@ private slots:
     {
         ListedForm listed({4, 2});
         TMainForm &form = listed.form;
-        CardIO::SetWaitScale(0.05);
+        const ScaledWaits waits(0.05);
         const bool ended = RunWizard(form, [&] {
             if (!form.Calibration()->ReportWindow() || !form.Calibration()->ReportWindow()->isVisible())
                 return;
@@ -324,7 +323,6 @@ private slots:
                 form.QuitClick();
             }
         });
-        CardIO::SetWaitScale(1);
         QVERIFY(ended);
         QCOMPARE(form.Calibration()->Record().Ranges(), (std::array<uint8_t, 2>{3, 2}));
         QCOMPARE(form.Calibration()->Record().Points()[5].point.Target, -2.475); // DAC 0 offset at ±2.5V
