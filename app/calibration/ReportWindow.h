@@ -7,9 +7,9 @@
 // rule wrapped beneath. It offers the check passes (as found before
 // adjusting, as left after the last step) and keeps the record: Save as
 // PDF…, Save as CSV… (both written atomically; a failure says why and
-// leaves an old file as it was), Copy. It lies wholly on the screen, frame
-// included. Escape goes back to the main window and leaves the record
-// open. Its parts bear their names ("OperatorEdit", "AsFoundButton",
+// leaves an old file as it was), Copy. It opens without taking the
+// keyboard and lies wholly on the screen, frame included. Escape goes back
+// to the main window and leaves the record open. Its parts bear their names ("OperatorEdit", "AsFoundButton",
 // "Table" ...) for findChild.
 #pragma once
 
@@ -38,7 +38,10 @@ public:
     // `mustClear` (screen rectangles the user must press or watch), with
     // its own title bar and buttons under none of `above` (windows that
     // stay above it), covering the least of `ratherClear` (what the user
-    // would rather see), the nearest to `preferred` among equals.
+    // would rather see), the nearest to `preferred` among equals. On a
+    // screen too crowded for that it is made smaller, down to a cramped
+    // least; where even that hides something, its buttons stay clear and
+    // as much of its title bar as can be, to move it by.
     void PlaceClearOf(const QPoint &preferred, const QList<QRect> &mustClear, const QList<QRect> &ratherClear,
                       const QList<QRect> &above);
     // Which check passes can be started now.
