@@ -344,6 +344,9 @@ void TCalibrationSession::ShowReport()
     if (!FReportWindow) {
         FReportWindow = new TReportWindow(FOwner, FRecord);
         connect(FReportWindow, &TReportWindow::CheckRequested, this, &TCalibrationSession::StartCheck);
+        // The window manager raises the record as it takes the keys: the
+        // popups go back above it.
+        connect(FReportWindow, &TReportWindow::Activated, this, &TCalibrationSession::RaisePopups);
         // Right of the instruction panel and below the readout, which the
         // technician watches while turning a pot; clear of the wizard's
         // buttons and the readout, and if it can be, of the instructions
@@ -364,9 +367,14 @@ void TCalibrationSession::ShowReport()
     }
     FReportWindow->show();
     FReportWindow->raise();
-    // Popups stay on top of it, wherever the window manager's frame makes
-    // it reach them: their buttons stay there to press.
+    RaisePopups();
+    OfferChecks();
+}
+
+void TCalibrationSession::RaisePopups()
+{
+    // Popups stay on top of the record, wherever the window manager's frame
+    // makes it reach them: their buttons stay there to press.
     for (TPopupForm *popup : VisiblePopups())
         popup->raise();
-    OfferChecks();
 }

@@ -119,6 +119,8 @@ private:
     void OfferChecks();
     // Opens (or brings up) the record beside the instruction panel.
     void ShowReport();
+    // Puts the popups on the screen above the record.
+    void RaisePopups();
     // The wizard's keys, which work from every window of Setup while it
     // runs: Alt+N, Alt+P and Alt+Q press Next, Prev and Quit; Ctrl+R goes
     // to the record window. No window uses them for anything else.

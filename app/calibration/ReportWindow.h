@@ -55,9 +55,12 @@ public:
 
 signals:
     void CheckRequested(TCheckKind kind);
+    // The window took the keyboard (the window manager raises it then).
+    void Activated();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     // Shows the record as it is now.

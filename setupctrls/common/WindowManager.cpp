@@ -33,20 +33,34 @@ QByteArray Property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_
 
 constexpr Qt::WindowStates Covering = Qt::WindowMaximized | Qt::WindowFullScreen;
 
-// Undoes a maximise or a full screen that comes anyway: KWin takes no
-// hint against maximising a window that can be resized.
+// Undoes a maximise or a full screen that comes anyway (KWin takes no hint
+// against maximising a window that can be resized): the window returns to
+// its place and size as they were before.
 class TNeverCovering : public QObject {
 public:
-    using QObject::QObject;
+    explicit TNeverCovering(QWidget *window) : QObject(window), FNormal(window->geometry()) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         auto *window = static_cast<QWidget *>(watched);
-        if (event->type() == QEvent::WindowStateChange && (window->windowState() & Covering))
-            QTimer::singleShot(0, window, [window] { window->setWindowState(window->windowState() & ~Covering); });
+        const bool covering = window->windowState() & Covering;
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && !covering && !FRestoring)
+            FNormal = window->geometry();
+        if (event->type() == QEvent::WindowStateChange && covering && !FRestoring) {
+            FRestoring = true;
+            QTimer::singleShot(0, window, [this, window] {
+                window->setWindowState(window->windowState() & ~Covering);
+                window->setGeometry(FNormal);
+                FRestoring = false;
+            });
+        }
         return false;
     }
+
+private:
+    QRect FNormal;
+    bool FRestoring = false;
 };
 
 } // namespace

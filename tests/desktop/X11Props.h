@@ -2,10 +2,13 @@
 // with xprop as a desktop's own tools read it.
 #pragma once
 
+#include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
+#include <cstring>
+#include <xcb/xcb.h>
 
 // xprop's answer, in words.
 inline QStringList XProp(const QStringList &args)
@@ -53,4 +56,33 @@ inline bool Above(const QWidget *upper, const QWidget *lower)
 inline QString AllowedActions(const QWidget *w)
 {
     return XProp({QStringLiteral("-id"), QString::number(w->winId()), QStringLiteral("_NET_WM_ALLOWED_ACTIONS")}).join(u' ');
+}
+
+// Asks the window manager to maximise the window, as its own window menu
+// or a pager does: a _NET_WM_STATE message to the root window.
+inline void AskWindowManagerToMaximise(const QWidget *w)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return a;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(w->winId());
+    event.type = atom("_NET_WM_STATE");
+    event.data.data32[0] = 1; // add
+    event.data.data32[1] = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    event.data.data32[2] = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    event.data.data32[3] = 2; // from a pager, as the user's own request
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(c);
 }

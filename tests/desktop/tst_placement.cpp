@@ -91,8 +91,12 @@ QString NoMaximiseKept(QWidget *w)
     if (!IsKWin())
         return w->objectName() + QStringLiteral(" offered maximise: ") + allowed;
     const QSize size = w->size();
-    w->setWindowState(Qt::WindowMaximized);
-    if (QTest::qWaitFor([&] { return !w->isMaximized() && w->size() == size; }, Patience))
+    AskWindowManagerToMaximise(w);
+    bool maximised = false; // whether the window manager did, for a moment
+    if (QTest::qWaitFor([&] {
+            maximised |= w->isMaximized() || w->size() != size;
+            return maximised && !w->isMaximized() && w->size() == size;
+        }, Patience))
         return QString();
     return w->objectName() + QStringLiteral(" stayed maximised: ") + Where(OuterGeometry(w));
 }
@@ -195,8 +199,19 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTimer user;
+        QElapsedTimer pressed;
+        pressed.start();
+        auto pressBegin = [&] {
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("space")});
+            pressed.restart();
+        };
         QObject::connect(&user, &QTimer::timeout, [&] {
             TReportWindow *r = m.Calibration()->ReportWindow();
+            // A key the X server sent elsewhere, its focus lagging Qt's
+            // under load, is pressed again.
+            if (stage == 0 && !Part<TPanel>(&m, "InstPanel")->isVisible() && pressed.elapsed() > 3000
+                && QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"))
+                pressBegin();
             if (clock.elapsed() > 4 * Patience) {
                 if (stage == 0)
                     failure = QStringLiteral("the record never showed (wizard %1, record %2)")
@@ -247,18 +262,26 @@ private slots:
                 free = std::max(free, title.right() + 1 - from);
                 if (Screen().width() >= 1024 ? !titleHidden.isEmpty() : free < 40)
                     failure += QStringLiteral("popups hide the record's title bar %1 but %2 px; ").arg(Where(title)).arg(free);
-                ClickAt(done.center());
+                // Gone to (Ctrl+R), the record takes the keys and the
+                // popups stay above it all the same.
+                r->activateWindow();
                 stage = 1;
-            } else if (stage == 1 && !popup->isVisible()) {
+            } else if (stage == 1 && r->isActiveWindow()) {
+                for (TPopupForm *p : pinned)
+                    if (OuterGeometry(r).intersects(OuterGeometry(p)) && !QTest::qWaitFor([&] { return Above(p, r); }, Patience))
+                        failure += QStringLiteral("the active record lies above the pinned popup %1; ").arg(p->windowTitle());
+                ClickAt(ScreenRect(popup->DoneButton()).center());
                 stage = 2;
+            } else if (stage == 2 && !popup->isVisible()) {
+                stage = 3;
                 m.QuitClick();
             }
         });
         user.start(50);
         // Begin Calibration has the focus in its popup: Space presses it.
         QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"); }, Patience));
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("space")});
-        QVERIFY2(QTest::qWaitFor([&] { return stage == 2 && !Part<TPanel>(&m, "InstPanel")->isVisible(); }, 6 * Patience) && failure.isEmpty(),
+        pressBegin();
+        QVERIFY2(QTest::qWaitFor([&] { return stage == 3 && !Part<TPanel>(&m, "InstPanel")->isVisible(); }, 6 * Patience) && failure.isEmpty(),
                  qPrintable(QStringLiteral("stage %1: %2").arg(stage).arg(failure)));
     }
 
