@@ -174,12 +174,11 @@ private slots:
 
     // The whole calibration by keyboard, XTEST keys alone: Begin
     // Calibration has the focus when its popup opens and leaves it there
-    // (the record opens without taking it); Alt+N and Alt+P work from the
-    // popup, Ctrl+R goes to the record; as found is checked from there
-    // (Alt+F, Alt+R records a point, Alt+S skips one); Alt+N takes the
-    // steps to 9 and Alt+P back; as left is checked (Alt+L); the record is
-    // saved as CSV through the file dialog (Alt+S, a name, Return); Alt+Q
-    // ends the wizard.
+    // (the record opens without taking it); Ctrl+R goes to the record; as
+    // found is checked from there (Alt+F, Alt+R records a point, Alt+S
+    // skips one); Alt+N takes the steps to 9 and Alt+P back; as left is
+    // checked (Alt+L); the record is saved as CSV through the file dialog
+    // (Alt+S, a name, Return); Alt+Q ends the wizard.
     void wizardByKeyboard()
     {
         TShownMainForm f;
@@ -239,11 +238,11 @@ private slots:
                           }, QString()};
         };
         const QList<TStage> stages{
+            // As found is offered until the wizard leaves step 1: checked
+            // first.
             {"the wizard up, the keyboard still in the popup", [&] {
                  return Part<TPanel>(&m, "InstPanel")->isVisible() && record() && record()->isVisible() && popup->isActiveWindow();
-             }, QStringLiteral("alt+n")},
-            {"step 2", step(2), QStringLiteral("alt+p")},
-            {"back at step 1", step(1), QStringLiteral("ctrl+r")},
+             }, QStringLiteral("ctrl+r")},
             {"the record active", [&] { return record()->isActiveWindow(); }, QStringLiteral("alt+f"),
              [&] { return !record()->isActiveWindow(); }},
             {"the check as found open", [&] { return checking(); }, QString(),
