@@ -489,10 +489,24 @@ public:
         FOption.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
 
-    int Line() const { return FLine; }
-    int Left() const { return FLeft; }
-    int Right() const { return FRight; }
-    int &Y() { return FY; }
+    // Lines for the lab's own remarks, and for a signature and its date,
+    // on this page if they fit.
+    void RemarksAndSignature()
+    {
+        const int line = FLine, left = FLeft, right = FRight;
+        Room(line * 16);
+        FY += line * 3;
+        FPainter.drawText(left, FY, QStringLiteral("Remarks:"));
+        for (int k = 0; k < 4; ++k) {
+            FY += line * 2;
+            FPainter.drawLine(left, FY, right, FY);
+        }
+        FY += line * 4;
+        FPainter.drawText(left, FY, QStringLiteral("Signature:"));
+        FPainter.drawLine(left + line * 6, FY, left + (right - left) / 2, FY);
+        FPainter.drawText(left + (right - left) / 2 + line * 2, FY, QStringLiteral("Date:"));
+        FPainter.drawLine(left + (right - left) / 2 + line * 6, FY, right, FY);
+    }
 
     // Room for `height` more on this page, or a new page.
     void Room(int height)
@@ -558,20 +572,6 @@ bool WriteReportPdf(QIODevice *device, const TCalibrationRecord &record)
                   QStringLiteral("Calibration record of %1 started %2").arg(CardText(record.Card()), StartedText(record)));
     for (const QString &text : TextLines(record, true))
         flow.Text(text);
-    // Room for the lab's own words and the signature.
-    const int line = flow.Line(), left = flow.Left(), right = flow.Right();
-    int &y = flow.Y();
-    flow.Room(line * 16);
-    y += line * 3;
-    painter.drawText(left, y, QStringLiteral("Remarks:"));
-    for (int k = 0; k < 4; ++k) {
-        y += line * 2;
-        painter.drawLine(left, y, right, y);
-    }
-    y += line * 4;
-    painter.drawText(left, y, QStringLiteral("Signature:"));
-    painter.drawLine(left + line * 6, y, left + (right - left) / 2, y);
-    painter.drawText(left + (right - left) / 2 + line * 2, y, QStringLiteral("Date:"));
-    painter.drawLine(left + (right - left) / 2 + line * 6, y, right, y);
+    flow.RemarksAndSignature();
     return painter.end();
 }

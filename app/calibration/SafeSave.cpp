@@ -101,21 +101,22 @@ int MakeTemporary(const QByteArray &folder, QByteArray &name, TFd &lock)
         if (fd < 0)
             return -1;
         TFd locked(open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat made {}, named {};
-        // Between the making and the lock, another save may have taken the
-        // new file for a leftover: then it is made again.
-        if (locked.get() >= 0 && flock(locked.get(), LOCK_EX | LOCK_NB) == 0 && fstat(fd, &made) == 0
-            && stat(name.constData(), &named) == 0 && SameFile(made, named)) {
-            lock.reset(locked.release());
-            return fd;
-        }
-        const int error = locked.get() < 0 ? errno : EEXIST;
-        ::close(fd);
         if (locked.get() < 0) {
+            const int error = errno;
+            ::close(fd);
             unlink(name.constData());
             errno = error;
             return -1;
         }
+        struct stat made {}, named {};
+        // Between the making and the lock, another save may have taken the
+        // new file for a leftover: then it is made again.
+        if (flock(locked.get(), LOCK_EX | LOCK_NB) == 0 && fstat(fd, &made) == 0 && stat(name.constData(), &named) == 0
+            && SameFile(made, named)) {
+            lock.reset(locked.release());
+            return fd;
+        }
+        ::close(fd);
     }
     errno = EEXIST;
     return -1;
