@@ -383,8 +383,13 @@ private slots:
         TBoardHighlight *calibration = Part<TBoardHighlight>(&m, "CalibrationHighlight0");
         QVERIFY(OpenActive(f, calibration));
         auto press = [](QWidget *window, int key, Qt::KeyboardModifiers modifiers = Qt::AltModifier) {
-            window->activateWindow();
-            if (!QTest::qWaitFor([&] { return window->isActiveWindow(); }))
+            // Asked again while it waits: on a loaded machine the wizard's
+            // own windows may take the activation meanwhile.
+            if (!QTest::qWaitFor([&] {
+                    if (!window->isActiveWindow())
+                        window->activateWindow();
+                    return window->isActiveWindow();
+                }, Patience))
                 return false;
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key(key), modifiers);
             return true;
