@@ -42,7 +42,7 @@ inline bool RunWizard(TMainForm &form, const std::function<void()> &tick, int ti
         }
     });
     ticker.start(tickMs);
-    const bool ended = WaitFor([&] { return failed || (clicked && !form.Calibration()->Running()); }, timeoutMs);
+    const bool ended = WaitFor([&] { return failed || (clicked && !form.Calibration()->Running()); }, Scaled(timeoutMs));
     if (!ended)
         qWarning("The wizard was still running at step %d after %d ms.", int(MainUnit.CalibStep), timeoutMs);
     return ended && !failed;

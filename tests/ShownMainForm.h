@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Parts.h"
+#include "Wait.h"
 #include "Board.h"
 #include "Support.h"
 #include "template.h"
@@ -30,9 +31,9 @@ struct TShownMainForm {
     TShownMainForm()
     {
         form.showMaximized();
-        if (!QTest::qWaitForWindowExposed(&form))
+        if (!QTest::qWaitForWindowExposed(&form, Patience))
             qFatal("main window not exposed");
-        if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }))
+        if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }, Patience))
             qFatal("highlights not painted");
         QCursor::setPos(QPoint(0, 0));
     }
@@ -68,6 +69,6 @@ struct TShownMainForm {
     bool open(TBoardHighlight *h)
     {
         h->MenuItemClick(h);
-        return QTest::qWaitFor([h] { return h->Popup() && h->Popup()->isVisible(); });
+        return QTest::qWaitFor([h] { return h->Popup() && h->Popup()->isVisible(); }, Patience);
     }
 };

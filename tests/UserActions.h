@@ -7,6 +7,7 @@
 #include "template.h"
 
 #include <QComboBox>
+#include <QtTest>
 
 // Chooses item `index` of `box`, as a click in its list does.
 inline void Choose(QComboBox *box, int index)
@@ -21,11 +22,12 @@ inline void ChooseRanges(TMainForm &form, int range0, int range1)
     Choose(Part<QComboBox>(&form, "DACBox1"), range1);
 }
 
-// Presses Next, or Prev, until the wizard is at `step`.
+// Presses Next, or Prev, until the wizard is at `step`: as many presses
+// as there are steps at most, then the check fails naming where it stuck.
 inline void GoToStep(TMainForm &form, int step)
 {
-    while (MainUnit.CalibStep < step)
-        form.NextClick();
-    while (MainUnit.CalibStep > step && MainUnit.CalibStep > 1)
-        form.PrevClick();
+    for (int presses = 0; MainUnit.CalibStep != step && presses < 10; ++presses)
+        MainUnit.CalibStep < step ? form.NextClick() : form.PrevClick();
+    QVERIFY2(MainUnit.CalibStep == step,
+             qPrintable(QStringLiteral("the wizard stayed at step %1 on its way to %2").arg(MainUnit.CalibStep).arg(step)));
 }

@@ -56,7 +56,7 @@ bool OpenActive(TShownMainForm &f, TBoardHighlight *h)
     if (!f.open(h))
         return false;
     h->Popup()->activateWindow();
-    return QTest::qWaitFor([h] { return h->Popup()->isActiveWindow(); });
+    return QTest::qWaitFor([h] { return h->Popup()->isActiveWindow(); }, Patience);
 }
 
 // The focus after pressing `key` in the focus widget.
@@ -317,7 +317,7 @@ private slots:
         QTest::keyClick(Part<QComboBox>(&m, "BufferBox"), Qt::Key_Escape);
         QVERIFY(!popup->isVisible());
         QVERIFY(!Part<TBoardHighlight>(&m, "ClampHighlight")->Lit());
-        QVERIFY(QTest::qWaitFor([&] { return m.isActiveWindow(); }));
+        QVERIFY(QTest::qWaitFor([&] { return m.isActiveWindow(); }, Patience));
 
         // A circle takes the focus and opens its popup, pinned, on Space.
         Part<TBoardHighlight>(&m, "DACHighlight")->setFocus(Qt::TabFocusReason);
@@ -334,9 +334,9 @@ private slots:
         TReportWindow report(&f.form, model);
         report.show();
         report.activateWindow();
-        QVERIFY(QTest::qWaitFor([&] { return report.isActiveWindow(); }));
+        QVERIFY(QTest::qWaitFor([&] { return report.isActiveWindow(); }, Patience));
         QTest::keyClick(Part<QLineEdit>(&report, "OperatorEdit"), Qt::Key_Escape);
-        QVERIFY(QTest::qWaitFor([&] { return f.form.isActiveWindow(); }));
+        QVERIFY(QTest::qWaitFor([&] { return f.form.isActiveWindow(); }, Patience));
         QVERIFY(report.isVisible());
     }
 
@@ -364,7 +364,7 @@ private slots:
         TBoardHighlight *h = Part<TBoardHighlight>(&f.form, "CalibrationHighlight0");
         for (int round = 0; round < 2; ++round) {
             QVERIFY(f.open(h));
-            QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == Part<QPushButton>(&f.form, "CalibButton"); }),
+            QVERIFY2(QTest::qWaitFor([&] { return h->Popup()->focusWidget() == Part<QPushButton>(&f.form, "CalibButton"); }, Patience),
                      qPrintable(QStringLiteral("round %1").arg(round)));
             h->Popup()->DoneButton()->setFocus();
             h->Popup()->close();
@@ -462,7 +462,7 @@ private slots:
         const QRect inner(2, 2, j->width(), j->height());
         QCOMPARE(after.copy(inner), before.copy(inner));
         j->clearFocus();
-        QVERIFY(QTest::qWaitFor([&] { return panel->grab(around).toImage() == before; }));
+        QVERIFY(QTest::qWaitFor([&] { return panel->grab(around).toImage() == before; }, Patience));
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QtTest>
 #include <cmath>
+#include <tuple>
 #include <set>
 
 using namespace trvsim;
@@ -72,36 +73,34 @@ private slots:
         QCOMPARE(LLTRVWDM::InPort(base + 2), 4u);
         QCOMPARE(card.controlByte(), uint8_t(0x48));
 
-        // A conversion: started by writing 0, done after about 10 us of
-        // status reads, each about a microsecond. Right after the range
-        // change the input is still settling from the bipolar range's
-        // mid-scale; 50 ms later it reads the ground it is wired to.
-        QElapsedTimer clock;
-        clock.start();
-        qint64 took = 0;
+        // A conversion: started by writing 0, done after 10 us of status
+        // reads, each a microsecond. Right after the range change the input
+        // is still settling from the bipolar range's mid-scale; 50 ms later
+        // it reads the ground it is wired to. The card's clock is held, so
+        // only the accesses and the test move it.
+        SimClock &clock = SimClock::instance();
+        clock.hold();
         auto convert = [&] {
-            QElapsedTimer conversion;
-            conversion.start();
+            const auto started = clock.now();
             LLTRVWDM::OutPortB(base, 0);
-            int reads = 1;
-            while (!(LLTRVWDM::InPort(base + 4) & 0x80) && reads < 1000)
+            const bool busy = !(LLTRVWDM::InPortB(base + 4) & 0x80);
+            int reads = 1; // status reads, the one that says done included
+            do
                 ++reads;
-            took = conversion.nsecsElapsed();
-            return std::pair(reads, LLTRVWDM::InPort(base));
+            while (!(LLTRVWDM::InPort(base + 4) & 0x80) && reads < 1000);
+            return std::tuple(busy, reads, clock.now() - started, LLTRVWDM::InPort(base));
         };
-        // Busy right after the start, when the status is read within the
-        // conversion time (a sanitizer build on a loaded machine may not).
-        QElapsedTimer start;
-        start.start();
-        LLTRVWDM::OutPortB(base, 0);
-        const bool busy = !(LLTRVWDM::InPortB(base + 4) & 0x80);
-        if (start.nsecsElapsed() < 10000)
-            QVERIFY(busy);
-        const auto [reads, unsettled] = convert();
-        QVERIFY2(took >= 10000 && reads <= 12, qPrintable(QStringLiteral("%1 reads in %2 ns").arg(reads).arg(took)));
+        const auto [busy, reads, took, unsettled] = convert();
+        QVERIFY(busy);
+        QVERIFY2(took == std::chrono::microseconds(10) && reads == 10,
+                 qPrintable(QStringLiteral("%1 reads in %2 ns").arg(reads).arg(took.count())));
         QVERIFY2(unsettled > 1000, qPrintable(QString::number(unsettled)));
-        QTest::qSleep(50 - int(clock.elapsed()));
-        QCOMPARE(convert().second, 0u);
+        clock.advance(std::chrono::milliseconds(50));
+        QCOMPARE(std::get<3>(convert()), 0u);
+        // Time runs on from where it was held, never back.
+        const auto held = clock.now();
+        clock.release();
+        QVERIFY(clock.now() >= held);
 
         // Bipolar range: -10 V .. +10 V as 12-bit two's complement (read
         // without waiting for the select to settle).

@@ -161,7 +161,7 @@ private slots:
         QVERIFY(!h.sup->HelpPending());
         QVERIFY(!h.sup->TimerRunning());
         help->close();
-        WaitFor([] { return false; }, 300);
+        RunEventsFor(300);
         QVERIFY(!help->isVisible());
         QCOMPARE(h.sup->HelpForm(), help); // never rebuilt
     }

@@ -81,11 +81,47 @@ double FromLevel(double level, bool unipolar)
 
 double Seconds()
 {
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    static const auto start = SimClock::instance().now();
+    return std::chrono::duration<double>(SimClock::instance().now() - start).count();
 }
 
 } // namespace
+
+SimClock &SimClock::instance()
+{
+    static SimClock clock;
+    return clock;
+}
+
+void SimClock::hold()
+{
+    FAt = now();
+    FHeld = true;
+}
+
+void SimClock::release()
+{
+    if (FHeld)
+        FAhead = std::max(FAhead, FAt - Clock::now());
+    FHeld = false;
+}
+
+void SimClock::advance(Clock::duration by)
+{
+    if (FHeld)
+        FAt += by;
+}
+
+void SimClock::spend(Clock::duration d)
+{
+    if (FHeld) {
+        FAt += d;
+        return;
+    }
+    const Clock::time_point start = Clock::now();
+    while (Clock::now() - start < d) {
+    }
+}
 
 CardTraits CardTraits::FromSeed(uint64_t seed)
 {
@@ -243,7 +279,7 @@ void Card::convert()
     }
     double volts = adVolts(input, unipolar);
     // The input amplifier still moving from where the last select left it.
-    const double since = std::chrono::duration<double>(Clock::now() - FSelectedAt).count();
+    const double since = std::chrono::duration<double>(SimClock::instance().now() - FSelectedAt).count();
     const double tau = std::chrono::duration<double>(FSettling).count();
     if (tau > 0 && since < 20 * tau)
         volts += FromLevel((FSettleFrom - Level(volts, unipolar)) * std::exp(-since / tau), unipolar)
@@ -258,10 +294,8 @@ void Card::convert()
 uint32_t Card::status()
 {
     // A status read costs about a microsecond, as on the bus.
-    const Clock::time_point start = Clock::now();
-    while (Clock::now() - start < StatusReadTime) {
-    }
-    const bool done = !FStuck && !FStuckOnce && Clock::now() >= FDoneAt;
+    SimClock::instance().spend(StatusReadTime);
+    const bool done = !FStuck && !FStuckOnce && SimClock::instance().now() >= FDoneAt;
     return (done ? 0x80u : 0u) | (FControl & 0x7Fu);
 }
 
@@ -294,7 +328,7 @@ void Card::write8(uint32_t offset, uint32_t value)
             FResult = word.value_or(0);
         }
         ++FConversions;
-        FDoneAt = Clock::now() + ConversionTime;
+        FDoneAt = SimClock::instance().now() + ConversionTime;
     } else if (offset == reg::AdControl) {
         FControl = static_cast<uint8_t>(value);
     }
@@ -307,7 +341,7 @@ void Card::write16(uint32_t offset, uint32_t value)
         if (uint16_t(value) != FSelect) {
             const bool unipolar = FSelect & SelectUnipolarBit;
             FSettleFrom = Level(adVolts(pin37Volts(), unipolar), unipolar);
-            FSelectedAt = Clock::now();
+            FSelectedAt = SimClock::instance().now();
             FSelect = static_cast<uint16_t>(value);
         }
         break;
@@ -334,6 +368,7 @@ void Machine::reset()
     FDriverLoaded = !FConfig.driverAbsent;
     FCards.clear();
     FWatcher = nullptr;
+    SimClock::instance().release();
     for (const SimConfig::CardSpec &c : FConfig.cards)
         addCard(c.deviceId, c.base);
     attachSharedState();
@@ -427,7 +462,7 @@ void Machine::outw(uint32_t port, uint32_t value)
 uint32_t Machine::watched(uint32_t port, uint32_t value, bool write)
 {
     if (FWatcher)
-        FWatcher({std::chrono::steady_clock::now(), port, value, write});
+        FWatcher({SimClock::instance().now(), port, value, write});
     return value;
 }
 

@@ -66,6 +66,31 @@ struct ErrorsIn {
 using CardErrors = ErrorsIn<int>;
 using ExactErrors = ErrorsIn<double>;
 
+// The simulated cards' time. It follows the monotonic clock until a test
+// holds it; held, it moves only when advanced, and the time a status read
+// costs moves it instead of being spun away, so a test decides exactly
+// how much time passes between two accesses, whatever the machine's load.
+class SimClock {
+public:
+    using Clock = std::chrono::steady_clock;
+    static SimClock &instance();
+
+    Clock::time_point now() const { return FHeld ? FAt : Clock::now() + FAhead; }
+    // Stops the time where it is now, until release.
+    void hold();
+    // Moves a held time on; no effect on a running one.
+    void advance(Clock::duration by);
+    // Runs on from the held time: time never goes back.
+    void release();
+    // Busy for `d`: spun on the monotonic clock, or added to a held time.
+    void spend(Clock::duration d);
+
+private:
+    bool FHeld = false;
+    Clock::time_point FAt{};         // the held time
+    Clock::duration FAhead{};        // of the monotonic clock, once released
+};
+
 // One card: the A/D converter, two DACs, the pots and the wiring of pin 37.
 class Card {
 public:
@@ -164,7 +189,7 @@ private:
 };
 
 // One access to a card's port, as the machine saw it: when (on the
-// monotonic clock), which port, the value, and which way.
+// simulated cards' clock), which port, the value, and which way.
 struct PortAccess {
     std::chrono::steady_clock::time_point at;
     uint32_t port;
@@ -179,7 +204,7 @@ public:
     static Machine &instance();
 
     // The configured machine again: by default one 0x6D21 card at 0xE800
-    // with the kernel driver loaded, pots out of trim.
+    // with the kernel driver loaded, pots out of trim, the clock running.
     void reset();
     void setKernelDriverLoaded(bool loaded) { FDriverLoaded = loaded; }
     // A locked-down kernel: every write to a card is refused (EPERM).
