@@ -117,7 +117,8 @@ QString DriverAdvice(TDriverFault fault, const TIommuView &iommu)
         return QStringLiteral("The card's sysfs resource file or VFIO group is not open to the group rz4070: the "
                               "package's udev rule has not run for it. Unplug and plug the card in again (or start "
                               "the computer again), or run\n"
-                              "    sudo udevadm trigger\n"
+                              "    sudo udevadm trigger --action=add --subsystem-match=pci --attr-match=vendor=0x7a4c\n"
+                              "    sudo udevadm trigger --action=add --subsystem-match=vfio\n"
                               "or reinstall the package with\n") + Reinstall;
     case TDriverFault::LockedDown:
         return LockdownAdvice(iommu);

@@ -31,10 +31,22 @@ rm -rf unpacked modules
 dpkg-deb -x "$deb" unpacked
 cp unpacked/boot/vmlinuz-* vmlinuz.part
 # The modules that the VFIO path loads, in the kernel package's own
-# (signed) files.
-mkdir -p modules.part
-(cd unpacked && find lib/modules -name '*.ko' \( -path '*/drivers/vfio/*' -o -name 'irqbypass.ko' \) -print0 \
-  | xargs -0 cp --parents -t ../modules.part)
+# (signed) files, kept under lib/modules whether the package has them
+# there (Debian 12) or under usr/lib/modules (merged /usr, Debian 13).
+tree=lib/modules
+[ -d unpacked/$tree ] || tree=usr/lib/modules
+[ -d unpacked/$tree ] || fail "$name has neither lib/modules nor usr/lib/modules"
+dest=$PWD/modules.part/lib/modules
+mkdir -p "$dest"
+(cd unpacked/$tree && find . -name '*.ko*' \( -path '*/drivers/vfio/*' -o -name 'irqbypass.ko*' \) -print0 \
+  | xargs -0 cp --parents -t "$dest")
+# Compressed modules are unpacked: the initramfs's busybox loads plain ones.
+while IFS= read -r -d '' ko; do
+  case $ko in
+    *.xz) xz -d "$ko" || fail "cannot unpack $ko (is xz-utils installed?)" ;;
+    *.zst) zstd -q -d --rm "$ko" || fail "cannot unpack $ko (is zstd installed?)" ;;
+  esac
+done < <(find modules.part \( -name '*.ko.xz' -o -name '*.ko.zst' \) -print0)
 [ -n "$(find modules.part -name vfio-pci.ko)" ] || fail "$name has no vfio-pci module"
 mv modules.part modules
 mv vmlinuz.part vmlinuz

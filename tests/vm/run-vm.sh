@@ -99,7 +99,7 @@ printf 'root:x:0:0:root:/root:/bin/sh\nmember:x:1001:1001::/tmp:/bin/sh\noutside
 # boot takes seconds anyway.
 declare -A machine=([sysfs]="-machine pc" [vfio]="-machine q35 -device intel-iommu" [lockdown]="-machine pc")
 declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity")
-declare -A expected=([sysfs]=33 [vfio]=33 [lockdown]=21)
+declare -A expected=([sysfs]=38 [vfio]=38 [lockdown]=26)
 # A loaded machine boots slowly: SETUP_TEST_PATIENCE stretches the boot's
 # bound here and the waits inside, as it does the other tiers' waits.
 patience=$(awk -v f="${SETUP_TEST_PATIENCE:-1}" 'BEGIN { f += 0; print (f > 1 ? int(f + 0.999) : 1) }')

@@ -228,12 +228,17 @@ void LockdownChecks(uint32_t base)
     Check(read == 0 && LLTRVWDM::TakePortError() == 0, "lockdown: a read still works and selects nothing (" + Hex(read) + ")");
 }
 
-// Before the package's rule has run: the file is root's alone.
+// Before the package's rule has run: the file is root's alone. The advice
+// goes to /tmp/advice, for the init to run the commands as printed.
 void UngrantedChecks()
 {
     const TDriverFault fault = CheckDriver();
-    Check(fault == TDriverFault::CardNotGranted && DriverAdvice(fault).contains(QStringLiteral("sudo udevadm trigger")),
+    const QString advice = DriverAdvice(fault);
+    Check(fault == TDriverFault::CardNotGranted && advice.contains(QStringLiteral("sudo udevadm trigger --action=add --subsystem-match=pci")),
           "ungranted: the start-up check says the rule has not run, and how to run it");
+    QFile file(QStringLiteral("/tmp/advice"));
+    Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(advice.toUtf8()) == advice.toUtf8().size() && file.flush(),
+          "ungranted: the advice is kept for the init to follow");
 }
 
 void OutsiderChecks(uint32_t base)
