@@ -162,6 +162,17 @@ private slots:
             QVERIFY(!c.driverAbsent && !c.adcStuck);
             QCOMPARE(c.seed, uint64_t(77));
         }
+        // As many cards as a machine holds here, and one more, said so.
+        std::string cards = "6D21@1000";
+        for (size_t k = 1; k < MaxSimCards; ++k)
+            cards += ",6D21@" + QByteArray::number(qulonglong(0x1000 + 16 * k), 16).toStdString();
+        problems.clear();
+        QCOMPARE(ParseSimConfig(cards.c_str(), nullptr, nullptr, nullptr, 77, &problems).cards.size(), MaxSimCards);
+        cards += ",6D21@E800";
+        c = ParseSimConfig(cards.c_str(), nullptr, nullptr, nullptr, 77, &problems);
+        QCOMPARE(c.cards.size(), size_t(1));
+        QCOMPARE(problems.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(problems[0]).endsWith(QStringLiteral("is not a list of at most 64 cards; ignored")), problems[0].c_str());
     }
 
     // The same, as a user starts a program with the variables set: read

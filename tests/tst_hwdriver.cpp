@@ -6,6 +6,7 @@
 // must see is given to a child run of this program.
 #include "Parts.h"
 #include "CardIO.h"
+#include "DriverCheck.h"
 #include "LayoutStyle.h"
 #include "LLTRVWDM.h"
 #include "ModalBoxes.h"
@@ -26,6 +27,7 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -207,14 +209,15 @@ private slots:
     {
         FakeSysfs sys;
         sys.card("0000:03:00.0");
-        sys.device("0000:04:00.0", "0x7a4c\n", "0x6d22\n", IoBarAt(0xD000, 0xD01F)); // no resource1
+        sys.device("0000:04:00.0", "0x7a4c\n", "0x6d22\n", IoBarAt(0xD000, 0xD01F)); // no resource0
         sys.device("0000:05:00.0", "0x7a4c\n", "0x6d22\n", IoBarAt(0xC000, 0xC01F));
-        QDir().mkpath(sys.devicePath("0000:05:00.0") + "/resource1"); // not a file
+        QDir().mkpath(sys.devicePath("0000:05:00.0") + "/resource0"); // not a file
         CardPorts ports;
         QVERIFY(!ports.Open(sys.root(), "/dev", sys.cards()));
         QCOMPARE(ports.Cards().size(), size_t(1));
         QCOMPARE(ports.Cards()[0].ioBase, 0xE800u);
         QCOMPARE(ports.In8(0xD000), 0xFFu);
+        QCOMPARE(ports.Fault(), TRVWDM_FAULT_NOT_A_FILE); // the missing file is a card gone, no fault
     }
 
     // One program drives a card at a time: a second opener keeps the card
@@ -264,7 +267,8 @@ private slots:
 
     // Why a card cannot be driven, as the start-up check needs it: the
     // kernel locked down (the card stays listed, reads work), VFIO without
-    // an IOMMU group, a file never given to the card group.
+    // an IOMMU group, a file never given to the card group, something else
+    // in the file's place; each cause has advice of its own.
     void faultsNameTheirCause()
     {
         FakeSysfs sys;
@@ -298,6 +302,25 @@ private slots:
             QVERIFY(!refused.Open(closed.root(), "/dev", closed.cards()));
             QCOMPARE(refused.Fault(), TRVWDM_FAULT_NOT_GRANTED);
         }
+
+        auto replaced = [](const std::function<bool(const QString &)> &put) {
+            FakeSysfs odd;
+            const QString file = odd.card();
+            QFile::remove(file);
+            if (!put(file))
+                return -1;
+            CardPorts ports;
+            return ports.Open(odd.root(), "/dev", odd.cards()) ? TRVWDM_FAULT_NONE : ports.Fault();
+        };
+        QCOMPARE(replaced([](const QString &f) { return mkfifo(QFile::encodeName(f).constData(), 0600) == 0; }), TRVWDM_FAULT_NOT_A_FILE);
+        QCOMPARE(replaced([](const QString &f) { return QDir().mkdir(f); }), TRVWDM_FAULT_NOT_A_FILE);
+        QCOMPARE(replaced([](const QString &f) { return QFile::link(f, f); }), TRVWDM_FAULT_LINK); // a loop
+        QCOMPARE(replaced([](const QString &f) { return QFile::link(QStringLiteral("/dev/null"), f); }), TRVWDM_FAULT_LINK);
+        QSet<QString> advice;
+        for (TDriverFault f : {TDriverFault::CardNotAccessible, TDriverFault::CardNotGranted, TDriverFault::FileNotAFile,
+                               TDriverFault::FileIsLink, TDriverFault::FileUnusable})
+            advice.insert(DriverAdvice(f));
+        QCOMPARE(advice.size(), 5);
     }
 
     // Setup's calibration writes land on the card's file: the control byte

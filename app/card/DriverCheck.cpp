@@ -76,6 +76,12 @@ TDriverFault CheckDriver()
         return TDriverFault::GroupNotViable;
     case TRVWDM_FAULT_VFIO:
         return TDriverFault::VfioRefused;
+    case TRVWDM_FAULT_NOT_A_FILE:
+        return TDriverFault::FileNotAFile;
+    case TRVWDM_FAULT_LINK:
+        return TDriverFault::FileIsLink;
+    case TRVWDM_FAULT_UNUSABLE:
+        return TDriverFault::FileUnusable;
     default:
         return absent ? TDriverFault::CardNotAccessible : TDriverFault::None;
     }
@@ -129,6 +135,20 @@ QString DriverAdvice(TDriverFault fault, const TIommuView &iommu)
     case TDriverFault::VfioRefused:
         return QStringLiteral("The card is bound to vfio-pci, but VFIO refused to open it. Start the computer again, "
                               "or reinstall the package with\n") + Reinstall;
+    case TDriverFault::FileNotAFile:
+        return QStringLiteral("Where the card's sysfs resource file should be, there is a directory, a pipe or a "
+                              "device instead, which the kernel never puts there; Setup does not use it. If "
+                              "TRVWDM_SYSFS is set, it names a copy of sysfs that is not right. Otherwise start the "
+                              "computer again, and if it stays so, ask the computer's administrator.");
+    case TDriverFault::FileIsLink:
+        return QStringLiteral("The card's sysfs resource file or VFIO group node is a symbolic link, which the kernel "
+                              "never makes; Setup does not follow it, so that it never drives what the link points "
+                              "at. If TRVWDM_SYSFS is set, it names a copy of sysfs that is not right. Otherwise start "
+                              "the computer again, and if it stays so, ask the computer's administrator.");
+    case TDriverFault::FileUnusable:
+        return QStringLiteral("The kernel refused to open the card's sysfs resource file or VFIO group node, for "
+                              "another reason than permission: the card may be failing or going away. Start the "
+                              "computer again; if it stays so, try the card in another slot.");
     }
     return QString();
 }

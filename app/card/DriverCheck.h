@@ -20,6 +20,9 @@ enum class TDriverFault {
     LockedDown,        // the kernel is locked down and refuses writes on the sysfs path
     GroupNotViable,    // a device sharing the card's IOMMU group has a host driver
     VfioRefused,       // the card is bound to vfio-pci, but VFIO refused it
+    FileNotAFile,      // a directory, a pipe or a device stands where a card's file should be
+    FileIsLink,        // a card's file or node is a symbolic link
+    FileUnusable,      // the kernel refused to open a card's file for another reason
 };
 
 // Reads the driver check port through the binding (loading the library if

@@ -55,6 +55,15 @@ TRVWDM_EXPORT int32_t TakePortError(void);
 #define TRVWDM_FAULT_GROUP_NOT_VIABLE 4
 /* The card is bound to vfio-pci, but VFIO refused it otherwise. */
 #define TRVWDM_FAULT_VFIO 5
+/* The card's file is not a regular file (a directory, a pipe, a device),
+ * or its node is not a character device. */
+#define TRVWDM_FAULT_NOT_A_FILE 6
+/* The card's file or node is a symbolic link (or a loop of them), which the
+ * library never follows. */
+#define TRVWDM_FAULT_LINK 7
+/* The card's file or node could not be opened for another reason than
+ * permission (an error from the kernel). */
+#define TRVWDM_FAULT_UNUSABLE 8
 
 /* The group that the package gives the cards' files and nodes. */
 #define TRVWDM_CARD_GROUP "rz4070"

@@ -30,9 +30,15 @@ CardOpen Refused(const std::string &path)
 
 CardOpen OpenFailed(const std::string &path)
 {
-    if (errno == EACCES || errno == EPERM)
-        return Refused(path);
-    return errno == EBUSY ? CardOpen::Busy : CardOpen::NoFile;
+    switch (errno) {
+    case EACCES:
+    case EPERM: return Refused(path);
+    case EBUSY: return CardOpen::Busy;
+    case ENOENT: return CardOpen::NoFile;
+    case ELOOP: return CardOpen::Link; // O_NOFOLLOW met a link
+    case EISDIR: return CardOpen::NotAFile;
+    default: return CardOpen::Unusable;
+    }
 }
 
 } // namespace
@@ -67,13 +73,13 @@ CardOpen CardFile::OpenResource(const std::string &path)
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return CardOpen::NoFile;
+        return CardOpen::NotAFile;
     }
     // One program at a time: the lock goes with the descriptor.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool busy = errno == EWOULDBLOCK;
         close(fd);
-        return busy ? CardOpen::Busy : CardOpen::NoFile;
+        return busy ? CardOpen::Busy : CardOpen::Unusable;
     }
     FFile = fd;
     return CardOpen::Ready;

@@ -22,7 +22,10 @@ enum class CardOpen {
     NotGranted, // no permission, and the file or node is not the card group's
     NotViable,  // its IOMMU group has a device bound to a host driver
     VfioFailed, // VFIO refused it otherwise
-    NoFile,     // its file is missing or is no regular file
+    NoFile,     // its file is missing: the card went away
+    NotAFile,   // a directory, a pipe or a device stands in its file's place
+    Link,       // its file or node is a symbolic link
+    Unusable,   // the kernel refused to open it for another reason
 };
 
 class CardFile {

@@ -18,6 +18,12 @@ int FaultOf(CardOpen result)
         return TRVWDM_FAULT_GROUP_NOT_VIABLE;
     case CardOpen::VfioFailed:
         return TRVWDM_FAULT_VFIO;
+    case CardOpen::NotAFile:
+        return TRVWDM_FAULT_NOT_A_FILE;
+    case CardOpen::Link:
+        return TRVWDM_FAULT_LINK;
+    case CardOpen::Unusable:
+        return TRVWDM_FAULT_UNUSABLE;
     case CardOpen::Ready:
     case CardOpen::Busy:
     case CardOpen::NoFile:

@@ -26,7 +26,9 @@ bool ParseNumber(const std::string &text, int baseHint, uint64_t max, uint64_t *
     return true;
 }
 
-bool ParseCards(const std::string &text, std::vector<SimConfig::CardSpec> *cards)
+enum class CardList { Good, Malformed, TooMany };
+
+CardList ParseCards(const std::string &text, std::vector<SimConfig::CardSpec> *cards)
 {
     std::vector<SimConfig::CardSpec> parsed;
     size_t start = 0;
@@ -36,15 +38,17 @@ bool ParseCards(const std::string &text, std::vector<SimConfig::CardSpec> *cards
         const size_t at = item.find('@');
         uint64_t device = 0, base = 0;
         if (at == std::string::npos || !ParseNumber(item.substr(0, at), 16, 0xFFFF, &device)
-            || !ParseNumber(item.substr(at + 1), 16, 0xFFF0, &base) || base == 0 || parsed.size() >= 64)
-            return false;
+            || !ParseNumber(item.substr(at + 1), 16, 0xFFF0, &base) || base == 0)
+            return CardList::Malformed;
+        if (parsed.size() == MaxSimCards)
+            return CardList::TooMany;
         parsed.push_back({uint32_t(device), uint16_t(base)});
         start = comma + 1;
         if (comma + 1 == text.size())
-            return false; // a trailing comma
+            return CardList::Malformed; // a trailing comma
     }
     *cards = std::move(parsed);
-    return true;
+    return CardList::Good;
 }
 
 } // namespace
@@ -58,8 +62,15 @@ SimConfig ParseSimConfig(const char *cards, const char *driver, const char *faul
         if (problems)
             problems->push_back(std::string(name) + "=\"" + value + "\" is not " + expected + "; ignored");
     };
-    if (cards && !ParseCards(cards, &config.cards))
+    switch (cards ? ParseCards(cards, &config.cards) : CardList::Good) {
+    case CardList::Good: break;
+    case CardList::Malformed:
         problem("TRVWDM_SIM_CARDS", cards, "a comma list of DEVICEID@BASE in hexadecimal (such as 6D21@E800)");
+        break;
+    case CardList::TooMany:
+        problem("TRVWDM_SIM_CARDS", cards, ("a list of at most " + std::to_string(MaxSimCards) + " cards").c_str());
+        break;
+    }
     if (driver) {
         if (std::strcmp(driver, "absent") == 0)
             config.driverAbsent = true;

@@ -1,7 +1,8 @@
 // The simulated machine's configuration, from the environment when the
 // library loads:
 //   TRVWDM_SIM_CARDS   comma list of DEVICEID@BASE in hexadecimal, for
-//                      example 6D21@E800,6D22@D000; empty: no card
+//                      example 6D21@E800,6D22@D000; empty: no card; at
+//                      most MaxSimCards cards
 //   TRVWDM_SIM_DRIVER  "absent": the kernel-driver answer 0xAA55
 //   TRVWDM_SIM_FAULT   "adc-stuck": no conversion ever completes;
 //                      "writes-refused": the kernel is locked down and
@@ -11,6 +12,7 @@
 // A malformed value is reported once on standard error and ignored.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ namespace trvsim {
 inline constexpr uint32_t DeviceRZ4070 = 0x6D21;
 inline constexpr uint32_t DeviceRZ4070A = 0x6D22;
 inline constexpr uint16_t DefaultBase = 0xE800;
+inline constexpr size_t MaxSimCards = 64;
 
 struct SimConfig {
     struct CardSpec {
