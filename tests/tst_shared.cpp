@@ -122,6 +122,15 @@ private slots:
         QVERIFY(!SharedState::Attach(stranger, factory.state(), &error));
         QVERIFY2(QString::fromStdString(error).contains(QStringLiteral("does not hold")), error.c_str());
 
+        // A creator that died while it initialised left the segment so:
+        // the next to come initialises it.
+        const std::string orphan = Name("orphan");
+        ForgeSegment(orphan, 1, 0, sizeof(SharedState::Segment));
+        factory.card.setPot(Pot::RP2, 0.375);
+        auto adopted = SharedState::Attach(orphan, factory.state(), &error);
+        QVERIFY2(adopted, error.c_str());
+        QCOMPARE(adopted->Card().Pot(int(Pot::RP2)), 0.375);
+
         // The library then runs alone, with its own card.
         setenv("TRVWDM_SIM_SHM", newer.c_str(), 1);
         Machine::instance().reset();
@@ -218,12 +227,20 @@ private slots:
             QVERIFY(!form.Calibration()->Running());
         }
 
-        other.reset(); // the other program ends
-        Machine::instance().reset();
+        // The other program ends: this one takes the card when it asks
+        // again, with no restart, and Begin Calibration begins.
+        other.reset();
         QVERIFY(!LLTRVWDM::IsCardBusy(0));
         LLTRVWDM::OutPort(base + reg::Dac0, 123);
         QCOMPARE(LLTRVWDM::TakePortError(), 0);
         QCOMPARE(bench->Card().dacCode[0].load(), 123u);
+        ModalBoxes boxes(QMessageBox::Ok);
+        TMainForm form;
+        form.SetSupGetCardString(nullptr, 0);
+        form.CalibButtonClick();
+        QVERIFY(boxes.seen.isEmpty());
+        QVERIFY(form.Calibration()->Running());
+        form.QuitClick();
     }
 
     void benchBeforeSetup()

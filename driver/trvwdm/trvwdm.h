@@ -35,7 +35,8 @@ TRVWDM_EXPORT int32_t GetNumCards(void);
 TRVWDM_EXPORT int32_t GetDriverFault(void);
 /* Nonzero when card cardIndex (as QueryCardInfo lists it) is driven by
  * another program: it is listed, but its ports are neither read nor
- * written. */
+ * written. Each call asks again, and a card that the other program has
+ * let go of is taken for this one. */
 TRVWDM_EXPORT int32_t IsCardBusy(int32_t cardIndex);
 /* The errno value of the first port access on a card that failed since the
  * last call, 0 when none failed; the call clears it. */

@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace trvhw {
 namespace {
@@ -56,6 +57,14 @@ CardFile::CardFile(CardFile &&other) noexcept
 {
     other.FFile = -1;
     other.FHeld.clear();
+}
+
+CardFile &CardFile::operator=(CardFile &&other) noexcept
+{
+    std::swap(FFile, other.FFile);
+    std::swap(FOffset, other.FOffset);
+    std::swap(FHeld, other.FHeld);
+    return *this;
 }
 
 CardOpen CardFile::Open(const std::string &sysfsRoot, const std::string &devRoot, const PciCard &card)

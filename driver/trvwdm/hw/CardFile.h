@@ -33,7 +33,7 @@ public:
     CardFile() = default;
     ~CardFile();
     CardFile(CardFile &&other) noexcept;
-    CardFile &operator=(CardFile &&) = delete;
+    CardFile &operator=(CardFile &&other) noexcept;
     CardFile(const CardFile &) = delete;
     CardFile &operator=(const CardFile &) = delete;
 

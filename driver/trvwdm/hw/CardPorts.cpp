@@ -36,6 +36,8 @@ int FaultOf(CardOpen result)
 
 bool CardPorts::Open(const std::string &sysfsRoot, const std::string &devRoot, const std::vector<PciCard> &cards)
 {
+    FSysfsRoot = sysfsRoot;
+    FDevRoot = devRoot;
     const bool lockedDown = KernelLockedDown(sysfsRoot);
     bool all = true;
     for (const PciCard &card : cards) {
@@ -54,6 +56,18 @@ bool CardPorts::Open(const std::string &sysfsRoot, const std::string &devRoot, c
         FReady.push_back(result == CardOpen::Ready);
     }
     return all;
+}
+
+bool CardPorts::BusyNow(size_t index)
+{
+    if (!FReady[index]) {
+        CardFile file;
+        if (file.Open(FSysfsRoot, FDevRoot, FCards[index]) == CardOpen::Ready) {
+            FFiles[index] = std::move(file);
+            FReady[index] = true;
+        }
+    }
+    return Busy(index);
 }
 
 void CardPorts::NoteFault(int fault)

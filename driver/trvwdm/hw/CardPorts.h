@@ -31,6 +31,9 @@ public:
     const std::vector<PciCard> &Cards() const { return FCards; }
     // Whether card `index` of Cards() is driven by another program.
     bool Busy(size_t index) const { return !FReady[index]; }
+    // The same, asking again: a busy card that the other program has let
+    // go of is opened and taken for this one.
+    bool BusyNow(size_t index);
     // The first cause met, as a TRVWDM_FAULT_... value; 0 when none.
     int Fault() const { return FFault; }
 
@@ -54,6 +57,7 @@ private:
     void Failed(int error) const;
     void NoteFault(int fault);
 
+    std::string FSysfsRoot, FDevRoot;
     std::vector<PciCard> FCards;
     std::vector<CardFile> FFiles; // one per card in FCards, closed when busy
     std::vector<bool> FReady;

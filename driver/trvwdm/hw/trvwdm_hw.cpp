@@ -80,8 +80,8 @@ int32_t GetDriverFault(void)
 
 int32_t IsCardBusy(int32_t cardIndex)
 {
-    const trvhw::CardPorts &ports = TheDriver().ports;
-    return cardIndex >= 0 && size_t(cardIndex) < ports.Cards().size() && ports.Busy(size_t(cardIndex));
+    trvhw::CardPorts &ports = TheDriver().ports;
+    return cardIndex >= 0 && size_t(cardIndex) < ports.Cards().size() && ports.BusyNow(size_t(cardIndex));
 }
 
 int32_t TakePortError(void)

@@ -1,5 +1,6 @@
 #include "SharedState.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,34 @@ namespace trvsim {
 namespace {
 
 constexpr uint32_t Initialising = 1;
+
+// The header's lock, which each process holds while it looks at the header
+// and the first fills the segment. It goes with its holder's descriptor,
+// so a segment still "initialising" while nobody holds it was left so by
+// a creator that died midway. Waits 2 s at most for a holder.
+bool LockHeader(int fd)
+{
+    struct flock header {};
+    header.l_type = F_WRLCK;
+    header.l_whence = SEEK_SET;
+    header.l_len = 1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (fcntl(fd, F_OFD_SETLK, &header) != 0) {
+        if ((errno != EAGAIN && errno != EACCES) || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void UnlockHeader(int fd)
+{
+    struct flock header {};
+    header.l_type = F_UNLCK;
+    header.l_whence = SEEK_SET;
+    header.l_len = 1;
+    fcntl(fd, F_OFD_SETLK, &header);
+}
 
 uint64_t Bits(double v)
 {
@@ -82,18 +111,18 @@ std::unique_ptr<SharedState> SharedState::Attach(const std::string &name, const 
     auto *segment = static_cast<Segment *>(memory);
     std::unique_ptr<SharedState> state(new SharedState(segment, fd));
 
-    // The first to come initialises; the others wait for it.
-    uint32_t expected = 0;
-    if (segment->magic.compare_exchange_strong(expected, Initialising)) {
+    // The first to come initialises, and so does the next after a creator
+    // that died midway; the others find the card's state.
+    if (!LockHeader(fd))
+        return fail("another program keeps the segment's header locked");
+    if (const uint32_t magic = segment->magic.load(); magic == 0 || magic == Initialising) {
+        segment->magic = Initialising;
         segment->version = LayoutVersion;
         segment->size = sizeof(Segment);
         Copy(segment->card, initial);
         segment->magic = Magic;
-        return state;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (segment->magic.load() == Initialising && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    UnlockHeader(fd);
     if (segment->magic.load() != Magic)
         return fail("the segment does not hold a card's state");
     if (segment->version.load() != LayoutVersion || segment->size.load() != sizeof(Segment))

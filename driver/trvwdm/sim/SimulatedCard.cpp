@@ -391,6 +391,13 @@ void Machine::attachSharedState()
     FBusy = FShared && !FShared->TakeForDriving();
 }
 
+bool Machine::cardBusyNow(int index)
+{
+    if (index == 0 && FBusy && FShared)
+        FBusy = !FShared->TakeForDriving();
+    return cardBusy(index);
+}
+
 void Machine::checkShared()
 {
     if (!FShared || FShared->Intact())

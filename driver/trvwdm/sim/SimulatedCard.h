@@ -218,6 +218,9 @@ public:
     // Whether card `index` is driven by another process: its ports are
     // then neither read nor written.
     bool cardBusy(int index) const { return index == 0 && FBusy && !FCards.empty(); }
+    // The same, asking again: a card that the other process has let go
+    // of is taken for this one.
+    bool cardBusyNow(int index);
     // The errno value of the first refused access since the last call.
     int takePortError() { return std::exchange(FPortError, 0); }
     Card &addCard(uint32_t deviceId, uint16_t base);

@@ -58,7 +58,7 @@ int32_t GetDriverFault(void)
 
 int32_t IsCardBusy(int32_t cardIndex)
 {
-    return Machine::instance().cardBusy(cardIndex);
+    return Machine::instance().cardBusyNow(cardIndex);
 }
 
 int32_t TakePortError(void)
