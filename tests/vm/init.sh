@@ -36,8 +36,9 @@ patience=$(sed -n 's/.*rz4070\.patience=\([0-9]*\).*/\1/p' /proc/cmdline)
 patience=${patience:-1}
 depmod
 dev=
+devs=
 for d in /sys/bus/pci/devices/*; do
-  [ "$(cat "$d/vendor")" = 0x1b36 ] && [ "$(cat "$d/device")" = 0x0005 ] && dev=$d
+  [ "$(cat "$d/vendor")" = 0x1b36 ] && [ "$(cat "$d/device")" = 0x0005 ] && dev=$d && devs="$devs $d"
 done
 [ -n "$dev" ] || { echo "FAIL: QEMU's pci-testdev is on the bus"; finish; }
 addr=$(basename "$dev")
@@ -113,26 +114,56 @@ mirror() {
     umount "$f" 2>/dev/null
   done
   rm -rf /tmp/sysfs
-  m=/tmp/sysfs/bus/pci/devices/$addr
-  mkdir -p "$m" /tmp/sysfs/kernel/security
-  echo 0x7a4c >"$m/vendor"
-  echo 0x6d21 >"$m/device"
-  cat "$dev/resource" >"$m/resource"
+  mkdir -p /tmp/sysfs/kernel/security
   cat /sys/kernel/security/lockdown >/tmp/sysfs/kernel/security/lockdown 2>/dev/null
-  [ -L "$dev/driver" ] && ln -s "../$(basename "$(readlink "$dev/driver")")" "$m/driver"
-  [ -L "$dev/iommu_group" ] && ln -s "../$(basename "$(readlink "$dev/iommu_group")")" "$m/iommu_group"
-  for f in "$dev"/resource[0-9]; do
-    : >"$m/$(basename "$f")"
+  for d in $devs; do
+    m=/tmp/sysfs/bus/pci/devices/$(basename "$d")
+    mkdir -p "$m"
+    echo 0x7a4c >"$m/vendor"
+    echo 0x6d21 >"$m/device"
+    cat "$d/resource" >"$m/resource"
+    [ -L "$d/driver" ] && ln -s "../$(basename "$(readlink "$d/driver")")" "$m/driver"
+    [ -L "$d/iommu_group" ] && ln -s "../$(basename "$(readlink "$d/iommu_group")")" "$m/iommu_group"
+    for f in "$d"/resource[0-9]; do
+      : >"$m/$(basename "$f")"
+    done
   done
   chmod -R a+rX /tmp/sysfs
-  for f in "$dev"/resource[0-9]; do
-    mount --bind "$f" "$m/$(basename "$f")"
+  for d in $devs; do
+    for f in "$d"/resource[0-9]; do
+      mount --bind "$f" "/tmp/sysfs/bus/pci/devices/$(basename "$d")/$(basename "$f")"
+    done
   done
 }
 
 printf 'root:x:0:\nmember:x:1001:\noutsider:x:1002:\n' >/etc/group
 /lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1
 udevadm settle --timeout=$((60 * patience))
+
+# Two cards behind one bridge, in one IOMMU group: the package binds both,
+# one program drives both, a second finds both busy.
+if [ "$boot" = bridge ]; then
+  cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/
+  check "postinst configure succeeds" sh /var/lib/dpkg/info/rz4070-setup.postinst configure
+  sed -i 's/^\(rz4070:x:[0-9]*:\)$/\1member/' /etc/group
+  udevadm settle --timeout=$((60 * patience))
+  groups=$(for d in $devs; do basename "$(readlink "$d/iommu_group")"; done | sort -u)
+  check "the two cards share one IOMMU group ($(echo $groups))" [ "$(echo $devs | wc -w)" -eq 2 ] && [ "$(echo $groups | wc -w)" -eq 1 ]
+  deadline=$(($(date +%s) + 20 * patience))
+  until [ "$(stat -c '%G %a' "/dev/vfio/$groups" 2>/dev/null)" = "rz4070 660" ] || [ "$(date +%s)" -ge $deadline ]; do
+    sleep 0.1
+  done
+  bound=0
+  for d in $devs; do
+    [ "$(basename "$(readlink "$d/driver")")" = vfio-pci ] && bound=$((bound + 1))
+  done
+  check "both cards are bound to vfio-pci ($bound)" [ $bound -eq 2 ]
+  check "the group's node is the card group's" [ "$(stat -c '%G %a' "/dev/vfio/$groups")" = "rz4070 660" ]
+  mirror
+  bar=0
+  vm_check_as pair
+  finish
+fi
 snapshot >/tmp/before
 (cd /sys/bus/pci/devices && for d in *; do echo "$d"; done) >/tmp/devices-before
 

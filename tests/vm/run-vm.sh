@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The hardware path on a real Linux kernel. Boots Debian's cloud kernel in
-# QEMU under TCG, three times, with a small initramfs made here: busybox,
+# QEMU under TCG, four times, with a small initramfs made here: busybox,
 # the real systemd-udevd and systemd-sysusers, the kernel package's VFIO
 # modules, the package's own udev rule, helper, sysusers file, postinst
 # and postrm taken from the .deb built from this tree (the cards' vendor
@@ -99,9 +99,14 @@ printf 'root:x:0:0:root:/root:/bin/sh\nmember:x:1001:1001::/tmp:/bin/sh\noutside
 # boot takes seconds anyway.
 # The VFIO boot also has QEMU's edu device, bound to vfio-pci before the
 # package comes: a VFIO group with no card, which must stay root's.
-declare -A machine=([sysfs]="-machine pc" [vfio]="-machine q35 -device intel-iommu -device edu" [lockdown]="-machine pc")
-declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity")
-declare -A expected=([sysfs]=38 [vfio]=39 [lockdown]=26)
+# The bridge boot has two cards behind one PCIe-to-PCI bridge, as a PCI
+# card sits in a modern machine: they share an IOMMU group.
+declare -A machine=([sysfs]="-machine pc" [vfio]="-machine q35 -device intel-iommu -device edu" [lockdown]="-machine pc"
+                    [bridge]="-machine q35 -device intel-iommu -device pcie-root-port,id=rp,chassis=1 -device pcie-pci-bridge,id=br,bus=rp")
+declare -A cards=([sysfs]="-device pci-testdev" [vfio]="-device pci-testdev" [lockdown]="-device pci-testdev"
+                  [bridge]="-device pci-testdev,bus=br,addr=1 -device pci-testdev,bus=br,addr=2")
+declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity" [bridge]="intel_iommu=on")
+declare -A expected=([sysfs]=38 [vfio]=39 [lockdown]=26 [bridge]=13)
 # A loaded machine boots slowly: SETUP_TEST_PATIENCE stretches the boot's
 # bound here and the waits inside, as it does the other tiers' waits.
 patience=$(awk -v f="${SETUP_TEST_PATIENCE:-1}" 'BEGIN { f += 0; print (f > 1 ? int(f + 0.999) : 1) }')
@@ -111,11 +116,11 @@ for boot in "${!machine[@]}"; do
   timeout $((300 * patience)) qemu-system-x86_64 -accel tcg ${machine[$boot]} -m 512 -smp 1 -nographic -no-reboot \
     -kernel "$vm/kernel/vmlinuz" -initrd "$vm/initramfs.cpio" \
     -append "console=ttyS0 panic=-1 quiet loglevel=3 no_timer_check ${append[$boot]} rz4070.boot=$boot rz4070.patience=$patience" \
-    -device pci-testdev >"$vm/console-$boot.log" 2>&1 &
+    ${cards[$boot]} >"$vm/console-$boot.log" 2>&1 &
 done
 wait
 failed=0
-for boot in sysfs vfio lockdown; do
+for boot in sysfs vfio lockdown bridge; do
   log=$vm/console-$boot.log
   tr -d '\r' <"$log" | grep -E '^(PASS|FAIL|VM)' | sed "s/^/[$boot] /" || true
   passed=$(tr -d '\r' <"$log" | grep -c '^PASS' || true)

@@ -99,7 +99,10 @@ struct TestDevice {
 bool OnVfioPath()
 {
     QFile cmdline(QStringLiteral("/proc/cmdline"));
-    return cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("rz4070.boot=vfio");
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = cmdline.readAll();
+    return line.contains("rz4070.boot=vfio") || line.contains("rz4070.boot=bridge");
 }
 
 // Every byte and every word of the BAR reads as the model says.
@@ -210,6 +213,31 @@ void SecondChecks(uint32_t base)
           "second: its writes and reads are refused as busy");
 }
 
+// Two cards in one IOMMU group: this program drives both, each answering
+// for itself, and a second program beside it finds both busy.
+void PairChecks(const char *mirror)
+{
+    const TDriverFault fault = CheckDriver();
+    Check(fault == TDriverFault::None, "pair: the start-up check finds nothing wrong (" + std::to_string(int(fault)) +
+                                           ", library fault " + std::to_string(LLTRVWDM::GetDriverFault()) + ")");
+    Check(LLTRVWDM::GetNumCards() == 2, "pair: the library lists both cards");
+    for (int32_t k = 0; k < 2; ++k) {
+        uint32_t device = 0, base = 0;
+        const bool listed = LLTRVWDM::QueryCardInfo(k, &device, &base);
+        LLTRVWDM::OutPortB(base, uint32_t(k)); // selects test 3 + k on this card only
+        Check(listed && !LLTRVWDM::IsCardBusy(k) && LLTRVWDM::InPortB(base) == uint32_t(3 + k),
+              "pair: card " + std::to_string(k) + " at " + Hex(base) + " is driven by this program");
+    }
+    Check(RunBeside("pair-second", mirror, "0"), "pair: a second program beside it passes its checks");
+    Check(LLTRVWDM::TakePortError() == 0, "pair: no access on either card failed");
+}
+
+void PairSecondChecks()
+{
+    Check(LLTRVWDM::GetNumCards() == 2 && LLTRVWDM::IsCardBusy(0) && LLTRVWDM::IsCardBusy(1),
+          "pair-second: both cards are listed as busy");
+}
+
 // Under lockdown with no IOMMU: the card is found, reads work, the kernel
 // refuses every write and the library says so; Setup's check names the
 // cause and the IOMMU remedy.
@@ -287,7 +315,7 @@ int main(int argc, char *argv[])
     const uint32_t base = uint32_t(std::strtoul(argv[3], nullptr, 0));
     // The second program runs as the member who started it.
     const char *user = role == "outsider" ? "outsider" : "member";
-    if (role != "second" && !BecomeUser(user, role == "stale")) {
+    if (role != "second" && role != "pair-second" && !BecomeUser(user, role == "stale")) {
         Check(false, role + ": becomes an unprivileged user");
         return 1;
     }
@@ -307,6 +335,10 @@ int main(int argc, char *argv[])
               "member: still drives the card after the second program " + where);
     } else if (role == "second") {
         SecondChecks(base);
+    } else if (role == "pair") {
+        PairChecks(argv[2]);
+    } else if (role == "pair-second") {
+        PairSecondChecks();
     } else if (role == "outsider") {
         OutsiderChecks(base);
     } else if (role == "stale") {

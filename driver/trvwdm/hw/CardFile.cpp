@@ -44,33 +44,69 @@ CardOpen OpenFailed(const std::string &path)
 
 } // namespace
 
+VfioGroup::~VfioGroup()
+{
+    if (container >= 0)
+        close(container);
+    if (group >= 0)
+        close(group);
+}
+
+std::shared_ptr<const VfioGroup> VfioGroups::Open(const std::string &devRoot, int number, CardOpen *why)
+{
+    if (std::shared_ptr<const VfioGroup> held = FOpen[number].lock())
+        return held;
+    auto opened = std::make_shared<VfioGroup>();
+    auto refuse = [&](CardOpen cause) {
+        *why = cause;
+        return nullptr;
+    };
+    // A group node opens once at a time: EBUSY is another program's.
+    const std::string node = devRoot + "/vfio/" + std::to_string(number);
+    opened->group = open(node.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (opened->group < 0)
+        return refuse(errno == ENOENT ? CardOpen::VfioFailed : OpenFailed(node));
+    vfio_group_status status{};
+    status.argsz = sizeof status;
+    if (ioctl(opened->group, VFIO_GROUP_GET_STATUS, &status) != 0)
+        return refuse(CardOpen::VfioFailed);
+    if (!(status.flags & VFIO_GROUP_FLAGS_VIABLE))
+        return refuse(CardOpen::NotViable);
+    opened->container = open((devRoot + "/vfio/vfio").c_str(), O_RDWR | O_CLOEXEC);
+    if (opened->container < 0)
+        return refuse(CardOpen::VfioFailed);
+    // No DMA is mapped: the container only has to exist with an IOMMU type.
+    if (ioctl(opened->group, VFIO_GROUP_SET_CONTAINER, &opened->container) != 0
+        || ioctl(opened->container, VFIO_SET_IOMMU, VFIO_TYPE1_IOMMU) != 0)
+        return refuse(CardOpen::VfioFailed);
+    FOpen[number] = opened;
+    return opened;
+}
+
 CardFile::~CardFile()
 {
     if (FFile >= 0)
         close(FFile);
-    for (auto fd = FHeld.rbegin(); fd != FHeld.rend(); ++fd)
-        close(*fd);
 }
 
 CardFile::CardFile(CardFile &&other) noexcept
-    : FFile(other.FFile), FOffset(other.FOffset), FHeld(std::move(other.FHeld))
+    : FFile(other.FFile), FOffset(other.FOffset), FGroup(std::move(other.FGroup))
 {
     other.FFile = -1;
-    other.FHeld.clear();
 }
 
 CardFile &CardFile::operator=(CardFile &&other) noexcept
 {
     std::swap(FFile, other.FFile);
     std::swap(FOffset, other.FOffset);
-    std::swap(FHeld, other.FHeld);
+    std::swap(FGroup, other.FGroup);
     return *this;
 }
 
-CardOpen CardFile::Open(const std::string &sysfsRoot, const std::string &devRoot, const PciCard &card)
+CardOpen CardFile::Open(const std::string &sysfsRoot, const std::string &devRoot, const PciCard &card, VfioGroups &groups)
 {
     if (card.driver == "vfio-pci")
-        return OpenVfio(devRoot, card);
+        return OpenVfio(devRoot, card, groups);
     return OpenResource(ResourcePath(sysfsRoot, card));
 }
 
@@ -94,30 +130,17 @@ CardOpen CardFile::OpenResource(const std::string &path)
     return CardOpen::Ready;
 }
 
-CardOpen CardFile::OpenVfio(const std::string &devRoot, const PciCard &card)
+CardOpen CardFile::OpenVfio(const std::string &devRoot, const PciCard &card, VfioGroups &groups)
 {
     if (card.iommuGroup < 0)
         return CardOpen::VfioFailed;
-    // A group node opens once at a time: EBUSY is another program's.
-    const std::string node = devRoot + "/vfio/" + std::to_string(card.iommuGroup);
-    const int group = open(node.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (group < 0)
-        return errno == ENOENT ? CardOpen::VfioFailed : OpenFailed(node);
-    FHeld.push_back(group);
-    vfio_group_status status{};
-    status.argsz = sizeof status;
-    if (ioctl(group, VFIO_GROUP_GET_STATUS, &status) != 0)
-        return CardOpen::VfioFailed;
-    if (!(status.flags & VFIO_GROUP_FLAGS_VIABLE))
-        return CardOpen::NotViable;
-    const int container = open((devRoot + "/vfio/vfio").c_str(), O_RDWR | O_CLOEXEC);
-    if (container < 0)
-        return CardOpen::VfioFailed;
-    FHeld.push_back(container);
-    // No DMA is mapped: the container only has to exist with an IOMMU type.
-    if (ioctl(group, VFIO_GROUP_SET_CONTAINER, &container) != 0 || ioctl(container, VFIO_SET_IOMMU, VFIO_TYPE1_IOMMU) != 0)
-        return CardOpen::VfioFailed;
-    const int device = ioctl(group, VFIO_GROUP_GET_DEVICE_FD, card.address.c_str());
+    CardOpen why = CardOpen::VfioFailed;
+    FGroup = groups.Open(devRoot, card.iommuGroup, &why);
+    if (!FGroup)
+        return why;
+    // A second program holding the group is kept out by the kernel; within
+    // this one, a device opens once.
+    const int device = ioctl(FGroup->group, VFIO_GROUP_GET_DEVICE_FD, card.address.c_str());
     if (device < 0)
         return CardOpen::VfioFailed;
     FFile = device;

@@ -42,7 +42,7 @@ bool CardPorts::Open(const std::string &sysfsRoot, const std::string &devRoot, c
     bool all = true;
     for (const PciCard &card : cards) {
         CardFile file;
-        const CardOpen result = file.Open(sysfsRoot, devRoot, card);
+        const CardOpen result = file.Open(sysfsRoot, devRoot, card, FGroups);
         NoteFault(FaultOf(result));
         if (result != CardOpen::Ready && result != CardOpen::Busy) {
             all = false;
@@ -62,7 +62,7 @@ bool CardPorts::BusyNow(size_t index)
 {
     if (!FReady[index]) {
         CardFile file;
-        if (file.Open(FSysfsRoot, FDevRoot, FCards[index]) == CardOpen::Ready) {
+        if (file.Open(FSysfsRoot, FDevRoot, FCards[index], FGroups) == CardOpen::Ready) {
             FFiles[index] = std::move(file);
             FReady[index] = true;
         }

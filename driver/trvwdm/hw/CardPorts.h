@@ -58,6 +58,7 @@ private:
     void NoteFault(int fault);
 
     std::string FSysfsRoot, FDevRoot;
+    VfioGroups FGroups; // shared by the cards of one IOMMU group
     std::vector<PciCard> FCards;
     std::vector<CardFile> FFiles; // one per card in FCards, closed when busy
     std::vector<bool> FReady;
