@@ -30,7 +30,7 @@ vm_check_as() {
   [ $status -eq 0 ] || echo "FAIL: vm_check $1 exited with status $status"
 }
 
-boot=$(sed -n 's/.*rz4070\.boot=\([a-z]*\).*/\1/p' /proc/cmdline)
+boot=$(sed -n 's/.*rz4070\.boot=\([a-z-]*\).*/\1/p' /proc/cmdline)
 # How many times the usual bounds the waits here allow (run-vm.sh).
 patience=$(sed -n 's/.*rz4070\.patience=\([0-9]*\).*/\1/p' /proc/cmdline)
 patience=${patience:-1}
@@ -140,25 +140,59 @@ printf 'root:x:0:\nmember:x:1001:\noutsider:x:1002:\n' >/etc/group
 /lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1
 udevadm settle --timeout=$((60 * patience))
 
-# Two cards behind one bridge, in one IOMMU group: the package binds both,
-# one program drives both, a second finds both busy.
-if [ "$boot" = bridge ]; then
+# The package installed at once, as the boots below need it.
+install_now() {
   cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/
   check "postinst configure succeeds" sh /var/lib/dpkg/info/rz4070-setup.postinst configure
   sed -i 's/^\(rz4070:x:[0-9]*:\)$/\1member/' /etc/group
   udevadm settle --timeout=$((60 * patience))
-  groups=$(for d in $devs; do basename "$(readlink "$d/iommu_group")"; done | sort -u)
-  check "the two cards share one IOMMU group ($(echo $groups))" [ "$(echo $devs | wc -w)" -eq 2 ] && [ "$(echo $groups | wc -w)" -eq 1 ]
+}
+# Waits, 20 s at most times the patience, until file $1 is the card
+# group's, 660.
+await_grant() {
   deadline=$(($(date +%s) + 20 * patience))
-  until [ "$(stat -c '%G %a' "/dev/vfio/$groups" 2>/dev/null)" = "rz4070 660" ] || [ "$(date +%s)" -ge $deadline ]; do
+  until [ "$(stat -c '%G %a' "$1" 2>/dev/null)" = "rz4070 660" ] || [ "$(date +%s)" -ge $deadline ]; do
     sleep 0.1
   done
+  [ "$(stat -c '%G %a' "$1" 2>/dev/null)" = "rz4070 660" ]
+}
+
+# A card sharing its IOMMU group with a device the system drives (a
+# PCI serial port behind the same bridge): unlocked, the package keeps it on
+# the sysfs path and a member drives it; locked down, it is bound to
+# vfio-pci and Setup's advice names the shared group.
+case $boot in shared | shared-locked)
+  install_now
+  for m in "$dev"/iommu_group/devices/*; do
+    echo "VM: group member $(basename "$m"), class $(cat "$m/class"), driver $(basename "$(readlink "$m/driver" 2>/dev/null)")"
+  done
+  driver=$(basename "$(readlink "$dev/driver" 2>/dev/null)")
+  if [ "$boot" = shared ]; then
+    check "unlocked, shared group: the card stays off vfio-pci (${driver:-no driver})" [ "$driver" != vfio-pci ]
+    check "unlocked, shared group: its I/O BAR file is granted" await_grant "$iofile"
+    mirror
+    vm_check_as member
+  else
+    check "locked, shared group: the card is bound to vfio-pci ($driver)" [ "$driver" = vfio-pci ]
+    mirror
+    vm_check_as not-viable
+  fi
+  finish
+  ;;
+esac
+
+# Two cards behind one bridge, in one IOMMU group: the package binds both,
+# one program drives both, a second finds both busy.
+if [ "$boot" = bridge ]; then
+  install_now
+  groups=$(for d in $devs; do basename "$(readlink "$d/iommu_group")"; done | sort -u)
+  check "the two cards share one IOMMU group ($(echo $groups))" [ "$(echo $devs | wc -w)" -eq 2 ] && [ "$(echo $groups | wc -w)" -eq 1 ]
+  check "the group's node is the card group's" await_grant "/dev/vfio/$groups"
   bound=0
   for d in $devs; do
     [ "$(basename "$(readlink "$d/driver")")" = vfio-pci ] && bound=$((bound + 1))
   done
   check "both cards are bound to vfio-pci ($bound)" [ $bound -eq 2 ]
-  check "the group's node is the card group's" [ "$(stat -c '%G %a' "/dev/vfio/$groups")" = "rz4070 660" ]
   mirror
   bar=0
   vm_check_as pair

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The hardware path on a real Linux kernel. Boots Debian's cloud kernel in
-# QEMU under TCG, four times, with a small initramfs made here: busybox,
+# QEMU under TCG, six times, with a small initramfs made here: busybox,
 # the real systemd-udevd and systemd-sysusers, the kernel package's VFIO
 # modules, the package's own udev rule, helper, sysusers file, postinst
 # and postrm taken from the .deb built from this tree (the cards' vendor
@@ -101,12 +101,18 @@ printf 'root:x:0:0:root:/root:/bin/sh\nmember:x:1001:1001::/tmp:/bin/sh\noutside
 # package comes: a VFIO group with no card, which must stay root's.
 # The bridge boot has two cards behind one PCIe-to-PCI bridge, as a PCI
 # card sits in a modern machine: they share an IOMMU group.
+# The shared boots put a PCI serial port, which the kernel drives, behind the
+# card's bridge: the card's IOMMU group is then not VFIO's to take.
+bridged="-machine q35 -device intel-iommu -device pcie-root-port,id=rp,chassis=1 -device pcie-pci-bridge,id=br,bus=rp"
 declare -A machine=([sysfs]="-machine pc" [vfio]="-machine q35 -device intel-iommu -device edu" [lockdown]="-machine pc"
-                    [bridge]="-machine q35 -device intel-iommu -device pcie-root-port,id=rp,chassis=1 -device pcie-pci-bridge,id=br,bus=rp")
+                    [bridge]="$bridged" [shared]="$bridged" [shared-locked]="$bridged")
 declare -A cards=([sysfs]="-device pci-testdev" [vfio]="-device pci-testdev" [lockdown]="-device pci-testdev"
-                  [bridge]="-device pci-testdev,bus=br,addr=1 -device pci-testdev,bus=br,addr=2")
-declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity" [bridge]="intel_iommu=on")
-declare -A expected=([sysfs]=38 [vfio]=39 [lockdown]=26 [bridge]=13)
+                  [bridge]="-device pci-testdev,bus=br,addr=1 -device pci-testdev,bus=br,addr=2"
+                  [shared]="-device pci-testdev,bus=br,addr=1 -device pci-serial,bus=br,addr=2"
+                  [shared-locked]="-device pci-testdev,bus=br,addr=1 -device pci-serial,bus=br,addr=2")
+declare -A append=([sysfs]="" [vfio]="intel_iommu=on lockdown=integrity" [lockdown]="lockdown=integrity" [bridge]="intel_iommu=on"
+                   [shared]="intel_iommu=on" [shared-locked]="intel_iommu=on lockdown=integrity")
+declare -A expected=([sysfs]=38 [vfio]=39 [lockdown]=26 [bridge]=13 [shared]=21 [shared-locked]=5)
 # A loaded machine boots slowly: SETUP_TEST_PATIENCE stretches the boot's
 # bound here and the waits inside, as it does the other tiers' waits.
 patience=$(awk -v f="${SETUP_TEST_PATIENCE:-1}" 'BEGIN { f += 0; print (f > 1 ? int(f + 0.999) : 1) }')
@@ -120,7 +126,7 @@ for boot in "${!machine[@]}"; do
 done
 wait
 failed=0
-for boot in sysfs vfio lockdown bridge; do
+for boot in sysfs vfio lockdown bridge shared shared-locked; do
   log=$vm/console-$boot.log
   tr -d '\r' <"$log" | grep -E '^(PASS|FAIL|VM)' | sed "s/^/[$boot] /" || true
   passed=$(tr -d '\r' <"$log" | grep -c '^PASS' || true)

@@ -238,6 +238,17 @@ void PairSecondChecks()
           "pair-second: both cards are listed as busy");
 }
 
+// Locked down, with the card on vfio-pci in a group that a driven device
+// shares: the start-up check names the cause and the remedies.
+void NotViableChecks()
+{
+    const TDriverFault fault = CheckDriver();
+    Check(fault == TDriverFault::GroupNotViable, "not-viable: the start-up check finds the shared group (" +
+                                                     std::to_string(int(fault)) + ")");
+    Check(DriverAdvice(fault).contains(QStringLiteral("another slot")) && DriverAdvice(fault).contains(QStringLiteral("ACS")),
+          "not-viable: the advice is another slot, or the firmware's ACS setting");
+}
+
 // Under lockdown with no IOMMU: the card is found, reads work, the kernel
 // refuses every write and the library says so; Setup's check names the
 // cause and the IOMMU remedy.
@@ -335,6 +346,8 @@ int main(int argc, char *argv[])
               "member: still drives the card after the second program " + where);
     } else if (role == "second") {
         SecondChecks(base);
+    } else if (role == "not-viable") {
+        NotViableChecks();
     } else if (role == "pair") {
         PairChecks(argv[2]);
     } else if (role == "pair-second") {
