@@ -255,8 +255,18 @@ void TBenchWindow::Place()
         handle->setFlag(Qt::WindowStaysOnTopHint, fits);
     else
         setWindowFlag(Qt::WindowStaysOnTopHint, fits);
-    move(std::max(area.left(), area.right() + 1 - size.width() - frameSize.width()),
-         std::max(area.top(), area.bottom() + 1 - size.height() - frameSize.height()));
+    FPlace = QPoint(std::max(area.left(), area.right() + 1 - size.width() - frameSize.width()),
+                    std::max(area.top(), area.bottom() + 1 - size.height() - frameSize.height()));
+    move(FPlace);
+    // A window manager may drop a move that comes while it is still
+    // framing the window (KWin does, now and then), and nothing tells of
+    // it: once the frame is known, the place is asked for once more a
+    // moment later, unless another placing came since.
+    if (QWindow *handle = windowHandle(); handle && isVisible() && !FrameMargins(this).isNull())
+        QTimer::singleShot(300, this, [this, asked = FPlace] {
+            if (isVisible() && FPlace == asked)
+                windowHandle()->setFramePosition(asked);
+        });
 }
 
 bool TBenchWindow::StaysOnTop() const

@@ -78,4 +78,5 @@ private:
     QScrollArea *FScroll = nullptr;
     bool FBesideSetup = false; // placed beside Setup
     QSize FFitted;             // the bench's size when the window was last fitted to it
+    QPoint FPlace;             // where the frame's corner was last asked to be
 };

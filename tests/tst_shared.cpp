@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -241,6 +242,41 @@ private slots:
         QVERIFY(boxes.seen.isEmpty());
         QVERIFY(form.Calibration()->Running());
         form.QuitClick();
+
+        // A program killed while it drives the card lets it go as well.
+        unsetenv("TRVWDM_SIM_SHM");
+        Machine::instance().reset(); // this one lets go of it
+        int ready[2];
+        QCOMPARE(pipe(ready), 0);
+        // Killed and reaped whatever the checks come to.
+        struct Child {
+            pid_t pid;
+            ~Child()
+            {
+                if (pid > 0 && kill(pid, SIGKILL) == 0)
+                    waitpid(pid, nullptr, 0);
+            }
+        } killed{fork()};
+        if (killed.pid == 0) {
+            Factory own;
+            auto held = SharedState::Attach(name, own.state(), nullptr);
+            const char taken = held && held->TakeForDriving() ? 'y' : 'n';
+            if (write(ready[1], &taken, 1) == 1)
+                pause();
+            _exit(1);
+        }
+        char taken = 0;
+        QCOMPARE(read(ready[0], &taken, 1), ssize_t(1));
+        close(ready[0]);
+        close(ready[1]);
+        QCOMPARE(taken, 'y');
+        setenv("TRVWDM_SIM_SHM", name.c_str(), 1);
+        Machine::instance().reset();
+        QVERIFY(LLTRVWDM::IsCardBusy(0));
+        QCOMPARE(kill(killed.pid, SIGKILL), 0);
+        QCOMPARE(waitpid(killed.pid, nullptr, 0), killed.pid);
+        killed.pid = 0;
+        QVERIFY(!LLTRVWDM::IsCardBusy(0));
     }
 
     void benchBeforeSetup()
