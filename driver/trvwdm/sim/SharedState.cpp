@@ -15,32 +15,29 @@ namespace {
 
 constexpr uint32_t Initialising = 1;
 
+// Sets (F_WRLCK) or clears (F_UNLCK) the header's lock without waiting.
+bool SetHeaderLock(int fd, short type)
+{
+    struct flock header {};
+    header.l_type = type;
+    header.l_whence = SEEK_SET;
+    header.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &header) == 0;
+}
+
 // The header's lock, which each process holds while it looks at the header
 // and the first fills the segment. It goes with its holder's descriptor,
 // so a segment still "initialising" while nobody holds it was left so by
 // a creator that died midway. Waits 2 s at most for a holder.
 bool LockHeader(int fd)
 {
-    struct flock header {};
-    header.l_type = F_WRLCK;
-    header.l_whence = SEEK_SET;
-    header.l_len = 1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (fcntl(fd, F_OFD_SETLK, &header) != 0) {
+    while (!SetHeaderLock(fd, F_WRLCK)) {
         if ((errno != EAGAIN && errno != EACCES) || std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-void UnlockHeader(int fd)
-{
-    struct flock header {};
-    header.l_type = F_UNLCK;
-    header.l_whence = SEEK_SET;
-    header.l_len = 1;
-    fcntl(fd, F_OFD_SETLK, &header);
 }
 
 uint64_t Bits(double v)
@@ -122,7 +119,7 @@ std::unique_ptr<SharedState> SharedState::Attach(const std::string &name, const 
         Copy(segment->card, initial);
         segment->magic = Magic;
     }
-    UnlockHeader(fd);
+    SetHeaderLock(fd, F_UNLCK);
     if (segment->magic.load() != Magic)
         return fail("the segment does not hold a card's state");
     if (segment->version.load() != LayoutVersion || segment->size.load() != sizeof(Segment))
