@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Puts Debian's cloud kernel image at DIR/vmlinuz and the modules of its
-# VFIO path under DIR/modules/lib/modules/VERSION (once; later runs reuse
-# them): the newest linux-image-*-cloud-amd64 that apt knows, fetched with
-# apt-get download and unpacked with dpkg-deb. Says why when it cannot.
+# Puts a Debian kernel image at DIR/vmlinuz and the modules of its VFIO
+# path under DIR/modules/lib/modules/VERSION (once; later runs reuse them):
+# the newest linux-image-*-FLAVOUR that apt knows (cloud-amd64 unless
+# named; amd64 is the generic kernel), fetched with apt-get download and
+# unpacked with dpkg-deb. Says why when it cannot.
+# Usage: fetch-kernel.sh DIR [FLAVOUR]
 set -euo pipefail
 dir=$1
+flavour=${2:-cloud-amd64}
 [ -s "$dir/vmlinuz" ] && [ -d "$dir/modules/lib/modules" ] && exit 0
 fail() {
   echo "fetch-kernel: $*" >&2
@@ -12,7 +15,7 @@ fail() {
 }
 mkdir -p "$dir"
 cd "$dir"
-image() { apt-cache depends linux-image-cloud-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}' || true; }
+image() { apt-cache depends "linux-image-$flavour" 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}' || true; }
 name=$(image)
 if [ -z "$name" ]; then
   # No package lists yet (a fresh machine): read them, as root or through sudo.
@@ -21,7 +24,7 @@ if [ -z "$name" ]; then
   "${sudo[@]}" apt-get update -qq || fail "apt-get update failed: no network, or no package source reachable"
   name=$(image)
 fi
-[ -n "$name" ] || fail "apt knows no package linux-image-cloud-amd64 (is Debian's main archive among the sources?)"
+[ -n "$name" ] || fail "apt knows no package linux-image-$flavour (is Debian's main archive among the sources?)"
 rm -f ./*.deb
 # apt's sandbox user may not write here; the download is still checked.
 apt-get download -q "$name" >download.log 2>&1 || true

@@ -1,7 +1,7 @@
 #!/bin/sh
 # PID 1 of the test VM. The boot's kind comes from the kernel command line
-# (rz4070.boot=sysfs|vfio|lockdown). Runs the package's postinst as dpkg
-# would, checks what the udev rule granted at cold plug and after a remove
+# (rz4070.boot=, one of run-vm.sh's boots). Runs the package's postinst as
+# dpkg would, checks what the udev rule granted at cold plug and after a remove
 # and a bus rescan, drives the card through the hardware library as a
 # member, as a second program and as an outsider, then removes the rule
 # and runs the postrm, which must withdraw the grant. Each check prints a
@@ -31,6 +31,9 @@ vm_check_as() {
 }
 
 boot=$(sed -n 's/.*rz4070\.boot=\([a-z-]*\).*/\1/p' /proc/cmdline)
+# The AMD boot takes the VFIO path as the Intel one does.
+path=$boot
+[ "$boot" = amd ] && path=vfio
 # How many times the usual bounds the waits here allow (run-vm.sh).
 patience=$(sed -n 's/.*rz4070\.patience=\([0-9]*\).*/\1/p' /proc/cmdline)
 patience=${patience:-1}
@@ -78,7 +81,7 @@ granted_exactly() {
 granted_now() {
   snapshot >/tmp/after
   diff /tmp/before /tmp/after | grep '^+[^+]' | sed 's/^+//' >/tmp/changed
-  if [ "$boot" = vfio ]; then
+  if [ "$path" = vfio ]; then
     group=$(basename "$(readlink "$dev/iommu_group")")
     driver=$(basename "$(readlink "$dev/driver" 2>/dev/null)")
     # The container came with the other device's group, before the package.
@@ -89,15 +92,24 @@ granted_now() {
     echo "$iofile root rz4070 660" >/tmp/expected
   fi
   diff /tmp/expected /tmp/changed >/tmp/unexpected && return 0
-  [ -n "${1:-}" ] && { echo "VM: expected and changed:"; cat /tmp/unexpected; }
+  [ -n "${1:-}" ] && { echo "VM: expected and changed:"; cat /tmp/unexpected; diagnose; }
   return 1
+}
+# What a grant that did not come leaves to go on: the cards' drivers, the
+# modules loaded, and what udevd said.
+diagnose() {
+  for d in $devs; do
+    echo "VM: $(basename "$d"): driver $(basename "$(readlink "$d/driver" 2>/dev/null)"), override $(cat "$d/driver_override")"
+  done
+  echo "VM: modules: $(cut -d' ' -f1 /proc/modules | tr '\n' ' ')"
+  tail -n 20 /tmp/udevd.log | sed 's/^/VM: udevd: /'
 }
 # After the postrm nothing is the group's, and the card's file or node is
 # root's alone again.
 withdrawn() {
   snapshot >/tmp/removed
   grep ' rz4070 ' /tmp/removed && return 1
-  if [ "$boot" = vfio ]; then
+  if [ "$path" = vfio ]; then
     grep -qx "/dev/vfio/$(basename "$(readlink "$dev/iommu_group")") root root 600" /tmp/removed
   else
     grep -qx "$iofile root root 600" /tmp/removed
@@ -108,7 +120,7 @@ withdrawn() {
 # directory whose ids name a PCI-RZ4070, with the real resource files bound
 # in, the names of its driver and IOMMU group, and the kernel's lockdown.
 # Only the mirror's own files are opened to all; the real files keep their
-# owner and mode.
+# owner and mode. "mirror wide" makes the I/O BAR's line twice as long.
 mirror() {
   for f in /tmp/sysfs/bus/pci/devices/*/resource[0-9]; do
     umount "$f" 2>/dev/null
@@ -121,7 +133,15 @@ mirror() {
     mkdir -p "$m"
     echo 0x7a4c >"$m/vendor"
     echo 0x6d21 >"$m/device"
-    cat "$d/resource" >"$m/resource"
+    if [ "${1:-}" = wide ]; then
+      # The I/O BAR's line says twice its length (the short role).
+      while read -r start end flags; do
+        [ "$start" = "$bar" ] && end=$(printf '0x%016x' $((2 * end - start + 1)))
+        echo "$start $end $flags"
+      done <"$d/resource" >"$m/resource"
+    else
+      cat "$d/resource" >"$m/resource"
+    fi
     [ -L "$d/driver" ] && ln -s "../$(basename "$(readlink "$d/driver")")" "$m/driver"
     [ -L "$d/iommu_group" ] && ln -s "../$(basename "$(readlink "$d/iommu_group")")" "$m/iommu_group"
     for f in "$d"/resource[0-9]; do
@@ -140,9 +160,15 @@ printf 'root:x:0:\nmember:x:1001:\noutsider:x:1002:\n' >/etc/group
 /lib/systemd/systemd-udevd --daemon >/tmp/udevd.log 2>&1
 udevadm settle --timeout=$((60 * patience))
 
+# The rule unpacked as dpkg unpacks a file: written under another name,
+# then renamed into place, so that udevd never reads it half written.
+unpack_rule() {
+  cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/70-rz4070.rules.dpkg-new
+  mv /usr/lib/udev/rules.d/70-rz4070.rules.dpkg-new /usr/lib/udev/rules.d/70-rz4070.rules
+}
 # The package installed at once, as the boots below need it.
 install_now() {
-  cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/
+  unpack_rule
   check "postinst configure succeeds" sh /var/lib/dpkg/info/rz4070-setup.postinst configure
   sed -i 's/^\(rz4070:x:[0-9]*:\)$/\1member/' /etc/group
   udevadm settle --timeout=$((60 * patience))
@@ -154,7 +180,7 @@ await_grant() {
   until [ "$(stat -c '%G %a' "$1" 2>/dev/null)" = "rz4070 660" ] || [ "$(date +%s)" -ge $deadline ]; do
     sleep 0.1
   done
-  [ "$(stat -c '%G %a' "$1" 2>/dev/null)" = "rz4070 660" ]
+  [ "$(stat -c '%G %a' "$1" 2>/dev/null)" = "rz4070 660" ] || { diagnose; return 1; }
 }
 
 # A card sharing its IOMMU group with a device the system drives (a
@@ -201,9 +227,13 @@ fi
 snapshot >/tmp/before
 (cd /sys/bus/pci/devices && for d in *; do echo "$d"; done) >/tmp/devices-before
 
+if [ "$boot" = amd ]; then
+  check "the IOMMU is AMD's ($(ls /sys/class/iommu))" [ -e /sys/class/iommu/ivhd0 ]
+fi
+
 # Another device's VFIO group, there before the package: the rule must
 # leave it root's (granted_exactly sees any change to it).
-if [ "$boot" = vfio ]; then
+if [ "$path" = vfio ]; then
   for d in /sys/bus/pci/devices/*; do
     [ "$(cat "$d/vendor")" = 0x1234 ] && [ "$(cat "$d/device")" = 0x11e8 ] && other=$d
   done
@@ -222,7 +252,7 @@ vm_check_as ungranted
 
 # Installation, as dpkg does it: the package's files are unpacked (the
 # rule reaches udev now, after it started), then the postinst runs.
-cp /pkg/70-rz4070.rules /usr/lib/udev/rules.d/
+unpack_rule
 check "postinst configure succeeds" sh /var/lib/dpkg/info/rz4070-setup.postinst configure
 check "postinst makes the group rz4070" grep -q '^rz4070:' /etc/group
 sed -i 's/^\(rz4070:x:[0-9]*:\)$/\1member/' /etc/group
@@ -243,7 +273,7 @@ locate_bar
 # The grant undone, as when the rule never ran for the card: the commands
 # that the start-up check's advice prints, run as printed (as root, for
 # sudo), grant it again.
-if [ "$boot" = vfio ]; then
+if [ "$path" = vfio ]; then
   ungrant=/dev/vfio/$(basename "$(readlink "$dev/iommu_group")")
 else
   ungrant=$iofile
@@ -270,6 +300,23 @@ else
 fi
 vm_check_as outsider
 vm_check_as stale
+# A device whose I/O BAR file is shorter than its table line says, so
+# that the kernel cuts accesses short: QEMU's virtio RNG (32 ports, no
+# driver here), its file granted as the rule would grant a card's.
+if [ "$boot" = sysfs ]; then
+  (
+    for d in /sys/bus/pci/devices/*; do
+      [ "$(cat "$d/vendor")" = 0x1af4 ] && [ "$(cat "$d/device")" = 0x1005 ] && devs=$d
+    done
+    dev=$devs
+    locate_bar
+    chgrp rz4070 "$iofile" && chmod 660 "$iofile"
+    mirror wide
+    vm_check_as short
+    chgrp root "$iofile" && chmod 600 "$iofile"
+  )
+  mirror
+fi
 
 # Removal, as dpkg does it: the package's files go, then the postrm runs.
 rm /usr/lib/udev/rules.d/70-rz4070.rules

@@ -16,7 +16,10 @@
 #include "LLTRVWDM.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QList>
 #include <QString>
 #include <cerrno>
 #include <cstdio>
@@ -102,7 +105,8 @@ bool OnVfioPath()
     if (!cmdline.open(QIODevice::ReadOnly))
         return false;
     const QByteArray line = cmdline.readAll();
-    return line.contains("rz4070.boot=vfio") || line.contains("rz4070.boot=bridge");
+    return line.contains("rz4070.boot=vfio") || line.contains("rz4070.boot=bridge")
+        || line.contains("rz4070.boot=amd");
 }
 
 // Every byte and every word of the BAR reads as the model says.
@@ -183,6 +187,46 @@ void MemberChecks(uint32_t base)
     Check(match, "member: writes beyond the BAR change nothing " + where);
     const int error = LLTRVWDM::TakePortError();
     Check(error == 0, "member: no access on the card failed (" + std::to_string(error) + ")");
+}
+
+// The true length of the I/O BAR file at `base`: the size of the resource
+// file whose line in the mirror's table starts there.
+uint32_t FileLength(const char *mirror, uint32_t base)
+{
+    QDirIterator devices(QString::fromLocal8Bit(mirror) + QStringLiteral("/bus/pci/devices"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (devices.hasNext()) {
+        const QString device = devices.next();
+        QFile table(device + QStringLiteral("/resource"));
+        if (!table.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> lines = table.readAll().split('\n');
+        for (qsizetype index = 0; index < lines.size(); ++index)
+            if (lines[index].split(' ').value(0).toULongLong(nullptr, 16) == base && base != 0)
+                return uint32_t(QFileInfo(device + QStringLiteral("/resource") + QString::number(index)).size());
+    }
+    return 0;
+}
+
+// The mirror's table makes the BAR twice as long as the kernel's file, so
+// the kernel cuts accesses at the file's end short (a word at its last
+// port moves one byte, a byte past it none): each must fail as an I/O
+// error, never hand back bytes that were not read or pass a half write as
+// done.
+void ShortChecks(uint32_t base, uint32_t length)
+{
+    Check(LLTRVWDM::GetNumCards() == 1 && length >= 16, "short: the library lists the card (a file of " +
+                                                            std::to_string(length) + " ports)");
+    LLTRVWDM::TakePortError();
+    const uint32_t word = LLTRVWDM::InPort(base + length - 1);
+    const int wordError = LLTRVWDM::TakePortError();
+    const uint32_t byte = LLTRVWDM::InPortB(base + length);
+    const int byteError = LLTRVWDM::TakePortError();
+    Check(word == 0xFFFF && wordError == EIO && byte == 0xFF && byteError == EIO,
+          "short: reads cut short fail as I/O errors (word " + Hex(word) + ", " + std::to_string(wordError) + "; byte " +
+              Hex(byte) + ", " + std::to_string(byteError) + ")");
+    LLTRVWDM::OutPort(base + length - 1, 0x0000);
+    const int writeError = LLTRVWDM::TakePortError();
+    Check(writeError == EIO, "short: a write cut short fails as an I/O error (" + std::to_string(writeError) + ")");
 }
 
 // Runs this program again in `role` beside this one; whether it passed.
@@ -319,7 +363,7 @@ bool InGroup(const char *name)
 int main(int argc, char *argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: vm_check member|outsider|stale|ungranted|lockdown SYSFS_MIRROR BAR_START\n");
+        std::fprintf(stderr, "usage: vm_check ROLE SYSFS_MIRROR BAR_START\n");
         return 2;
     }
     const std::string role = argv[1];
@@ -360,6 +404,8 @@ int main(int argc, char *argv[])
               "stale: a member whose login predates joining is told to log out and in");
     } else if (role == "ungranted") {
         UngrantedChecks();
+    } else if (role == "short") {
+        ShortChecks(base, FileLength(argv[2], base));
     } else if (role == "lockdown") {
         LockdownChecks(base);
     } else {
