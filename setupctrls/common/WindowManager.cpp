@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <chrono>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -63,7 +64,78 @@ private:
     bool FRestoring = false;
 };
 
+// Whether the window manager has `window` maximised, as its _NET_WM_STATE
+// says; true where there is no X11 to ask.
+bool MaximisedOnServer(QWidget *window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return true;
+    const QByteArray states = Property(connection, xcb_window_t(window->winId()), Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM);
+    const xcb_atom_t vertical = Atom(connection, "_NET_WM_STATE_MAXIMIZED_VERT");
+    for (qsizetype at = 0; at + qsizetype(sizeof(xcb_atom_t)) <= states.size(); at += sizeof(xcb_atom_t)) {
+        xcb_atom_t state;
+        memcpy(&state, states.constData() + at, sizeof state);
+        if (state == vertical)
+            return true;
+    }
+    return false;
+}
+
+// When the window manager's word on the window's state before it maps the
+// window is not maximised, asks again every 100 ms until it is (a request
+// made while the manager still places the window goes unheard), for ten
+// seconds at most. A window first exposed with no such word is as asked;
+// any later change is the user's. Then goes.
+class TMaximiseAgain : public QObject {
+public:
+    explicit TMaximiseAgain(QWidget *window) : QObject(window), FWindow(window)
+    {
+        window->installEventFilter(this);
+        window->windowHandle()->installEventFilter(this);
+        FAsk.setInterval(100);
+        connect(&FAsk, &QTimer::timeout, this, &TMaximiseAgain::Ask);
+        QTimer::singleShot(FirstWord, this, &QObject::deleteLater);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (FAsk.isActive())
+            return false;
+        if (event->type() == QEvent::WindowStateChange && !(FWindow->windowState() & Qt::WindowMaximized))
+            FAsk.start();
+        else if (event->type() == QEvent::Expose && FWindow->windowHandle()->isExposed())
+            deleteLater();
+        return false;
+    }
+
+private:
+    void Ask()
+    {
+        if (MaximisedOnServer(FWindow)) {
+            deleteLater();
+            return;
+        }
+        // Qt may take the state asked for as the window's already, and
+        // sends no request for a state it thinks the window has.
+        FWindow->setWindowState(FWindow->windowState() & ~Qt::WindowMaximized);
+        FWindow->setWindowState(FWindow->windowState() | Qt::WindowMaximized);
+    }
+
+    static constexpr std::chrono::seconds FirstWord{10};
+    QWidget *FWindow;
+    QTimer FAsk;
+};
+
 } // namespace
+
+void ShowMaximised(QWidget *window)
+{
+    window->showMaximized();
+    new TMaximiseAgain(window);
+}
 
 QString WindowManagerName()
 {
