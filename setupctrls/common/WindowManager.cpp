@@ -83,37 +83,24 @@ bool MaximisedOnServer(QWidget *window)
     return false;
 }
 
-// When the window manager's word on the window's state before it maps the
-// window is not maximised, asks again every 100 ms until it is (a request
-// made while the manager still places the window goes unheard), for ten
-// seconds at most. A window first exposed with no such word is as asked;
-// any later change is the user's. Then goes.
+// Until the window manager has the window maximised, asks for it again
+// every 100 ms once the manager has framed the window (before that a
+// request goes unheard), for ten seconds at most; then goes. Once the
+// manager has maximised it, any later change is the user's.
 class TMaximiseAgain : public QObject {
 public:
     explicit TMaximiseAgain(QWidget *window) : QObject(window), FWindow(window)
     {
-        window->installEventFilter(this);
-        window->windowHandle()->installEventFilter(this);
-        FAsk.setInterval(100);
         connect(&FAsk, &QTimer::timeout, this, &TMaximiseAgain::Ask);
+        FAsk.start(100);
         QTimer::singleShot(FirstWord, this, &QObject::deleteLater);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (FAsk.isActive())
-            return false;
-        if (event->type() == QEvent::WindowStateChange && !(FWindow->windowState() & Qt::WindowMaximized))
-            FAsk.start();
-        else if (event->type() == QEvent::Expose && FWindow->windowHandle()->isExposed())
-            deleteLater();
-        return false;
     }
 
 private:
     void Ask()
     {
+        if (FWindow->windowHandle()->frameMargins().isNull())
+            return;
         if (MaximisedOnServer(FWindow)) {
             deleteLater();
             return;
