@@ -8,7 +8,6 @@
 #include "Board.h"
 #include "Support.h"
 #include "template.h"
-#include "WindowManager.h"
 
 #include <QAction>
 #include <QCursor>
@@ -31,7 +30,7 @@ struct TShownMainForm {
 
     TShownMainForm()
     {
-        ShowMaximised(&form);
+        form.showMaximized();
         if (!QTest::qWaitForWindowExposed(&form, Patience))
             qFatal("main window not exposed");
         if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }, Patience))

@@ -2,7 +2,6 @@
 #include "LayoutStyle.h"
 #include "Platform.h"
 #include "template.h"
-#include "WindowManager.h"
 
 #include <QApplication>
 
@@ -12,6 +11,6 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     UseLayoutLook();
     TMainForm MainForm;
-    ShowMaximised(&MainForm);
+    MainForm.showMaximized();
     return application.exec();
 }

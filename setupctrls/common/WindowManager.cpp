@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
-#include <chrono>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -64,65 +63,7 @@ private:
     bool FRestoring = false;
 };
 
-// Whether the window manager has `window` maximised, as its _NET_WM_STATE
-// says; true where there is no X11 to ask.
-bool MaximisedOnServer(QWidget *window)
-{
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return true;
-    const QByteArray states = Property(connection, xcb_window_t(window->winId()), Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM);
-    const xcb_atom_t vertical = Atom(connection, "_NET_WM_STATE_MAXIMIZED_VERT");
-    for (qsizetype at = 0; at + qsizetype(sizeof(xcb_atom_t)) <= states.size(); at += sizeof(xcb_atom_t)) {
-        xcb_atom_t state;
-        memcpy(&state, states.constData() + at, sizeof state);
-        if (state == vertical)
-            return true;
-    }
-    return false;
-}
-
-// Until the window manager has the window maximised, asks for it again
-// every 100 ms once the manager has framed the window (before that a
-// request goes unheard), for ten seconds at most; then goes. Once the
-// manager has maximised it, any later change is the user's.
-class TMaximiseAgain : public QObject {
-public:
-    explicit TMaximiseAgain(QWidget *window) : QObject(window), FWindow(window)
-    {
-        connect(&FAsk, &QTimer::timeout, this, &TMaximiseAgain::Ask);
-        FAsk.start(100);
-        QTimer::singleShot(FirstWord, this, &QObject::deleteLater);
-    }
-
-private:
-    void Ask()
-    {
-        if (FWindow->windowHandle()->frameMargins().isNull())
-            return;
-        if (MaximisedOnServer(FWindow)) {
-            deleteLater();
-            return;
-        }
-        // Qt may take the state asked for as the window's already, and
-        // sends no request for a state it thinks the window has.
-        FWindow->setWindowState(FWindow->windowState() & ~Qt::WindowMaximized);
-        FWindow->setWindowState(FWindow->windowState() | Qt::WindowMaximized);
-    }
-
-    static constexpr std::chrono::seconds FirstWord{10};
-    QWidget *FWindow;
-    QTimer FAsk;
-};
-
 } // namespace
-
-void ShowMaximised(QWidget *window)
-{
-    window->showMaximized();
-    new TMaximiseAgain(window);
-}
 
 QString WindowManagerName()
 {
