@@ -75,7 +75,7 @@ TBenchWindow::TBenchWindow(CardState &state, const SharedState *shared, QWidget 
     auto *content = new QWidget;
     content->setObjectName(QStringLiteral("BenchContent"));
     auto *layout = new QGridLayout(content);
-    layout->setContentsMargins(6, 0, 6, 6);
+    layout->setContentsMargins(6, 0, 6, 2);
     layout->setSpacing(6);
     layout->addWidget(potsPanel(), 0, 0, 1, 3);
     layout->addWidget(wiringPanel(), 1, 0);

@@ -8,6 +8,7 @@
 #include "Board.h"
 #include "Support.h"
 #include "template.h"
+#include "WindowManager.h"
 
 #include <QAction>
 #include <QCursor>
@@ -30,7 +31,7 @@ struct TShownMainForm {
 
     TShownMainForm()
     {
-        form.showMaximized();
+        ShowMaximised(&form);
         if (!QTest::qWaitForWindowExposed(&form, Patience))
             qFatal("main window not exposed");
         if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }, Patience))

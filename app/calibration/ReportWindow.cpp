@@ -2,6 +2,7 @@
 
 #include "ClientArea.h"
 #include "FrameWatch.h"
+#include "KeptPlace.h"
 #include "MessageBox.h"
 #include "SafeSave.h"
 
@@ -125,6 +126,14 @@ T *Named(T *part, const char *name)
     return part;
 }
 
+// Where a window's outer rectangle `outer` goes to lie on the screen's free
+// area.
+QPoint HeldOnScreen(const QRect &outer)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? HeldWithin(outer, screen->availableGeometry()) : outer.topLeft();
+}
+
 } // namespace
 
 TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
@@ -224,7 +233,14 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
             [saveAs] { saveAs(QStringLiteral("CSV"), QStringLiteral("calibration-record.csv"), &TReportWindow::SaveCsv); });
     connect(FCopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(Text()); });
     connect(FCloseButton, &QPushButton::clicked, this, &QDialog::hide);
-    connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, &TReportWindow::HoldOnScreen);
+    // Framed, the window goes to its place again (the window manager may
+    // have put it elsewhere), or where the user moved it, held on the screen.
+    connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, [this] {
+        if (FKept && !FKept->UserMoved())
+            FKept->Place();
+        else
+            HoldOnScreen();
+    });
 
     resize(NaturalSize);
     Refresh();
@@ -287,7 +303,10 @@ void TReportWindow::PlaceClearOf(const QPoint &preferred, const QList<QRect> &mu
             if (const TPlace p = place(QSize(w, h)); !best || p.cost < best->cost)
                 best = p;
     resize(best->client);
-    move(best->at);
+    FPlace = best->at;
+    if (!FKept)
+        FKept = new TKeptPlace(this, [this] { return HeldOnScreen(QRect(FPlace, OuterGeometry(this).size())); });
+    FKept->Place();
 }
 
 void TReportWindow::Refresh()
@@ -323,11 +342,10 @@ QString TReportWindow::Text() const
 
 void TReportWindow::HoldOnScreen()
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen || !isVisible())
+    if (!isVisible())
         return;
     const QRect outer = OuterGeometry(this);
-    if (const QPoint to = HeldWithin(outer, screen->availableGeometry()); to != outer.topLeft())
+    if (const QPoint to = HeldOnScreen(outer); to != outer.topLeft())
         move(to); // a top-level's move places its frame
 }
 

@@ -24,6 +24,7 @@ class QStandardItemModel;
 class QTableView;
 struct TSaveResult;
 class QPushButton;
+class TKeptPlace;
 
 class TReportWindow : public QDialog {
     Q_OBJECT
@@ -90,4 +91,6 @@ private:
     QPushButton *FCloseButton;
     TRecordModel &FModel;
     const TCalibrationRecord &FRecord;
+    QPoint FPlace;               // where PlaceClearOf put the frame's corner
+    TKeptPlace *FKept = nullptr; // keeps it there, once placed
 };

@@ -2,6 +2,7 @@
 #include "LayoutStyle.h"
 #include "Platform.h"
 #include "template.h"
+#include "WindowManager.h"
 
 #include <QApplication>
 
@@ -11,6 +12,6 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     UseLayoutLook();
     TMainForm MainForm;
-    MainForm.showMaximized();
+    ShowMaximised(&MainForm);
     return application.exec();
 }

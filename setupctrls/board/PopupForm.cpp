@@ -5,6 +5,7 @@
 #include "BoardImage.h"
 #include "ClientArea.h"
 #include "FrameWatch.h"
+#include "KeptPlace.h"
 #include "WindowManager.h"
 #include "ExactClass.h"
 #include "RadioPanel.h"
@@ -67,7 +68,8 @@ TPopupForm::TPopupForm(TBoardHighlight *owner)
     FPlace = board ? board->pos() - shift : QPoint();
     if (board && board->parentWidget())
         FPlace = board->parentWidget()->mapToGlobal(FPlace);
-    Place();
+    FKept = new TKeptPlace(this, [this] { return HeldOnScreen(FPlace); });
+    FKept->Place();
     AskForNoMaximise(this); // after the first move, which then places the frame's corner
 
     FLayout.SetLayoutSize(size());
@@ -110,12 +112,6 @@ void TPopupForm::ApplySizeRule()
     FRuledSize = size();
 }
 
-void TPopupForm::Place()
-{
-    FPlacedAt = HeldOnScreen(FPlace);
-    move(FPlacedAt);
-}
-
 QPoint TPopupForm::HeldOnScreen(const QPoint &corner) const
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -147,26 +143,10 @@ void TPopupForm::FrameChanged(const QMargins &frame)
     FFrame = frame;
     if (size() == FRuledSize)
         ApplySizeRule();
-    if (pos() == FPlacedAt || !FPlaceTaken) {
-        const QPoint before = pos();
-        Place();
-        FPlaceTaken = FPlaceTaken || pos() == before; // already where it goes
-    } else {
+    if (FKept->UserMoved())
         HoldOnScreen();
-    }
-}
-
-void TPopupForm::moveEvent(QMoveEvent *event)
-{
-    QWidget::moveEvent(event);
-    if (!isVisible() || !FFramed || FPlaceTaken)
-        return;
-    if (pos() == FPlacedAt) {
-        FPlaceTaken = true;
-        return;
-    }
-    if (FPlacedAgain++ < 3)
-        QMetaObject::invokeMethod(this, &TPopupForm::Place, Qt::QueuedConnection);
+    else
+        FKept->Place();
 }
 
 void TPopupForm::FocusFirst()

@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class TBoardHighlight;
+class TKeptPlace;
 class TRadioPanel;
 
 class TPopupForm : public QWidget {
@@ -64,11 +65,6 @@ protected:
     void leaveEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    // Until the window manager has put the frame where it was placed, a
-    // move is the window manager's own placement, never the user's: the
-    // window is placed again (three times at most, for a window manager
-    // that keeps it elsewhere).
-    void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // Escape closes the window and returns to the main window.
     void keyPressEvent(QKeyEvent *event) override;
@@ -85,8 +81,6 @@ private:
     void FrameChanged(const QMargins &frame);
     // Outer size at least 194 x 122 and never smaller, with the frame FFrame.
     void ApplySizeRule();
-    // The window at FPlace, frame included, held on the screen.
-    void Place();
     // Where the outer corner goes from `corner` for the window, frame
     // included, to lie on the screen.
     QPoint HeldOnScreen(const QPoint &corner) const;
@@ -102,7 +96,5 @@ private:
     QMargins FFrame;      // the frame assumed so far
     bool FFramed = false; // the window manager's frame has been seen
     QSize FRuledSize;     // the client size the size rule last gave
-    QPoint FPlacedAt;     // the frame's corner as placing last left it
-    bool FPlaceTaken = false; // the window manager has put the frame there
-    int FPlacedAgain = 0;     // placings after the window manager's own
+    TKeptPlace *FKept;    // the window at FPlace, frame included, held on the screen
 };

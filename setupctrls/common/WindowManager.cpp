@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <chrono>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -63,7 +64,78 @@ private:
     bool FRestoring = false;
 };
 
+// Whether the window manager has `window` maximised, as its _NET_WM_STATE
+// says; true where there is no X11 to ask.
+bool MaximisedOnServer(QWidget *window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return true;
+    const QByteArray states = Property(connection, xcb_window_t(window->winId()), Atom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM);
+    const xcb_atom_t vertical = Atom(connection, "_NET_WM_STATE_MAXIMIZED_VERT");
+    for (qsizetype at = 0; at + qsizetype(sizeof(xcb_atom_t)) <= states.size(); at += sizeof(xcb_atom_t)) {
+        xcb_atom_t state;
+        memcpy(&state, states.constData() + at, sizeof state);
+        if (state == vertical)
+            return true;
+    }
+    return false;
+}
+
+// Watches a window just shown maximised: once the window manager has
+// framed it (a request before that goes unheard), asks again every 100 ms
+// until the manager has it maximised. Goes then, at the program's own
+// change of the window's state, and after ten seconds: from then on the
+// state is the user's. (Mutter 48 calls a window minimised, for a moment,
+// as it maps it.)
+class TMaximiseAgain : public QObject {
+public:
+    explicit TMaximiseAgain(QWidget *window) : QObject(window), FWindow(window)
+    {
+        window->installEventFilter(this);
+        connect(&FAsk, &QTimer::timeout, this, &TMaximiseAgain::Ask);
+        FAsk.start(100);
+        QTimer::singleShot(FirstWords, this, &QObject::deleteLater);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowStateChange && !FAsking && !event->spontaneous())
+            deleteLater();
+        return false;
+    }
+
+private:
+    void Ask()
+    {
+        if (FWindow->windowHandle()->frameMargins().isNull())
+            return;
+        if (MaximisedOnServer(FWindow)) {
+            deleteLater();
+            return;
+        }
+        // Qt sends no request for a state it takes the window to have.
+        FAsking = true;
+        FWindow->setWindowState(FWindow->windowState() & ~Qt::WindowMaximized);
+        FWindow->setWindowState(FWindow->windowState() | Qt::WindowMaximized);
+        FAsking = false;
+    }
+
+    static constexpr std::chrono::seconds FirstWords{10};
+    QWidget *FWindow;
+    QTimer FAsk;
+    bool FAsking = false;
+};
+
 } // namespace
+
+void ShowMaximised(QWidget *window)
+{
+    window->showMaximized();
+    new TMaximiseAgain(window);
+}
 
 QString WindowManagerName()
 {

@@ -19,6 +19,13 @@ class QWidget;
 // where it is moved.
 void AskForNoMaximise(QWidget *window);
 
+// Shows `window` (a top-level widget) maximised. A window manager that
+// maps it in its normal state all the same (GNOME's mutter 48 ignores the
+// state asked for before the map) is asked again until it complies, in
+// the first seconds only and while neither the program nor the user has
+// changed the window's state.
+void ShowMaximised(QWidget *window);
+
 // The name the running X11 window manager gives itself (_NET_WM_NAME of
 // its check window); empty without X11 or a manager that names itself.
 QString WindowManagerName();

@@ -52,6 +52,12 @@ inline bool Above(const QWidget *upper, const QWidget *lower)
     return u >= 0 && l >= 0 && u > l;
 }
 
+// The window manager's word on the window's state (_NET_WM_STATE).
+inline QString NetState(const QWidget *w)
+{
+    return XProp({QStringLiteral("-id"), QString::number(w->winId()), QStringLiteral("_NET_WM_STATE")}).join(u' ');
+}
+
 // What the window manager lets the user do with the window.
 inline QString AllowedActions(const QWidget *w)
 {

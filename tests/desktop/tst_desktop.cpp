@@ -32,11 +32,6 @@
 namespace {
 
 // The window's _NET_WM_STATE, as the window manager keeps it.
-QString NetState(const QWidget *w)
-{
-    return XProp({QStringLiteral("-id"), QString::number(w->winId()), QStringLiteral("_NET_WM_STATE")}).join(u' ');
-}
-
 // Whether the X server shows the window: mapped, not minimised.
 bool Viewable(const QWidget *w)
 {
@@ -204,7 +199,7 @@ private slots:
     {
         TMainForm form;
         TFirstPaintWatch watch(&form);
-        form.showMaximized();
+        ShowMaximised(&form);
         QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&form, "SetSup")->HeaderLabel() != nullptr; }, Patience));
         QVERIFY(watch.FPainted);
         QVERIFY(!watch.FSupportBuiltFirst);
