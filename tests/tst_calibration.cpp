@@ -631,13 +631,18 @@ private slots:
         const ScaledWaits waits(0.05);
         TChecker checker(*form, bench, [&card] { return card.conversions(); });
         bool asked = false, checked = false;
-        QString note;
+        // Every note shown at point 6: it follows each reading, and a reading
+        // near where 0-5V's and ±5V's values meet names one or both, while
+        // the record names what the average gives.
+        QStringList seen;
         const bool ended = RunWizard(*form, [&] {
             if (checker.Tick()) {
                 checked = true;
                 TCheckWindow *c = form->Calibration()->CheckWindow();
-                if (Part<QLabel>(c, "TitleLabel")->text().contains(QStringLiteral("point 6 ")) && Part<QLabel>(c, "NoteLabel")->isVisible())
-                    note = Part<QLabel>(c, "NoteLabel")->text();
+                const QString note = Part<QLabel>(c, "NoteLabel")->text();
+                if (Part<QLabel>(c, "TitleLabel")->text().contains(QStringLiteral("point 6 ")) && Part<QLabel>(c, "NoteLabel")->isVisible()
+                    && !seen.contains(note))
+                    seen << note;
                 return;
             }
             TReportWindow *r = form->Calibration()->ReportWindow();
@@ -649,12 +654,15 @@ private slots:
             }
         }, 120000, 1);
         QVERIFY(ended);
-        QVERIFY2(note.startsWith(QStringLiteral("The card's DAC 0 switches may be set to 0-5V")) && note.endsWith(QStringLiteral(", not 0-2.5V as chosen.")),
-                 qPrintable(note));
+        QVERIFY(!seen.isEmpty());
+        for (const QString &note : seen)
+            QVERIFY2(note.startsWith(QStringLiteral("The card's DAC 0 switches may be set to 0-5V")) && note.endsWith(QStringLiteral(", not 0-2.5V as chosen.")),
+                     qPrintable(note));
         const QString notes = Part<QLabel>(form->Calibration()->ReportWindow(), "NotesLabel")->text();
         QVERIFY2(notes.contains(QStringLiteral("No range was chosen for either DAC, so the DAC steps assume DAC 0 0-2.5V, DAC 1 0-2.5V.")),
                  qPrintable(notes));
-        QVERIFY2(notes.contains(note), qPrintable(notes));
+        QVERIFY2(std::any_of(seen.begin(), seen.end(), [&](const QString &note) { return notes.contains(note); }),
+                 qPrintable(notes + QStringLiteral("\nshown: ") + seen.join(QStringLiteral(" | "))));
     }
 
     // Begin Calibration while the wizard runs goes back to step 1 with the
