@@ -20,16 +20,26 @@ void TKeptPlace::Place()
     FWindow->move(FPlacedAt); // a top-level's move places its frame
 }
 
+bool TKeptPlace::UserMoved() const
+{
+    return FTaken && FWindow->geometry().topLeft() != FTakenAt;
+}
+
 bool TKeptPlace::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != FWindow || event->type() != QEvent::Move || !FWindow->isVisible() || FUserMoved
-        || FrameMargins(FWindow) != FFrame)
+    if (watched != FWindow || event->type() != QEvent::Move || !FWindow->isVisible())
         return false;
-    if (FWindow->pos() == FPlacedAt)
+    if (FrameMargins(FWindow) != FFrame) {
+        FTaken = false; // framed anew: the owner places the window again
+        return false;
+    }
+    if (FTaken)
+        return false;
+    if (FWindow->pos() == FPlacedAt) {
         FTaken = true;
-    else if (FTaken)
-        FUserMoved = true;
-    else if (FPlacedAgain++ < 3)
+        FTakenAt = FWindow->geometry().topLeft();
+    } else if (FPlacedAgain++ < 3) {
         QMetaObject::invokeMethod(this, [this] { FWindow->move(FPlacedAt); }, Qt::QueuedConnection);
+    }
     return false;
 }

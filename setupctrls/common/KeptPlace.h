@@ -6,7 +6,7 @@
 // the window is placed again (three times at most, for a manager that
 // keeps it elsewhere); a move that comes with a new frame is the
 // manager's too, and the window's owner places it anew once the frame is
-// known. Once the corner is there, a move is the user's.
+// known. Once the corner is there, the client area's move is the user's.
 #pragma once
 
 #include <QMargins>
@@ -24,9 +24,9 @@ public:
 
     // Moves the window to its place, with the frame it has now.
     void Place();
-    // Whether the window has moved from its place since the window manager
-    // put it there: the user's doing.
-    bool UserMoved() const { return FUserMoved; }
+    // Whether the window's client area has moved since the window manager
+    // put the frame at its place: the user's doing.
+    bool UserMoved() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -37,6 +37,6 @@ private:
     QMargins FFrame;          // the frame the window was placed with
     QPoint FPlacedAt;         // the frame's corner as placing left it
     bool FTaken = false;      // the window manager has put the frame there
+    QPoint FTakenAt;          // the client area's corner then
     int FPlacedAgain = 0;     // placings after the window manager's own
-    bool FUserMoved = false;
 };
