@@ -227,15 +227,21 @@ private slots:
         QObject::connect(&user, &QTimer::timeout, [&] {
             TReportWindow *r = m.Calibration()->ReportWindow();
             // A key the X server sent elsewhere, its focus lagging Qt's
-            // under load, is pressed again.
-            if (stage == 0 && !Part<TPanel>(&m, "InstPanel")->isVisible() && pressed.elapsed() > 3000
-                && QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"))
-                pressBegin();
+            // under load, is pressed again; a window manager that gave the
+            // keys to another window meets the user's click on the popup.
+            if (stage == 0 && !Part<TPanel>(&m, "InstPanel")->isVisible() && pressed.elapsed() > 3000) {
+                if (!popup->isActiveWindow()) {
+                    popup->activateWindow();
+                    pressed.restart();
+                } else if (QApplication::focusWidget() == Part<QPushButton>(&m, "CalibButton"))
+                    pressBegin();
+            }
             if (clock.elapsed() > 4 * Patience) {
                 if (stage == 0)
-                    failure = QStringLiteral("the record never showed (wizard %1, record %2)")
+                    failure = QStringLiteral("the record never showed (wizard %1, record %2, keys with %3)")
                                   .arg(Part<TPanel>(&m, "InstPanel")->isVisible() ? "running" : "not running",
-                                       r ? Where(OuterGeometry(r)) + (Framed(r) ? " framed" : " unframed") : QStringLiteral("none"));
+                                       r ? Where(OuterGeometry(r)) + (Framed(r) ? " framed" : " unframed") : QStringLiteral("none"),
+                                       QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QStringLiteral("none"));
                 m.QuitClick();
                 return;
             }
