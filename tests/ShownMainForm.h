@@ -32,7 +32,7 @@ struct TShownMainForm {
     TShownMainForm()
     {
         ShowMaximised(&form);
-        if (!QTest::qWaitForWindowExposed(&form, Patience))
+        if (!QTest::qWaitForWindowExposed(&form, 3 * Patience))
             qFatal("main window not exposed");
         if (!QTest::qWaitFor([&] { return Part<TBoardHighlight>(&form, "DACHighlight")->PaintedOnce() && Part<TBoardHighlight>(&form, "CalibrationHighlight1")->PaintedOnce(); }, Patience))
             qFatal("highlights not painted");

@@ -92,3 +92,16 @@ inline void AskWindowManagerToMaximise(const QWidget *w)
                    reinterpret_cast<const char *>(&event));
     xcb_flush(c);
 }
+
+// Whether the X server sends the keys to `window` now, as xdotool's key
+// presses go: Qt's idea of the active window can run ahead of it.
+inline bool XFocusOn(const QWidget *window)
+{
+    if (!window)
+        return false;
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")});
+    if (!xdotool.waitForFinished(5000))
+        return false;
+    return QString::fromLatin1(xdotool.readAllStandardOutput()).trimmed().toULongLong() == window->winId();
+}

@@ -14,6 +14,7 @@
 #include "ReportWindow.h"
 #include "ShownMainForm.h"
 #include "Wait.h"
+#include "X11Props.h"
 #include "template.h"
 
 #include <QAccessible>
@@ -39,6 +40,10 @@ bool TabTo(QWidget *target, int limit = 12)
     auto name = [](const QWidget *w) { return w ? w->objectName() : QStringLiteral("none"); };
     for (int i = 0; i < limit && QApplication::focusWidget() != target; ++i) {
         QWidget *before = QApplication::focusWidget();
+        // The key goes where the X server has the focus, which can lag
+        // Qt's idea of it under load.
+        if (!QTest::qWaitFor([&] { return XFocusOn(QApplication::activeWindow()); }, Patience))
+            qWarning("the X server's focus never reached %s", qPrintable(name(QApplication::activeWindow())));
         Keys(QStringLiteral("Tab"));
         if (!QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, Patience)) {
             qWarning("Tab left the focus on %s (active window %s)", qPrintable(name(before)),
