@@ -9,6 +9,7 @@
 #include "LayoutStyle.h"
 #include "ModalBoxes.h"
 #include "LLTRVWDM.h"
+#include "Records.h"
 #include "ReportWindow.h"
 #include "RunWizard.h"
 #include "TrendChart.h"
@@ -47,22 +48,6 @@ QString Run(const QString &program, const QStringList &args)
     p.start(program, args);
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// A measurement of `point` `off` counts from its target: 50 conversions,
-// `atBottom` and `atTop` of them at the ends of the range.
-TMeasurement Off(const TTestPoint &point, double off, int spread = 1, int atBottom = 0, int atTop = 0)
-{
-    TMeasurement m;
-    m.counts = point.Target / CardIO::VoltsPerCount(point.Variant) + off;
-    m.volts = m.counts * CardIO::VoltsPerCount(point.Variant);
-    m.spread = spread;
-    m.readings = 10;
-    m.conversions = 50;
-    m.atBottom = atBottom;
-    m.atTop = atTop;
-    m.taken = QDateTime::currentDateTime();
-    return m;
 }
 
 // A reading of these five conversions.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libjpeg62-turbo-dev
-          fonts-wine fonts-dejavu-core "$@")
+          fonts-wine fonts-dejavu-core libqt6sql6-sqlite libqt6sql6-psql "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")

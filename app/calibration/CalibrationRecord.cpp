@@ -87,6 +87,7 @@ TPointState TPointRecord::FoundState() const
 void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2> &ranges,
                                const std::array<bool, 2> &chosen)
 {
+    FId = QUuid::createUuid();
     FCard = card;
     FRangesChosen = chosen;
     FStarted = QDateTime::currentDateTime();
@@ -95,6 +96,27 @@ void TCalibrationRecord::Begin(const TCardId &card, const std::array<uint8_t, 2>
     FPoints.clear();
     for (const TTestPoint &p : CalibrationSteps::TestPoints(ranges))
         FPoints.push_back({p, std::nullopt, std::nullopt, false});
+}
+
+TCalibrationRecord::TContents TCalibrationRecord::Contents() const
+{
+    return {FId, FCard, FSerial, FOperator, FInstruments, FStarted, FLeftAt, FRanges, FRangesChosen, FPoints};
+}
+
+TCalibrationRecord TCalibrationRecord::Kept(const TContents &c)
+{
+    TCalibrationRecord r;
+    r.FId = c.id;
+    r.FCard = c.card;
+    r.SetSerial(c.serial);
+    r.SetOperator(c.operatorName);
+    r.SetInstruments(c.instruments);
+    r.FStarted = c.started;
+    r.FLeftAt = c.checkedAsLeft;
+    r.FRanges = c.ranges;
+    r.FRangesChosen = c.chosen;
+    r.FPoints = c.points;
+    return r;
 }
 
 std::optional<double> TCalibrationRecord::AdErrorAt(TCheckKind kind, CardIO::TAdSelect code, double target, double level) const
@@ -311,6 +333,7 @@ QList<TFact> Facts(const TCalibrationRecord &r)
     return {{QStringLiteral("Card"), QString(), CardText(r.Card())},
             {QStringLiteral("Date and time"), QStringLiteral("date_time"), StartedText(r)},
             {QStringLiteral("Checked as left"), QStringLiteral("checked_as_left"), CheckedAsLeftText(r)},
+            {QStringLiteral("Serial or asset number"), QStringLiteral("serial"), r.Serial(), true},
             {QStringLiteral("DAC ranges"), QString(), RangesText(r.Ranges())},
             {QStringLiteral("Operator"), QStringLiteral("operator"), r.Operator(), true},
             {QStringLiteral("Reference instruments"), QStringLiteral("reference_instruments"), r.Instruments(), true},

@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QUuid>
 #include <array>
 #include <optional>
 #include <vector>
@@ -98,8 +99,30 @@ public:
     // line feed).
     void SetOperator(const QString &name) { FOperator = TypedText(name); }
     void SetInstruments(const QString &instruments) { FInstruments = TypedText(instruments); }
+    // The card's serial or asset number (the card carries none that
+    // software can read), as the lab marked it.
+    void SetSerial(const QString &serial) { FSerial = TypedText(serial); }
     const QString &Operator() const { return FOperator; }
     const QString &Instruments() const { return FInstruments; }
+    const QString &Serial() const { return FSerial; }
+    // Names this calibration wherever it is kept: new at every Begin.
+    const QUuid &Id() const { return FId; }
+
+    // Everything a record holds, as a store keeps it.
+    struct TContents {
+        QUuid id;
+        TCardId card;
+        QString serial, operatorName, instruments;
+        QDateTime started;
+        std::optional<QDateTime> checkedAsLeft;
+        std::array<uint8_t, 2> ranges{};
+        std::array<bool, 2> chosen{true, true};
+        std::vector<TPointRecord> points;
+    };
+    TContents Contents() const;
+    // The record read back from `contents`, as it was kept (typed texts
+    // cleaned as if typed).
+    static TCalibrationRecord Kept(const TContents &contents);
 
     // What the record keeps of a typed text.
     static QString TypedText(const QString &text);
@@ -111,8 +134,10 @@ private:
     // the error of a lone point at it.
     std::optional<double> AdErrorAt(TCheckKind kind, CardIO::TAdSelect code, double target, double level) const;
 
+    QUuid FId;
     QString FOperator;
     QString FInstruments;
+    QString FSerial;
     TCardId FCard;
     QDateTime FStarted;
     std::optional<QDateTime> FLeftAt;

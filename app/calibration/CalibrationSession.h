@@ -73,6 +73,8 @@ public:
     void StartCheck(TCheckKind kind);
 
     const TCalibrationRecord &Record() const { return FRecord.Record(); }
+    // The record as its windows and the history follow it.
+    TRecordModel &RecordModel() { return FRecord; }
     // The record's window (opened with the wizard) and the window of a
     // check pass; null until first opened.
     TReportWindow *ReportWindow() const { return FReportWindow; }

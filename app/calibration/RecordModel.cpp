@@ -36,3 +36,15 @@ void TRecordModel::SetInstruments(const QString &instruments)
     FRecord.SetInstruments(instruments);
     emit Changed();
 }
+
+void TRecordModel::SetSerial(const QString &serial)
+{
+    FRecord.SetSerial(serial);
+    emit Changed();
+}
+
+void TRecordModel::Show(const TCalibrationRecord &record)
+{
+    FRecord = record;
+    emit Changed();
+}

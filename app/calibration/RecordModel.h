@@ -24,6 +24,9 @@ public:
     void PotAdjusted(int pot);
     void SetOperator(const QString &name);
     void SetInstruments(const QString &instruments);
+    void SetSerial(const QString &serial);
+    // Shows a record read back from a store in place of this one.
+    void Show(const TCalibrationRecord &record);
 
 signals:
     void Changed();

@@ -155,13 +155,15 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     FRangesLabel = Named(new QLabel(this), "RangesLabel");
     FOperatorEdit = Named(new QLineEdit(this), "OperatorEdit");
     FInstrumentsEdit = Named(new QLineEdit(this), "InstrumentsEdit");
-    FOperatorEdit->setValidator(new TOneLineValidator(FOperatorEdit));
-    FInstrumentsEdit->setValidator(new TOneLineValidator(FInstrumentsEdit));
+    FSerialEdit = Named(new QLineEdit(this), "SerialEdit");
+    for (QLineEdit *edit : {FOperatorEdit, FInstrumentsEdit, FSerialEdit})
+        edit->setValidator(new TOneLineValidator(edit));
     FVerdictLabel = Named(new QLabel(this), "VerdictLabel");
     QFont bold = FVerdictLabel->font();
     bold.setBold(true);
     FVerdictLabel->setFont(bold);
     form->addRow(QStringLiteral("Card:"), FCardLabel);
+    form->addRow(QStringLiteral("Serial or &asset number:"), FSerialEdit);
     form->addRow(QStringLiteral("Date and time:"), FDateLabel);
     form->addRow(QStringLiteral("Checked as left:"), FLeftLabel);
     form->addRow(QStringLiteral("DAC ranges:"), FRangesLabel);
@@ -220,6 +222,7 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     connect(&FModel, &TRecordModel::Changed, this, &TReportWindow::Refresh);
     connect(FOperatorEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetOperator);
     connect(FInstrumentsEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetInstruments);
+    connect(FSerialEdit, &QLineEdit::textEdited, &FModel, &TRecordModel::SetSerial);
     connect(FAsFoundButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsFound); });
     connect(FAsLeftButton, &QPushButton::clicked, this, [this] { emit CheckRequested(TCheckKind::AsLeft); });
     // Asks for a file name, then saves with `save`.
@@ -319,6 +322,8 @@ void TReportWindow::Refresh()
         FOperatorEdit->setText(FRecord.Operator());
     if (FInstrumentsEdit->text() != FRecord.Instruments())
         FInstrumentsEdit->setText(FRecord.Instruments());
+    if (FSerialEdit->text() != FRecord.Serial())
+        FSerialEdit->setText(FRecord.Serial());
     const TVerdict verdict = FRecord.Verdict();
     FVerdictLabel->setText(VerdictName(verdict));
     FVerdictLabel->setStyleSheet(QStringLiteral("color: %1").arg(VerdictColour(verdict).name()));
@@ -333,6 +338,14 @@ void TReportWindow::OfferChecks(bool asFound, bool asLeft)
 {
     FAsFoundButton->setEnabled(asFound);
     FAsLeftButton->setEnabled(asLeft);
+}
+
+void TReportWindow::ShowKept()
+{
+    for (QLineEdit *edit : {FOperatorEdit, FInstrumentsEdit, FSerialEdit})
+        edit->setReadOnly(true);
+    FAsFoundButton->hide();
+    FAsLeftButton->hide();
 }
 
 QString TReportWindow::Text() const

@@ -1,4 +1,5 @@
-// The "Calibration record" window: the card, the date, when the card was
+// The "Calibration record" window: the card and its serial or asset
+// number (typed), the date, when the card was
 // checked as left, the DAC ranges, the operator and reference instruments
 // (typed here; a pasted line break becomes a space and control characters
 // are left out; kept for the session), the verdict, and the test points
@@ -47,6 +48,9 @@ public:
                       const QList<QRect> &above);
     // Which check passes can be started now.
     void OfferChecks(bool asFound, bool asLeft);
+    // Shows a record kept from an earlier calibration: nothing typed
+    // changes it and it offers no checks; it is saved and copied again.
+    void ShowKept();
     QString Text() const;
 
     // What the save buttons do once a file name is chosen; false (with a
@@ -78,6 +82,7 @@ private:
     QLabel *FRangesLabel;
     QLineEdit *FOperatorEdit;
     QLineEdit *FInstrumentsEdit;
+    QLineEdit *FSerialEdit;
     QLabel *FVerdictLabel;
     QTableView *FTable;
     QStandardItemModel *FPoints;

@@ -1,6 +1,9 @@
 // TMainForm's calibration handlers and card identification; the wizard
 // itself is the calibration session.
 #include "CalibrationSession.h"
+#include "DueDates.h"
+#include "HistoryKeeper.h"
+#include "HistoryWindow.h"
 #include "InstalledCards.h"
 #include "MessageBox.h"
 #include "template.h"
@@ -16,7 +19,28 @@ QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
     // The wizard drives the last card listed that 16-bit ports reach.
     if (card->Addressable())
         MainUnit.BaseAddress = uint16_t(card->base);
-    return card->Text();
+    // A card the history knows by the serial last given for it: when it
+    // is due, if soon or past, or that it was never calibrated.
+    const QString serial = THistoryKeeper::SerialOf(card->Id());
+    if (serial.isEmpty())
+        return card->Text();
+    const std::optional<TCardSummary> kept = FHistory->Store().Card(serial);
+    const TDueState due = kept ? DueOf(kept->lastCalibrated, kept->intervalMonths, QDate::currentDate()) : TDueState{};
+    if (due.due == TDue::InTime)
+        return card->Text();
+    return card->Text() + QStringLiteral("\r\nCalibration: ") + DueText(due);
+}
+
+void TMainForm::History1Click()
+{
+    FHistory->Flush();
+    if (!FHistoryWindow)
+        FHistoryWindow = new THistoryWindow(this, *FHistory);
+    else
+        FHistoryWindow->Refresh();
+    FHistoryWindow->show();
+    FHistoryWindow->raise();
+    FHistoryWindow->activateWindow();
 }
 
 void TMainForm::CalibButtonClick()

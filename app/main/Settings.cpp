@@ -10,6 +10,7 @@ int main(int argc, char *argv[])
 {
     PreferX11();
     QApplication application(argc, argv);
+    application.setApplicationName(QStringLiteral("rz4070-setup"));
     UseLayoutLook();
     TMainForm MainForm;
     ShowMaximised(&MainForm);

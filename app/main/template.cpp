@@ -2,6 +2,7 @@
 
 #include "CalibrationSession.h"
 #include "DriverCheck.h"
+#include "HistoryKeeper.h"
 #include "JpegImage.h"
 #include "LLTRVWDM.h"
 #include "MessageBox.h"
@@ -90,6 +91,20 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     FCalibration = new TCalibrationSession(this, {InstPanel, OutputPanel, CTitle, CBody, CBody2, cardLabel, ReadCount,
                                                   ReadVolt, PotMark, Image1, trend, {Next, Prev, Quit},
                                                   [this] { return FDacChosen; }});
+    FHistory = new THistoryKeeper(FCalibration->RecordModel(), THistoryKeeper::DefaultFile(),
+                                  THistoryKeeper::ConfiguredServer(QCoreApplication::arguments()), this);
+    connect(FCalibration, &TCalibrationSession::Ended, FHistory, &THistoryKeeper::Flush);
+    connect(FHistory, &THistoryKeeper::Message, this, [this](const QString &text) {
+        ShowMessageBox(this, QMessageBox::Information, QStringLiteral("Calibration history"), text, QMessageBox::Ok);
+    }, Qt::QueuedConnection);
+    // The Calibration menu the calibration highlights made: the history below.
+    for (QAction *top : MainMenu1->actions())
+        if (top->menu() && top->text() == QLatin1String("&Calibration")) {
+            top->menu()->addSeparator();
+            QAction *history = top->menu()->addAction(QStringLiteral("Calibration &history…"));
+            history->setObjectName(QStringLiteral("History1"));
+            connect(history, &QAction::triggered, this, &TMainForm::History1Click);
+        }
     // Said once the wizard's tick has returned, from the application's loop.
     connect(FCalibration, &TCalibrationSession::Failed, this, [this](const QString &reason) {
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"), reason, QMessageBox::Ok);

@@ -19,6 +19,9 @@ class TSetupSupporter;
 class TTrendView;
 
 
+class THistoryKeeper;
+class THistoryWindow;
+
 class TMainForm : public QMainWindow, private Ui::TMainForm {
     Q_OBJECT
 
@@ -51,9 +54,15 @@ public slots:
     void PrevClick();
     void QuitClick();
 
+    // The calibration history window, from the Calibration menu.
+    void History1Click();
+
 public:
     // The calibration wizard, its record and its windows.
     TCalibrationSession *Calibration() const { return FCalibration; }
+    // Where each calibration is kept, and its window (null until opened).
+    THistoryKeeper *History() const { return FHistory; }
+    THistoryWindow *HistoryWindow() const { return FHistoryWindow; }
 
 protected:
     // Closing the window ends a running calibration, as Quit does.
@@ -74,5 +83,7 @@ private:
     // The non-visual setup-support component, named "SetSup".
     TSetupSupporter *SetSup = nullptr;
     TCalibrationSession *FCalibration = nullptr;
+    THistoryKeeper *FHistory = nullptr;
+    THistoryWindow *FHistoryWindow = nullptr;
     std::array<bool, 2> FDacChosen{}; // the user chose a range in DAC n's list
 };
