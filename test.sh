@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh dpkg-dev file lintian desktop-file-utils appstream xvfb openbox x11-utils xdotool poppler-utils python3 \
   qemu-system-x86 busybox-static udev systemd dbus-daemon dbus-bin at-spi2-core python3-pyatspi \
-  mutter xwayland kwin-wayland kwin-style-breeze
+  mutter xwayland kwin-wayland kwin-style-breeze postgresql
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 

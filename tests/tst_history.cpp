@@ -1,11 +1,22 @@
-// The calibration history's store: records and cards coming back whole,
+// The calibration history: what a calibration leaves in it (its serial,
+// operator and instruments offered again next time), the history window
+// with its due dates and drift, a record opened again and saved;
+// the store: records and cards coming back whole,
 // a damaged file, a newer schema, a folder that cannot be made, a save
 // killed at any point and one that meets a full disk.
+#include "DueDates.h"
+#include "HistoryKeeper.h"
+#include "HistoryWindow.h"
 #include "RecordJson.h"
+#include "ReportWindow.h"
 #include "RecordStore.h"
 #include "Records.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -34,16 +45,59 @@ QString SaverPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/history_saver");
 }
 
+// The lab's server the PostgreSQL tier started for this run, emptied;
+// none outside that tier.
+std::optional<TServerSettings> FreshServer()
+{
+    if (!qEnvironmentVariableIsSet("HISTORY_SERVER"))
+        return std::nullopt;
+    const TServerSettings server{qEnvironmentVariable("HISTORY_SERVER")};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("fresh"));
+        db.setConnectOptions(server.conninfo);
+        if (db.open())
+            QSqlQuery(QStringLiteral("DROP TABLE IF EXISTS records, cards, schema_version, unsent"), db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fresh"));
+    return server;
+}
+
+// Stops or starts the PostgreSQL tier's server.
+bool ServerDoes(const char *what)
+{
+    return QProcess::execute(qEnvironmentVariable("HISTORY_PGCTL"), {QLatin1String(what)}) == 0;
+}
+
 } // namespace
 
 class TestHistory : public QObject {
     Q_OBJECT
 
 private slots:
+    // What Setup remembers between runs starts empty, whatever ran before.
+    void initTestCase()
+    {
+        QVERIFY(FSettings.isValid());
+        qputenv("XDG_CONFIG_HOME", FSettings.path().toLocal8Bit());
+    }
+
+    void recordsComeBackWhole_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("embedded") << false;
+        if (qEnvironmentVariableIsSet("HISTORY_SERVER"))
+            QTest::newRow("PostgreSQL") << true;
+    }
+
     void recordsComeBackWhole()
     {
+        QFETCH(bool, server);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("deep/folder/history.db"));
+        const std::optional<TServerSettings> lab = server ? FreshServer() : std::nullopt;
+        auto open = [&] {
+            return lab ? std::make_unique<TRecordStore>(*lab) : std::make_unique<TRecordStore>(dir.filePath(QStringLiteral("deep/folder/history.db")));
+        };
         const QDateTime now = QDateTime::currentDateTime();
         // Typed text that SQL or a spreadsheet would act on is kept as typed.
         const QString typed = QStringLiteral("O'Brien\"; DROP TABLE records; -- =SUM(A1) Ünal 測");
@@ -52,7 +106,8 @@ private slots:
         TCalibrationRecord other = CalibratedRecord(QStringLiteral("B-2"), QStringLiteral("Kim"), 1, 0);
         TCalibrationRecord untyped = CalibratedRecord(QString(), QString()); // nothing typed: kept all the same
         {
-            TRecordStore store(path);
+            const auto kept = open();
+            TRecordStore &store = *kept;
             QVERIFY2(store.Open() && !store.ReadOnly() && store.Message().isEmpty(), qPrintable(store.Message()));
             for (const TCalibrationRecord *r : {&first, &second, &other, &untyped})
                 QVERIFY2(store.Save(*r), qPrintable(store.Message()));
@@ -60,7 +115,8 @@ private slots:
             QVERIFY(store.Save(second));
             QVERIFY(store.SetInterval(QStringLiteral("A-1"), 6));
         }
-        TRecordStore store(path);
+        const auto reopened = open();
+        TRecordStore &store = *reopened;
         QVERIFY2(store.Message().isEmpty(), qPrintable(store.Message()));
         const auto records = store.Records(QStringLiteral("A-1"));
         QCOMPARE(records.size(), size_t(2));
@@ -88,6 +144,125 @@ private slots:
         QCOMPARE(drift[0].Id(), first.Id()); // oldest first
         QVERIFY(!RecordFromJson("{\"points\": []}"));
         QVERIFY(!RecordFromJson("not json"));
+    }
+
+    // Two calibrations of one card, a pot turned between them: the second
+    // starts with what the first was given, both are kept, the window
+    // shows them newest first with the drift between, and the first opens
+    // read-only and saves again as PDF.
+    void calibratedTwiceThenLookedUp()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("history.db"));
+        TRecordModel model;
+        THistoryKeeper keeper(model, file, std::nullopt);
+        QStringList told;
+        connect(&keeper, &THistoryKeeper::Message, this, [&](const QString &text) { told << text; });
+        const TCardId card{QStringLiteral("PCI-RZ4070"), 0xD000}; // no other test's card
+        auto calibrate = [&](double found, double left) {
+            model.Begin(card, {5, 0});
+            if (model.Record().Serial().isEmpty())
+                model.SetSerial(QStringLiteral("LAB-0042"));
+            if (model.Record().Operator().isEmpty()) {
+                model.SetOperator(QStringLiteral("Ana"));
+                model.SetInstruments(QStringLiteral("Calibrator C-100"));
+            }
+            for (TCheckKind kind : {TCheckKind::AsFound, TCheckKind::AsLeft})
+                for (const TPointRecord &p : std::vector<TPointRecord>(model.Record().Points()))
+                    model.Measured(kind, p.point, Off(p.point, kind == TCheckKind::AsFound ? found : left), {5, 0});
+            keeper.Flush();
+            return model.Record().Id();
+        };
+        const QUuid first = calibrate(0.5, 0.25);
+        QVERIFY(keeper.Store().Holds(first));
+        const QUuid second = calibrate(2.75, 0.0); // a pot moved by 2.5 counts since
+        QVERIFY(keeper.Store().Holds(second));
+        QCOMPARE(model.Record().Serial(), QStringLiteral("LAB-0042"));
+        QCOMPARE(model.Record().Operator(), QStringLiteral("Ana"));
+        QCOMPARE(model.Record().Instruments(), QStringLiteral("Calibrator C-100"));
+        QCOMPARE(THistoryKeeper::SerialOf(card), QStringLiteral("LAB-0042"));
+        QVERIFY2(told.isEmpty(), qPrintable(told.join(u'\n')));
+
+        THistoryWindow window(nullptr, keeper);
+        auto *cards = window.findChild<QTableWidget *>(QStringLiteral("CardsTable"));
+        auto *records = window.findChild<QTableWidget *>(QStringLiteral("RecordsTable"));
+        auto *drift = window.findChild<QTableWidget *>(QStringLiteral("DriftTable"));
+        QCOMPARE(cards->rowCount(), 1);
+        QCOMPARE(cards->item(0, 0)->text(), QStringLiteral("LAB-0042"));
+        const QDate due = model.Record().CheckedAsLeft()->date().addMonths(12);
+        QCOMPARE(cards->item(0, 4)->text(), QStringLiteral("Due %1").arg(due.toString(Qt::ISODate)));
+        QCOMPARE(records->rowCount(), 2);
+        QCOMPARE(records->item(0, 2)->text(), QStringLiteral("pass"));
+        QCOMPARE(drift->rowCount(), int(model.Record().Points().size()));
+        // The A/D points moved 2.5 counts; a DAC point read through the
+        // same A/D is judged less the A/D's own error, so it did not move.
+        for (int row = 0; row < drift->rowCount(); ++row)
+            QCOMPARE(drift->item(row, 4)->text(),
+                     model.Record().Points()[size_t(row)].point.Dac ? QStringLiteral("0.00") : QStringLiteral("2.50"));
+        window.findChild<QSpinBox *>(QStringLiteral("IntervalBox"))->setValue(1);
+        QCOMPARE(keeper.Store().Card(QStringLiteral("LAB-0042"))->intervalMonths, 1);
+        QCOMPARE(cards->item(0, 4)->text(), DueText(DueOf(model.Record().CheckedAsLeft(), 1, QDate::currentDate())));
+
+        auto *opened = qobject_cast<TReportWindow *>(window.OpenRecord(1)); // the older
+        QVERIFY(opened);
+        QVERIFY(opened->findChild<QLineEdit *>(QStringLiteral("OperatorEdit"))->isReadOnly());
+        QVERIFY(opened->findChild<QPushButton *>(QStringLiteral("AsLeftButton"))->isHidden());
+        QVERIFY(opened->Text().contains(QStringLiteral("LAB-0042")));
+        const QString pdf = dir.filePath(QStringLiteral("again.pdf"));
+        QVERIFY(opened->SavePdf(pdf));
+        QFile saved(pdf);
+        QVERIFY(saved.open(QIODevice::ReadOnly) && saved.read(5) == "%PDF-");
+        const auto kept = keeper.Store().Load(first);
+        QVERIFY(kept);
+        QCOMPARE(opened->Text(), ReportText(*kept));
+
+        // Due dates: the interval from the last as-left check; soon within
+        // 30 days; overdue the day after.
+        const QDateTime last(QDate(2026, 1, 31), QTime(12, 0));
+        QCOMPARE(DueText(DueOf(std::nullopt, 12, QDate(2026, 2, 1))), QStringLiteral("Never calibrated"));
+        QCOMPARE(DueText(DueOf(last, 12, QDate(2026, 12, 31))), QStringLiteral("Due 2027-01-31"));
+        QCOMPARE(DueText(DueOf(last, 12, QDate(2027, 1, 1))), QStringLiteral("Due soon, on 2027-01-31"));
+        QCOMPARE(DueText(DueOf(last, 12, QDate(2027, 1, 31))), QStringLiteral("Due soon, on 2027-01-31"));
+        QCOMPARE(DueText(DueOf(last, 12, QDate(2027, 2, 1))), QStringLiteral("Overdue since 2027-01-31"));
+        QCOMPARE(DueOf(last, 1, QDate(2026, 2, 1)).date, QDate(2026, 2, 28)); // the month's last day
+    }
+
+    // A lab's server stopped between saves: the record is kept on this
+    // computer and said so; started again, it gets the record, once.
+    void serverAwayKeepsRecordsHere()
+    {
+        const std::optional<TServerSettings> lab = FreshServer();
+        if (!lab)
+            QSKIP("run by the PostgreSQL tier (tests/with-postgres.sh)");
+        QTemporaryDir dir;
+        TRecordModel model;
+        THistoryKeeper keeper(model, dir.filePath(QStringLiteral("history.db")), lab, nullptr, 0);
+        QStringList told;
+        connect(&keeper, &THistoryKeeper::Message, this, [&](const QString &text) { told << text; });
+        auto calibrate = [&](const QString &serial) {
+            const TCalibrationRecord r = CalibratedRecord(serial, QStringLiteral("Ana"));
+            model.Show(r); // a new record, then a change after its as-left check
+            model.SetOperator(QStringLiteral("Ana Lee"));
+            keeper.Flush();
+            return r.Id();
+        };
+        const QUuid first = calibrate(QStringLiteral("S-1"));
+        QVERIFY2(told.isEmpty(), qPrintable(told.join(u'\n')));
+        QVERIFY(ServerDoes("stop"));
+        const QUuid second = calibrate(QStringLiteral("S-2"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(QStringLiteral("kept on this computer and will be sent")), qPrintable(told[0]));
+        QVERIFY(ServerDoes("start"));
+        QVERIFY(keeper.Store().Holds(second));
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(told[1].startsWith(QStringLiteral("1 calibration record(s) kept on this computer were sent")), qPrintable(told[1]));
+        keeper.Store();
+        QCOMPARE(told.size(), 2); // sent once
+        TRecordStore server(*lab);
+        QVERIFY(server.Holds(first) && server.Holds(second));
+        QCOMPARE(server.Records(QStringLiteral("S-2")).size(), size_t(1));
+        QCOMPARE(server.Load(second)->Operator(), QStringLiteral("Ana Lee"));
+        QVERIFY(TRecordStore(dir.filePath(QStringLiteral("history.db"))).Unsent().empty());
     }
 
     // A file that is no database is kept aside and a new history begun; a
@@ -218,7 +393,11 @@ private slots:
         QVERIFY(store.Records(QStringLiteral("FULL-2")).empty());
         QVERIFY(store.Load(store.Records(QStringLiteral("FULL-1"))[0].id));
     }
+
+
+private:
+    QTemporaryDir FSettings;
 };
 
-QTEST_GUILESS_MAIN(TestHistory)
+QTEST_MAIN(TestHistory)
 #include "tst_history.moc"

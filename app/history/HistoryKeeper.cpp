@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int GatherMs = 400;
-constexpr int RetryServerMs = 30000;
 
 // What Setup remembers between runs, in the user's configuration folder.
 std::unique_ptr<QSettings> Memory()
@@ -23,9 +22,15 @@ QString CardKey(const TCardId &card)
 
 } // namespace
 
-THistoryKeeper::THistoryKeeper(TRecordModel &record, const QString &file, const std::optional<TServerSettings> &server, QObject *parent)
-    : QObject(parent), FRecord(record), FFile(file), FServerSettings(server)
+THistoryKeeper::THistoryKeeper(TRecordModel &record, const QString &file, const std::optional<TServerSettings> &server,
+                               QObject *parent, int retryMs)
+    : QObject(parent), FRecord(record), FFile(file), FServerSettings(server), FRetryMs(retryMs)
 {
+    FSendLater.setInterval(std::max(retryMs, 1000));
+    connect(&FSendLater, &QTimer::timeout, this, [this] {
+        if (Server())
+            SendUnsent();
+    });
     FSoon.setSingleShot(true);
     FSoon.setInterval(GatherMs);
     connect(&FSoon, &QTimer::timeout, this, &THistoryKeeper::Save);
@@ -105,6 +110,7 @@ void THistoryKeeper::Save()
             return;
         }
         if (Local().Save(r) && Local().MarkUnsent(r.Id(), true)) {
+            FSendLater.start();
             Tell(QStringLiteral("%1 The record was kept on this computer and will be sent when the server can be reached.")
                      .arg(FServer ? FServer->Message() : QString()).trimmed());
             return;
@@ -134,22 +140,24 @@ TRecordStore *THistoryKeeper::Server()
     if (FServer && !FRetryServer.hasExpired())
         return nullptr;
     FServer = std::make_unique<TRecordStore>(*FServerSettings);
-    FRetryServer.setRemainingTime(RetryServerMs);
+    FRetryServer.setRemainingTime(FRetryMs);
     return FServer->Open() && !FServer->ReadOnly() ? FServer.get() : nullptr;
 }
 
 void THistoryKeeper::SendUnsent()
 {
+    TRecordStore *server = FServer.get();
     int sent = 0;
     for (const QUuid &id : Local().Unsent()) {
         const std::optional<TCalibrationRecord> r = Local().Load(id);
-        if (r && !Server()->Save(*r))
+        if (r && !server->Save(*r))
             return;
         Local().MarkUnsent(id, false);
         ++sent;
     }
+    FSendLater.stop();
     if (sent > 0)
-        Tell(QStringLiteral("%1 calibration record(s) kept on this computer were sent to %2.").arg(sent).arg(FServer->Where()));
+        Tell(QStringLiteral("%1 calibration record(s) kept on this computer were sent to %2.").arg(sent).arg(server->Where()));
 }
 
 TRecordStore &THistoryKeeper::Store()

@@ -20,8 +20,10 @@ class THistoryKeeper : public QObject {
     Q_OBJECT
 
 public:
-    // `file`: the embedded store; `server`: a lab's, or none.
-    THistoryKeeper(TRecordModel &record, const QString &file, const std::optional<TServerSettings> &server, QObject *parent = nullptr);
+    // `file`: the embedded store; `server`: a lab's, or none, tried again
+    // `retryMs` after it could not be reached.
+    THistoryKeeper(TRecordModel &record, const QString &file, const std::optional<TServerSettings> &server,
+                   QObject *parent = nullptr, int retryMs = 30000);
     ~THistoryKeeper() override;
 
     // The store the history window shows: the lab's when it is set and
@@ -57,7 +59,9 @@ private:
     QString FFile;
     std::optional<TServerSettings> FServerSettings;
     std::unique_ptr<TRecordStore> FLocal, FServer;
+    int FRetryMs;
     QDeadlineTimer FRetryServer;
+    QTimer FSendLater; // sends what waits for the server
     QTimer FSoon;
     QUuid FSeen; // the record the memory was applied to
     QString FLastMessage;

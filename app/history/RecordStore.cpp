@@ -50,6 +50,11 @@ QSqlQuery Run(const QSqlDatabase &db, const QString &sql, const QVariantList &va
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
+    // PostgreSQL prepares no schema statements: those run as they stand.
+    if (values.isEmpty()) {
+        q.exec(sql);
+        return q;
+    }
     if (!q.prepare(sql))
         return q;
     for (const QVariant &v : values)
