@@ -216,6 +216,22 @@ private slots:
         QVERIFY(kept);
         QCOMPARE(opened->Text(), ReportText(*kept));
 
+        // A record saved as CSV before the history kept it comes in once,
+        // as it was; a file that is no such record is refused with why.
+        const TCalibrationRecord earlier = CalibratedRecord(QStringLiteral("=OLD-1"), QStringLiteral("Bo, \"the\" tech"), 4, -0.5, {2, 3});
+        const QString csv = dir.filePath(QStringLiteral("earlier.csv")), other = dir.filePath(QStringLiteral("other.csv"));
+        QFile f(csv), g(other);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(ReportCsv(earlier).toUtf8()) > 0 && g.open(QIODevice::WriteOnly) && g.write("a,b\n1,2\n") > 0);
+        f.close();
+        g.close();
+        const QString said = keeper.Import({csv, csv, other});
+        QVERIFY2(said.startsWith(QStringLiteral("1 of 3 record(s) imported.\nearlier.csv is in the history already.\nother.csv was not imported: it is not")),
+                 qPrintable(said));
+        const auto imported = keeper.Store().Records(QStringLiteral("=OLD-1"));
+        QCOMPARE(imported.size(), size_t(1));
+        QCOMPARE(ReportCsv(*keeper.Store().Load(imported[0].id)), ReportCsv(earlier));
+        QVERIFY(keeper.Import({csv}).startsWith(QStringLiteral("0 of 1")));
+
         // Due dates: the interval from the last as-left check; soon within
         // 30 days; overdue the day after.
         const QDateTime last(QDate(2026, 1, 31), QTime(12, 0));

@@ -1,6 +1,10 @@
 #include "HistoryKeeper.h"
 
 #include "CardIO.h"
+#include "CsvImport.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <QSettings>
 #include <QStandardPaths>
@@ -176,4 +180,37 @@ void THistoryKeeper::Tell(const QString &text)
         return;
     FLastMessage = text;
     emit Message(text);
+}
+
+QString THistoryKeeper::Import(const QStringList &files)
+{
+    TRecordStore &store = Store();
+    QStringList said;
+    int imported = 0;
+    for (const QString &path : files) {
+        const QString name = QFileInfo(path).fileName();
+        QFile file(path);
+        QString why;
+        if (!file.open(QIODevice::ReadOnly)) {
+            said << QStringLiteral("%1 was not imported: %2.").arg(name, file.errorString());
+            continue;
+        }
+        const std::optional<TCalibrationRecord> r = RecordFromCsv(file.read(1 << 24), &why);
+        if (!r) {
+            said << QStringLiteral("%1 was not imported: %2.").arg(name, why);
+            continue;
+        }
+        const auto same = store.Records(r->Serial());
+        if (store.Holds(r->Id()) || std::any_of(same.begin(), same.end(), [&](const TRecordSummary &s) { return s.started == r->Started(); })) {
+            said << QStringLiteral("%1 is in the history already.").arg(name);
+            continue;
+        }
+        if (!store.Save(*r)) {
+            said << QStringLiteral("%1 was not imported: %2").arg(name, store.Message());
+            continue;
+        }
+        ++imported;
+    }
+    said.prepend(QStringLiteral("%1 of %2 record(s) imported.").arg(imported).arg(files.size()));
+    return said.join(u'\n');
 }

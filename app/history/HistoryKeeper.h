@@ -31,6 +31,9 @@ public:
     TRecordStore &Store();
     // Saves the record now if a change waits.
     void Flush();
+    // Imports records Setup saved as CSV into the store, each once; what
+    // became of each file, for the user.
+    QString Import(const QStringList &files);
     // The serial number last given for `card`.
     static QString SerialOf(const TCardId &card);
 

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 
 QString TMainForm::SetSupGetCardString(QObject *, int CardIndex)
 {
@@ -131,4 +132,16 @@ std::optional<TCardId> TMainForm::AskForCard(const std::vector<TListedCard> &lis
     if (!chosen)
         return std::nullopt;
     return cards[size_t(*chosen)];
+}
+
+void TMainForm::ImportRecords1Click()
+{
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Import calibration records"), QString(),
+                                                            QStringLiteral("Calibration records (*.csv)"));
+    if (files.isEmpty())
+        return;
+    const QString said = FHistory->Import(files);
+    if (FHistoryWindow)
+        FHistoryWindow->Refresh();
+    ShowMessageBox(this, QMessageBox::Information, QStringLiteral("Import calibration records"), said, QMessageBox::Ok);
 }

@@ -104,6 +104,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
             QAction *history = top->menu()->addAction(QStringLiteral("Calibration &history…"));
             history->setObjectName(QStringLiteral("History1"));
             connect(history, &QAction::triggered, this, &TMainForm::History1Click);
+            QAction *import = top->menu()->addAction(QStringLiteral("&Import records…"));
+            import->setObjectName(QStringLiteral("ImportRecords1"));
+            connect(import, &QAction::triggered, this, &TMainForm::ImportRecords1Click);
         }
     // Said once the wizard's tick has returned, from the application's loop.
     connect(FCalibration, &TCalibrationSession::Failed, this, [this](const QString &reason) {

@@ -56,6 +56,8 @@ public slots:
 
     // The calibration history window, from the Calibration menu.
     void History1Click();
+    // Records saved as CSV before the history kept them, imported into it.
+    void ImportRecords1Click();
 
 public:
     // The calibration wizard, its record and its windows.
