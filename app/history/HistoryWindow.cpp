@@ -65,6 +65,8 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("Calibration history"));
+    // Above the help and support windows, which stay on top as well.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     auto *layout = new QVBoxLayout(this);
     FWhere = new QLabel(this);
     FWhere->setObjectName(QStringLiteral("WhereLabel"));
@@ -86,7 +88,7 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     layout->addLayout(form);
     FRecords = Table(this, "RecordsTable", QStringLiteral("Calibrations"),
                      {QStringLiteral("Date"), QStringLiteral("Operator"), QStringLiteral("Verdict"), QStringLiteral("Checked as left")});
-    auto *recordsLabel = new QLabel(QStringLiteral("Calibrations, &newest first:"), this);
+    auto *recordsLabel = new QLabel(QStringLiteral("Cali&brations, newest first:"), this);
     recordsLabel->setBuddy(FRecords);
     layout->addWidget(recordsLabel);
     layout->addWidget(FRecords, 1);
@@ -106,7 +108,7 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     auto *buttons = new QHBoxLayout;
     FOpen = new QPushButton(QStringLiteral("&Open record…"), this);
     FOpen->setObjectName(QStringLiteral("OpenButton"));
-    auto *close = new QPushButton(QStringLiteral("Cl&ose"), this);
+    auto *close = new QPushButton(QStringLiteral("Clo&se"), this);
     close->setObjectName(QStringLiteral("CloseButton"));
     buttons->addStretch();
     buttons->addWidget(FOpen);

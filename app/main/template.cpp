@@ -10,7 +10,10 @@
 #include "SupportWindows.h"
 #include "TrendChart.h"
 
+#include <QActionEvent>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSignalBlocker>
@@ -49,6 +52,41 @@ QPixmap WholePixelPixmap(const QImage &image, qreal ratio)
     pixmap.setDevicePixelRatio(n);
     return pixmap;
 }
+
+} // namespace
+
+namespace {
+
+// Keeps `items` last in the menu bar's menu `caption`, made by others
+// whenever they make it: put there each time it opens.
+class TMenuTail : public QObject {
+public:
+    TMenuTail(QMenuBar *bar, const QString &caption, const QList<QAction *> &items)
+        : QObject(bar), FCaption(caption), FItems(items)
+    {
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::ActionAdded)
+            return false;
+        QAction *top = static_cast<QActionEvent *>(event)->action();
+        if (auto *menu = top->menu<QMenu *>(); menu && top->text() == FCaption)
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+                for (QAction *item : FItems) {
+                    menu->removeAction(item);
+                    menu->addAction(item);
+                }
+            });
+        return false;
+    }
+
+private:
+    QString FCaption;
+    QList<QAction *> FItems;
+};
 
 } // namespace
 
@@ -97,17 +135,17 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     connect(FHistory, &THistoryKeeper::Message, this, [this](const QString &text) {
         ShowMessageBox(this, QMessageBox::Information, QStringLiteral("Calibration history"), text, QMessageBox::Ok);
     }, Qt::QueuedConnection);
-    // The Calibration menu the calibration highlights made: the history below.
-    for (QAction *top : MainMenu1->actions())
-        if (top->menu() && top->text() == QLatin1String("&Calibration")) {
-            top->menu()->addSeparator();
-            QAction *history = top->menu()->addAction(QStringLiteral("Calibration &history…"));
-            history->setObjectName(QStringLiteral("History1"));
-            connect(history, &QAction::triggered, this, &TMainForm::History1Click);
-            QAction *import = top->menu()->addAction(QStringLiteral("&Import records…"));
-            import->setObjectName(QStringLiteral("ImportRecords1"));
-            connect(import, &QAction::triggered, this, &TMainForm::ImportRecords1Click);
-        }
+    // The history's entries, last in the Calibration menu that the
+    // calibration highlights make at their first paint.
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    auto *history = new QAction(QStringLiteral("Calibration &history…"), this);
+    history->setObjectName(QStringLiteral("History1"));
+    connect(history, &QAction::triggered, this, &TMainForm::History1Click);
+    auto *import = new QAction(QStringLiteral("&Import records…"), this);
+    import->setObjectName(QStringLiteral("ImportRecords1"));
+    connect(import, &QAction::triggered, this, &TMainForm::ImportRecords1Click);
+    new TMenuTail(MainMenu1, QStringLiteral("&Calibration"), {separator, history, import});
     // Said once the wizard's tick has returned, from the application's loop.
     connect(FCalibration, &TCalibrationSession::Failed, this, [this](const QString &reason) {
         ShowMessageBox(this, QMessageBox::Warning, QStringLiteral("Calibration"), reason, QMessageBox::Ok);
