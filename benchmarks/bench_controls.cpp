@@ -7,6 +7,7 @@
 // library on LD_LIBRARY_PATH. Prints medians.
 #include "Board.h"
 #include "LayoutStyle.h"
+#include "Median.h"
 #include "JpegImage.h"
 #include "Jumpers.h"
 #include "Ring.h"
@@ -28,15 +29,7 @@ namespace {
 
 double MedianMicros(int runs, const std::function<void()> &work)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(t.nsecsElapsed() / 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return MedianNanos(runs, work) / 1e3;
 }
 
 } // namespace

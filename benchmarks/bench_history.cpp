@@ -6,61 +6,18 @@
 // Runs headless (QT_QPA_PLATFORM=offscreen). The store lies in a temporary
 // folder under TMPDIR (a disk, not tmpfs, gives the figure a user sees).
 // Prints medians, in milliseconds.
-#include "CardIO.h"
 #include "Drift.h"
 #include "HistoryKeeper.h"
 #include "HistoryWindow.h"
+#include "Median.h"
+#include "Records.h"
 #include "RecordStore.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
-
-namespace {
-
-double MedianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> ms;
-    for (int k = 0; k < runs; ++k) {
-        QElapsedTimer clock;
-        clock.start();
-        work();
-        ms.push_back(double(clock.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-// A calibration of `serial`, every point found `found` counts off and left
-// a quarter count off, started `days` ago.
-TCalibrationRecord Calibration(const QString &serial, double found, int days)
-{
-    TCalibrationRecord r;
-    r.Begin({QStringLiteral("PCI-RZ4070"), 0xE800}, {5, 0});
-    r.SetSerial(serial);
-    r.SetOperator(QStringLiteral("Bench"));
-    for (TCheckKind kind : {TCheckKind::AsFound, TCheckKind::AsLeft})
-        for (const TPointRecord &p : std::vector<TPointRecord>(r.Points())) {
-            TMeasurement m;
-            m.counts = p.point.Target / CardIO::VoltsPerCount(p.point.Variant) + (kind == TCheckKind::AsFound ? found : 0.25);
-            m.volts = m.counts * CardIO::VoltsPerCount(p.point.Variant);
-            m.readings = 10;
-            m.conversions = 50;
-            m.taken = QDateTime::currentDateTime();
-            r.Measured(kind, p.point, m, {5, 0});
-        }
-    TCalibrationRecord::TContents c = r.Contents();
-    c.started = c.started.addDays(-days);
-    return TCalibrationRecord::Kept(c);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -72,25 +29,28 @@ int main(int argc, char *argv[])
         TRecordStore store(file);
         for (int card = 0; card < 100; ++card)
             for (int k = 0; k < 100; ++k)
-                if (!store.Save(Calibration(QStringLiteral("CARD-%1").arg(card, 3, 10, QLatin1Char('0')), k % 7, 3650 - k * 30)))
+                if (!store.Save(StartedAt(CalibratedRecord(QStringLiteral("CARD-%1").arg(card, 3, 10, QLatin1Char('0')), QStringLiteral("Bench"), k % 7),
+                                          QDateTime::currentDateTime().addDays(k * 30 - 3650))))
                     return std::fprintf(stderr, "%s\n", qPrintable(store.Message())), 1;
     }
     TRecordModel model;
     THistoryKeeper keeper(model, file, std::nullopt);
     TRecordStore &store = keeper.Store();
     int n = 0;
-    const double save = MedianMs(21, [&] { store.Save(Calibration(QStringLiteral("CARD-NEW"), 1, n++)); });
-    const double open = MedianMs(5, [&] {
+    const double save = MedianNanos(21, [&] {
+        store.Save(StartedAt(CalibratedRecord(QStringLiteral("CARD-NEW"), QStringLiteral("Bench"), 1), QDateTime::currentDateTime().addDays(-n++)));
+    }) / 1e6;
+    const double open = MedianNanos(5, [&] {
         THistoryWindow window(nullptr, keeper);
         window.show();
         QApplication::processEvents();
-    });
+    }) / 1e6;
     QImage canvas(700, 160, QImage::Format_RGB32);
-    const double drift = MedianMs(11, [&] {
+    const double drift = MedianNanos(11, [&] {
         const TDrift d = DriftOf(store.CardRecords(QStringLiteral("CARD-042")));
         QPainter painter(&canvas);
         PaintDrift(painter, canvas.rect(), d);
-    });
+    }) / 1e6;
     std::printf("records in store:            %zu cards x 100 + %d\n", store.Cards().size() - 1, n);
     std::printf("save one record:             %.2f ms (median of 21)\n", save);
     std::printf("open history window:         %.2f ms (median of 5)\n", open);

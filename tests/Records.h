@@ -36,3 +36,11 @@ inline TCalibrationRecord CalibratedRecord(const QString &serial, const QString 
             r.Measured(kind, p.point, Off(p.point, kind == TCheckKind::AsFound ? found : left), ranges);
     return r;
 }
+
+// The record as if started at `started`.
+inline TCalibrationRecord StartedAt(const TCalibrationRecord &r, const QDateTime &started)
+{
+    TCalibrationRecord::TContents c = r.Contents();
+    c.started = started;
+    return TCalibrationRecord::Kept(c);
+}

@@ -33,13 +33,6 @@ QString Seen(const TCalibrationRecord &r)
     return ReportCsv(r);
 }
 
-TCalibrationRecord StartedAt(const TCalibrationRecord &r, const QDateTime &started)
-{
-    TCalibrationRecord::TContents c = r.Contents();
-    c.started = started;
-    return TCalibrationRecord::Kept(c);
-}
-
 QString SaverPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/history_saver");

@@ -1,6 +1,6 @@
 // The "Calibration record" window: the card and its serial or asset
-// number (typed), the date, when the card was
-// checked as left, the DAC ranges, the operator and reference instruments
+// number (typed), the date, when the card was checked as left, the DAC
+// ranges, the operator and reference instruments
 // (typed here; a pasted line break becomes a space and control characters
 // are left out; kept for the session), the verdict, and the test points
 // as a table, a row per point, with as found and as left side by side,

@@ -16,7 +16,10 @@
 
 namespace {
 
-QTableWidget *Table(QWidget *owner, const char *name, const QString &accessible, const QStringList &columns)
+// A table of whole rows, one chosen at a time, under its label `label`
+// (whose mnemonic goes to it), added to `layout`.
+QTableWidget *AddTable(QVBoxLayout *layout, QWidget *owner, const char *name, const QString &label, const QString &accessible,
+                       const QStringList &columns)
 {
     auto *t = new QTableWidget(0, int(columns.size()), owner);
     t->setObjectName(QLatin1String(name));
@@ -28,6 +31,10 @@ QTableWidget *Table(QWidget *owner, const char *name, const QString &accessible,
     t->verticalHeader()->hide();
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     t->horizontalHeader()->setStretchLastSection(true);
+    auto *title = new QLabel(label, owner);
+    title->setBuddy(t);
+    layout->addWidget(title);
+    layout->addWidget(t, 1);
     return t;
 }
 
@@ -72,13 +79,9 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     FWhere->setObjectName(QStringLiteral("WhereLabel"));
     FWhere->setWordWrap(true);
     layout->addWidget(FWhere);
-    FCards = Table(this, "CardsTable", QStringLiteral("Cards"),
-                   {QStringLiteral("Serial or asset number"), QStringLiteral("Card"), QStringLiteral("Calibrations"),
-                    QStringLiteral("Last calibrated"), QStringLiteral("Next due")});
-    auto *cardsLabel = new QLabel(QStringLiteral("&Cards:"), this);
-    cardsLabel->setBuddy(FCards);
-    layout->addWidget(cardsLabel);
-    layout->addWidget(FCards, 1);
+    FCards = AddTable(layout, this, "CardsTable", QStringLiteral("&Cards:"), QStringLiteral("Cards"),
+                      {QStringLiteral("Serial or asset number"), QStringLiteral("Card"), QStringLiteral("Calibrations"),
+                       QStringLiteral("Last calibrated"), QStringLiteral("Next due")});
     auto *form = new QFormLayout;
     FInterval = new QSpinBox(this);
     FInterval->setObjectName(QStringLiteral("IntervalBox"));
@@ -86,25 +89,18 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     FInterval->setSuffix(QStringLiteral(" months"));
     form->addRow(QStringLiteral("Calibration &interval:"), FInterval);
     layout->addLayout(form);
-    FRecords = Table(this, "RecordsTable", QStringLiteral("Calibrations"),
-                     {QStringLiteral("Date"), QStringLiteral("Operator"), QStringLiteral("Verdict"), QStringLiteral("Checked as left")});
-    auto *recordsLabel = new QLabel(QStringLiteral("Cali&brations, newest first:"), this);
-    recordsLabel->setBuddy(FRecords);
-    layout->addWidget(recordsLabel);
-    layout->addWidget(FRecords, 1);
+    FRecords = AddTable(layout, this, "RecordsTable", QStringLiteral("Cali&brations, newest first:"), QStringLiteral("Calibrations"),
+                        {QStringLiteral("Date"), QStringLiteral("Operator"), QStringLiteral("Verdict"), QStringLiteral("Checked as left")});
     FChart = new TDriftView(this);
     FChart->setObjectName(QStringLiteral("DriftChart"));
     FChart->setAccessibleName(QStringLiteral("Drift chart: each point's error as found, as a share of its tolerance"));
     FChart->setMinimumHeight(120);
     layout->addWidget(new QLabel(QStringLiteral("Errors as found, against the tolerance band:"), this));
     layout->addWidget(FChart, 1);
-    FDriftTable = Table(this, "DriftTable", QStringLiteral("Drift since the last calibration"),
-                        {QStringLiteral("Point"), QStringLiteral("Tolerance"), QStringLiteral("As found (counts)"),
-                         QStringLiteral("Left last time (counts)"), QStringLiteral("Drift (counts)")});
-    auto *driftLabel = new QLabel(QStringLiteral("&Drift since the last calibration:"), this);
-    driftLabel->setBuddy(FDriftTable);
-    layout->addWidget(driftLabel);
-    layout->addWidget(FDriftTable, 1);
+    FDriftTable = AddTable(layout, this, "DriftTable", QStringLiteral("&Drift since the last calibration:"),
+                           QStringLiteral("Drift since the last calibration"),
+                           {QStringLiteral("Point"), QStringLiteral("Tolerance"), QStringLiteral("As found (counts)"),
+                            QStringLiteral("Left last time (counts)"), QStringLiteral("Drift (counts)")});
     auto *buttons = new QHBoxLayout;
     FOpen = new QPushButton(QStringLiteral("&Open record…"), this);
     FOpen->setObjectName(QStringLiteral("OpenButton"));
@@ -119,7 +115,7 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     connect(FCards, &QTableWidget::itemSelectionChanged, this, &THistoryWindow::ShowCard);
     connect(FInterval, &QSpinBox::valueChanged, this, [this](int months) {
         const QString serial = ChosenSerial();
-        if (FCards->currentRow() < 0 || !FHistory.Store().SetInterval(serial, months) )
+        if (FCards->currentRow() < 0 || !FHistory.Store().SetInterval(serial, months))
             return;
         const int row = FCards->currentRow();
         Refresh();

@@ -232,24 +232,29 @@ bool TRecordStore::Prepare()
 
 bool TRecordStore::Migrate(int from)
 {
+    std::vector<TStatement> statements;
+    for (int v = from; v < SchemaVersion; ++v)
+        for (const char *sql : Migrations[size_t(v)])
+            statements.push_back({QString::fromLatin1(sql), {}});
+    statements.push_back({QStringLiteral("UPDATE schema_version SET version = ?"), {SchemaVersion}});
+    return InTransaction(QStringLiteral("prepared"), statements);
+}
+
+bool TRecordStore::InTransaction(const QString &what, const std::vector<TStatement> &statements)
+{
     QSqlDatabase db = Db();
     if (!db.transaction())
-        return Failed(QStringLiteral("prepared"), db.lastError().text());
-    for (int v = from; v < SchemaVersion; ++v) {
-        for (const char *sql : Migrations[size_t(v)])
-            if (QSqlQuery q = Run(db, QString::fromLatin1(sql)); !Ran(q)) {
-                db.rollback();
-                return Failed(QStringLiteral("prepared"), q.lastError().text());
-            }
-    }
-    if (QSqlQuery q = Run(db, QStringLiteral("UPDATE schema_version SET version = ?"), {SchemaVersion}); !Ran(q)) {
-        db.rollback();
-        return Failed(QStringLiteral("prepared"), q.lastError().text());
-    }
+        return Failed(what, db.lastError().text());
+    for (const auto &[sql, bound] : statements)
+        if (QSqlQuery q = Run(db, sql, bound); !Ran(q)) {
+            const QString why = q.lastError().text();
+            db.rollback();
+            return Failed(what, why);
+        }
     if (!db.commit()) {
         const QString why = db.lastError().text();
         db.rollback();
-        return Failed(QStringLiteral("prepared"), why);
+        return Failed(what, why);
     }
     return true;
 }
@@ -267,9 +272,6 @@ bool TRecordStore::Save(const TCalibrationRecord &record)
             FMessage = QStringLiteral("The calibration history %1 is read-only: the record was not kept in it.").arg(FWhere);
         return false;
     }
-    QSqlDatabase db = Db();
-    if (!db.transaction())
-        return Failed(QStringLiteral("written"), db.lastError().text());
     const QString id = record.Id().toString(QUuid::WithoutBraces);
     const std::optional<QDateTime> &left = record.CheckedAsLeft();
     const QVariantList values{id,
@@ -281,28 +283,19 @@ bool TRecordStore::Save(const TCalibrationRecord &record)
                               Text(record.Operator()),
                               VerdictName(record.Verdict()),
                               QString::fromUtf8(RecordJson(record))};
-    const std::pair<QString, QVariantList> statements[] = {
-        {QStringLiteral("INSERT INTO cards (serial, interval_months) VALUES (?, ?) ON CONFLICT (serial) DO NOTHING"),
-         {Text(record.Serial()), DefaultIntervalMonths}},
-        {QStringLiteral("INSERT INTO records (id, serial, model, base, started, checked_as_left, operator, verdict, body) "
-                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (id) DO UPDATE SET "
-                        "serial = excluded.serial, model = excluded.model, base = excluded.base, "
-                        "started = excluded.started, checked_as_left = excluded.checked_as_left, "
-                        "operator = excluded.operator, verdict = excluded.verdict, body = excluded.body"),
-         values}};
-    for (const auto &[sql, bound] : statements)
-        if (QSqlQuery q = Run(db, sql, bound); !Ran(q)) {
-            const QString why = q.lastError().text();
-            db.rollback();
-            return Failed(QStringLiteral("written"), why);
-        }
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return Failed(QStringLiteral("written"), why);
-    }
-    FMessage.clear();
-    return true;
+    const bool saved = InTransaction(
+        QStringLiteral("written"),
+        {{QStringLiteral("INSERT INTO cards (serial, interval_months) VALUES (?, ?) ON CONFLICT (serial) DO NOTHING"),
+          {Text(record.Serial()), DefaultIntervalMonths}},
+         {QStringLiteral("INSERT INTO records (id, serial, model, base, started, checked_as_left, operator, verdict, body) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (id) DO UPDATE SET "
+                         "serial = excluded.serial, model = excluded.model, base = excluded.base, "
+                         "started = excluded.started, checked_as_left = excluded.checked_as_left, "
+                         "operator = excluded.operator, verdict = excluded.verdict, body = excluded.body"),
+          values}});
+    if (saved)
+        FMessage.clear();
+    return saved;
 }
 
 std::vector<TCardSummary> TRecordStore::Cards()

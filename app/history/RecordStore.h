@@ -10,6 +10,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 #include <optional>
 #include <vector>
 
@@ -99,6 +100,11 @@ private:
     bool Prepare();
     int Version();
     bool Migrate(int from);
+    // A statement and the values bound to it in order.
+    using TStatement = std::pair<QString, QVariantList>;
+    // Runs `statements` in one transaction: all, or none (false, with
+    // Message() saying why the store could not be `what`).
+    bool InTransaction(const QString &what, const std::vector<TStatement> &statements);
     bool Failed(const QString &what, const QString &why);
     QSqlDatabase Db() const;
 

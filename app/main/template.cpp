@@ -53,10 +53,6 @@ QPixmap WholePixelPixmap(const QImage &image, qreal ratio)
     return pixmap;
 }
 
-} // namespace
-
-namespace {
-
 // Keeps `items` last in the menu bar's menu `caption`, made by others
 // whenever they make it: put there each time it opens.
 class TMenuTail : public QObject {
