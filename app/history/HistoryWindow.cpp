@@ -6,10 +6,12 @@
 #include "ReportWindow.h"
 
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -29,8 +31,8 @@ QTableWidget *AddTable(QVBoxLayout *layout, QWidget *owner, const char *name, co
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->verticalHeader()->hide();
-    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    t->horizontalHeader()->setStretchLastSection(true);
+    // The columns share the width: every heading shows whole.
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     auto *title = new QLabel(label, owner);
     title->setBuddy(t);
     layout->addWidget(title);
@@ -110,7 +112,10 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
     buttons->addWidget(FOpen);
     buttons->addWidget(close);
     layout->addLayout(buttons);
-    resize(720, 640);
+    // As large as suits the tables, on a small screen no larger than its
+    // free area less a title bar and borders.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    resize(screen ? QSize(720, 640).boundedTo(screen->availableGeometry().size() - QSize(16, 48)) : QSize(720, 640));
 
     connect(FCards, &QTableWidget::itemSelectionChanged, this, &THistoryWindow::ShowCard);
     connect(FInterval, &QSpinBox::valueChanged, this, [this](int months) {

@@ -14,6 +14,7 @@
 #include "RunWizard.h"
 #include "Wait.h"
 #include "template.h"
+#include "HistoryWindow.h"
 #include "X11Props.h"
 
 #include <QAbstractItemView>
@@ -566,6 +567,14 @@ private slots:
         QVERIFY2(table.contains(QStringLiteral("calibrator 9,900 V")) && table.contains(QStringLiteral("0,0125")),
                  qPrintable(table));
         QVERIFY(!table.contains(QStringLiteral("9.900")));
+        // The history window, from its menu entry, lies wholly on the
+        // screen too, frame and buttons included.
+        Part<QAction>(&s.form, "History1")->trigger();
+        THistoryWindow *history = s.form.HistoryWindow();
+        QVERIFY(history);
+        const bool whole = QTest::qWaitFor([&] { return Framed(history) && OnScreen(history); }, Patience);
+        const QRect outer = OuterGeometry(history);
+        QVERIFY2(whole, qPrintable(QStringLiteral("the history at %1,%2 %3x%4").arg(outer.x()).arg(outer.y()).arg(outer.width()).arg(outer.height())));
     }
 
     // The bench stays usable beside a maximised Setup: it lies on the
