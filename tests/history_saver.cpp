@@ -1,8 +1,13 @@
-// Saves calibration records into a history file for tst_history, printing
-// a line once each save has returned: "saved ID N" (N the operator's
-// number). With --fsize BYTES it first saves one record, then may write no
-// file beyond BYTES (as on a full disk) and saves a large record, printing
-// "refused MESSAGE" or "saved ...".
+// Saves calibration records into a history for tst_history, printing a
+// line once each save has returned: "saved ID N" (N the operator's
+// number), or "refused MESSAGE". STORE is a file, or "server" for the
+// lab's server in HISTORY_SERVER.
+//   history_saver STORE                saves forever, until killed;
+//   history_saver STORE --one SERIAL   tells how many cards it holds,
+//                                      then saves one record;
+//   history_saver STORE --fsize BYTES  saves one record, then may write no
+//                                      file beyond BYTES (as on a full
+//                                      disk) and saves a large record.
 #include "RecordStore.h"
 #include "Records.h"
 
@@ -35,12 +40,17 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2)
+    if (args.size() != 2 && args.size() != 4)
         return 2;
-    TRecordStore store(args[1]);
+    TRecordStore store = args[1] == QLatin1String("server") ? TRecordStore(TServerSettings{qEnvironmentVariable("HISTORY_SERVER")})
+                                                            : TRecordStore(args[1]);
     if (!store.Open()) {
         Print(QStringLiteral("closed ") + store.Message());
         return 1;
+    }
+    if (args.size() == 4 && args[2] == QLatin1String("--one")) {
+        Print(QStringLiteral("holds %1 card(s)").arg(store.Cards().size()));
+        return Saved(store, CalibratedRecord(args[3], QStringLiteral("op 1")), 1) ? 0 : 3;
     }
     if (args.size() == 4 && args[2] == QLatin1String("--fsize")) {
         if (!Saved(store, CalibratedRecord(QStringLiteral("FULL-1"), QStringLiteral("op 1")), 1))

@@ -2,8 +2,9 @@
 // operator and instruments offered again next time), the history window
 // with its due dates and drift, a record opened again and saved;
 // the store: records and cards coming back whole,
-// a damaged file, a newer schema, a folder that cannot be made, a save
-// killed at any point and one that meets a full disk.
+// a damaged file, a newer schema, a read-only folder, a folder that cannot
+// be made, a save killed at any point and one that meets a full disk; a
+// lab's server stopped between saves and during them.
 #include "DueDates.h"
 #include "HistoryKeeper.h"
 #include "HistoryWindow.h"
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +56,20 @@ std::optional<TServerSettings> FreshServer()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fresh"));
     return server;
+}
+
+// Runs the saver with `args` to its end, as a user without privilege (root
+// writes any folder): its output.
+QString SaveAsAUser(const QStringList &args)
+{
+    QProcess saver;
+    if (geteuid() == 0)
+        saver.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                           QStringLiteral("--clear-groups"), QStringLiteral("--"), SaverPath()} + args);
+    else
+        saver.start(SaverPath(), args);
+    saver.waitForFinished(60000);
+    return QString::fromUtf8(saver.readAllStandardOutput() + saver.readAllStandardError());
 }
 
 // Stops or starts the PostgreSQL tier's server.
@@ -274,6 +290,57 @@ private slots:
         QVERIFY(TRecordStore(dir.filePath(QStringLiteral("history.db"))).Unsent().empty());
     }
 
+    // The lab's server stopped while records are being saved: each is on
+    // the server after it comes back, once, whether its save went through
+    // or was kept here to be sent.
+    void serverStoppedMidSaveLosesNothing()
+    {
+        const std::optional<TServerSettings> lab = FreshServer();
+        if (!lab)
+            QSKIP("run by the PostgreSQL tier (tests/with-postgres.sh)");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("history.db"));
+        TRecordModel model;
+        THistoryKeeper keeper(model, file, lab, nullptr, 0);
+        std::map<QUuid, QString> saved; // each record, with its last operator
+        auto save = [&](int n) {
+            if (n % 2 == 0)
+                model.Show(CalibratedRecord(QStringLiteral("STOP-%1").arg(n % 3), QStringLiteral("op %1").arg(n)));
+            model.SetOperator(QStringLiteral("op %1 again").arg(n));
+            keeper.Flush();
+            saved[model.Record().Id()] = model.Record().Operator();
+        };
+        int n = 0;
+        for (; n < 4; ++n)
+            save(n);
+        // Stopping ends every session at once, wherever its save is.
+        QProcess stopper;
+        stopper.start(qEnvironmentVariable("HISTORY_PGCTL"), {QStringLiteral("stop")});
+        QVERIFY(stopper.waitForStarted());
+        bool stopped = false;
+        for (int after = 0; after < 3 && n < 5000; ++n) {
+            save(n);
+            stopped = stopped || stopper.waitForFinished(0);
+            after += stopped;
+        }
+        QVERIFY2(stopped && stopper.exitStatus() == QProcess::NormalExit && stopper.exitCode() == 0,
+                 qPrintable(QStringLiteral("the server did not stop in %1 saves").arg(n)));
+        QVERIFY2(!TRecordStore(file).Unsent().empty(), "no record was kept here while the server was stopped");
+        QVERIFY(ServerDoes("start"));
+        keeper.Store(); // sends what waits
+        QVERIFY(TRecordStore(file).Unsent().empty());
+        TRecordStore server(*lab);
+        size_t rows = 0;
+        for (const QString &serial : {QStringLiteral("STOP-0"), QStringLiteral("STOP-1"), QStringLiteral("STOP-2")})
+            rows += server.Records(serial).size();
+        QCOMPARE(rows, saved.size());
+        for (const auto &[id, name] : saved) {
+            const auto kept = server.Load(id);
+            QVERIFY2(kept && kept->Operator() == name, qPrintable(id.toString()));
+        }
+        qInfo("%d saves, %zu records, the server stopped meanwhile", n, saved.size());
+    }
+
     // A file that is no database is kept aside and a new history begun; a
     // newer Setup's history is read, never written; a folder that cannot
     // be made says so.
@@ -322,6 +389,27 @@ private slots:
         }
         QCOMPARE(TRecordStore(newer).Records(QStringLiteral("D-4")).size(), size_t(1));
 
+        // A folder the user may not write: the history it holds is shown,
+        // a save says why it was refused, and the file is left as it was.
+        QTemporaryDir locked;
+        const QString lockedFile = locked.filePath(QStringLiteral("history.db"));
+        QVERIFY(TRecordStore(lockedFile).Save(r));
+        if (geteuid() == 0)
+            QVERIFY(chown(qPrintable(locked.path()), 65534, 65534) == 0 && chown(qPrintable(lockedFile), 65534, 65534) == 0);
+        QVERIFY(QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        const QString refused = SaveAsAUser({lockedFile, QStringLiteral("--one"), QStringLiteral("E-5")});
+        QVERIFY(QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY2(refused.startsWith(QStringLiteral("holds 1 card(s)\nrefused The calibration history %1 cannot be written: the folder %2 is read-only")
+                                        .arg(lockedFile, locked.path())),
+                 qPrintable(refused));
+        QCOMPARE(QDir(locked.path()).entryList(QDir::Files), QStringList{QStringLiteral("history.db")});
+        {
+            TRecordStore store(lockedFile);
+            QVERIFY2(store.Message().isEmpty(), qPrintable(store.Message()));
+            QCOMPARE(store.Cards().size(), size_t(1));
+            QCOMPARE(Seen(*store.Load(r.Id())), Seen(r));
+        }
+
         QFile file(dir.filePath(QStringLiteral("a-file")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
@@ -331,10 +419,17 @@ private slots:
         QVERIFY(!nowhere.Save(r));
     }
 
+    void killedMidSaveLosesNothing_data()
+    {
+        recordsComeBackWhole_data();
+    }
+
     // A save killed at any point, 100 times: every save that returned is
-    // there, whole; the file stays sound.
+    // there, whole; the store stays sound.
     void killedMidSaveLosesNothing()
     {
+        QFETCH(bool, server);
+        const std::optional<TServerSettings> lab = server ? FreshServer() : std::nullopt;
         const quint32 seed = qEnvironmentVariableIsSet("HISTORY_SEED") ? quint32(qEnvironmentVariableIntValue("HISTORY_SEED"))
                                                                          : QRandomGenerator::global()->generate();
         qInfo("seed %u (HISTORY_SEED replays it)", seed);
@@ -345,7 +440,7 @@ private slots:
         int lines = 0;
         for (int cycle = 0; cycle < 100; ++cycle) {
             QProcess saver;
-            saver.start(SaverPath(), {path});
+            saver.start(SaverPath(), {lab ? QStringLiteral("server") : path});
             QVERIFY2(saver.waitForStarted(), qPrintable(saver.errorString()));
             // Killed after a number of saves, or before the first.
             const int after = int(random.bounded(4));
@@ -371,7 +466,8 @@ private slots:
                 if (const QList<QByteArray> f = line.split(' '); f.size() == 3 && f[0] == "saved")
                     saved[QUuid::fromString(QLatin1String(f[1]))] = f[2].toInt();
         }
-        TRecordStore store(path);
+        const auto opened = lab ? std::make_unique<TRecordStore>(*lab) : std::make_unique<TRecordStore>(path);
+        TRecordStore &store = *opened;
         QVERIFY2(store.Open() && store.Message().isEmpty(), qPrintable(store.Message()));
         QVERIFY2(lines > 50, qPrintable(QStringLiteral("%1 saves seen").arg(lines)));
         for (const auto &[id, n] : saved) {

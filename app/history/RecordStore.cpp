@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 namespace {
@@ -110,6 +111,18 @@ TRecordStore::TRecordStore(const QString &path)
                        .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
         return;
     }
+    // A history this user may not change is shown as it stands, never
+    // taken for a damaged one.
+    const QFileInfo file(path), folder(file.absolutePath());
+    if (!folder.isWritable() || (file.exists() && !file.isWritable())) {
+        if (file.exists())
+            OpenFile(true, nullptr);
+        FMessage = QStringLiteral("The calibration history %1 cannot be written: %2 is read-only. No record is kept in it.")
+                       .arg(FWhere, folder.isWritable() ? QStringLiteral("the file")
+                                                        : QStringLiteral("the folder ") + QDir::toNativeSeparators(folder.filePath()));
+        FReadOnly = true;
+        return;
+    }
     QString why;
     if (!OpenFile(false, &why)) {
         // A file that is no sound database is kept aside for the user, and
@@ -166,6 +179,13 @@ bool TRecordStore::OpenFile(bool readOnly, QString *damage)
     db.setDatabaseName(FPath);
     db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000")
                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (readOnly && !QFileInfo(QFileInfo(FPath).absolutePath()).isWritable()) {
+        // SQLite cannot make the shared log beside a file in a folder it
+        // may not write: nothing changes the file there, so it is read as
+        // it stands.
+        db.setDatabaseName(QUrl::fromLocalFile(FPath).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+    }
     FReadOnly = readOnly;
     FOpen = db.open();
     if (!FOpen) {
@@ -268,7 +288,8 @@ bool TRecordStore::Failed(const QString &what, const QString &why)
 bool TRecordStore::Save(const TCalibrationRecord &record)
 {
     if (!FOpen || FReadOnly) {
-        if (FOpen)
+        // What made it read-only says why, when it was said.
+        if (FReadOnly && FMessage.isEmpty())
             FMessage = QStringLiteral("The calibration history %1 is read-only: the record was not kept in it.").arg(FWhere);
         return false;
     }

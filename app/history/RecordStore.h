@@ -54,7 +54,8 @@ public:
 
     // The embedded store in the file `path`, its folder made when missing.
     // A file that is not a sound database is moved aside (the message
-    // says where) and a new one started.
+    // says where) and a new one started; one in a folder, or a file, the
+    // user may not write is opened read-only and the message says so.
     explicit TRecordStore(const QString &path);
     // The shared store on a PostgreSQL server.
     explicit TRecordStore(const TServerSettings &server);
