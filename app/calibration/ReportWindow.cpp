@@ -235,7 +235,7 @@ TReportWindow::TReportWindow(QWidget *owner, TRecordModel &record)
     connect(FCsvButton, &QPushButton::clicked, this,
             [saveAs] { saveAs(QStringLiteral("CSV"), QStringLiteral("calibration-record.csv"), &TReportWindow::SaveCsv); });
     connect(FCopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(Text()); });
-    connect(FCloseButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(FCloseButton, &QPushButton::clicked, this, &QWidget::close); // a record opened from the history is then deleted
     // Framed, the window goes to its place again (the window manager may
     // have put it elsewhere), or where the user moved it, held on the screen.
     connect(new TFrameWatch(this), &TFrameWatch::FrameChanged, this, [this] {

@@ -127,7 +127,11 @@ THistoryWindow::THistoryWindow(QWidget *owner, THistoryKeeper &history) : QDialo
         FCards->selectRow(row);
     });
     connect(FOpen, &QPushButton::clicked, this, [this] { OpenRecord(FRecords->currentRow()); });
-    connect(FRecords, &QTableWidget::cellActivated, this, [this](int row, int) { OpenRecord(row); });
+    // Return anywhere in the window opens the chosen record through the
+    // default button; a double click opens the one clicked. (A table's
+    // activation would open it a second time on Return.)
+    FOpen->setDefault(true);
+    connect(FRecords, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OpenRecord(row); });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
     Refresh();
 }
@@ -211,6 +215,9 @@ QWidget *THistoryWindow::OpenRecord(int row)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->ShowKept();
     window->setWindowTitle(QStringLiteral("Calibration record of %1").arg(record->Started().toString(QStringLiteral("yyyy-MM-dd"))));
+    // Opened by the user, it takes the keys (the wizard's record does not).
+    window->setAttribute(Qt::WA_ShowWithoutActivating, false);
     window->show();
+    window->activateWindow();
     return window;
 }

@@ -54,32 +54,43 @@ QPixmap WholePixelPixmap(const QImage &image, qreal ratio)
 }
 
 // Keeps `items` last in the menu bar's menu `caption`, made by others
-// whenever they make it: put there each time it opens.
+// whenever they make it and filled by them after: in it from the moment it
+// joins the bar, so assistive technology lists them before it opens.
 class TMenuTail : public QObject {
 public:
     TMenuTail(QMenuBar *bar, const QString &caption, const QList<QAction *> &items)
-        : QObject(bar), FCaption(caption), FItems(items)
+        : QObject(bar), FBar(bar), FCaption(caption), FItems(items)
     {
         bar->installEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() != QEvent::ActionAdded)
             return false;
-        QAction *top = static_cast<QActionEvent *>(event)->action();
-        if (auto *menu = top->menu<QMenu *>(); menu && top->text() == FCaption)
-            connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-                for (QAction *item : FItems) {
-                    menu->removeAction(item);
-                    menu->addAction(item);
-                }
-            });
+        QAction *added = static_cast<QActionEvent *>(event)->action();
+        if (watched == FBar) {
+            if (auto *menu = added->menu<QMenu *>(); menu && added->text() == FCaption) {
+                menu->installEventFilter(this);
+                MoveLast(menu);
+            }
+        } else if (!FItems.contains(added)) {
+            MoveLast(static_cast<QMenu *>(watched));
+        }
         return false;
     }
 
 private:
+    void MoveLast(QMenu *menu)
+    {
+        for (QAction *item : FItems) {
+            menu->removeAction(item);
+            menu->addAction(item);
+        }
+    }
+
+    QMenuBar *FBar;
     QString FCaption;
     QList<QAction *> FItems;
 };

@@ -132,7 +132,9 @@ void TBoardHighlight::MenuItemClick(QObject *Sender)
 void TBoardHighlight::StepThroughMenu(int step)
 {
     for (QMenu *menu : TypeMenus()) {
-        const QList<QAction *> items = menu->actions();
+        // The highlights' entries: the menu may hold others of its owner's.
+        QList<QAction *> items = menu->actions();
+        items.removeIf([](QAction *item) { return !HandlerOf(item); });
         for (int j = 0; j < items.size(); ++j) {
             if (items[j]->text() != FTitle)
                 continue;

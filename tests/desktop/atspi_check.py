@@ -5,8 +5,9 @@
 # Each circle is pressed through its action, which opens and pins its popup;
 # then no interactive object may be nameless; a jumper changed through its
 # action must show in the jumper and in the list beside it; the calibration
-# record's points are a table, read cell by cell. Exits 1 with the
-# reasons when anything is wrong.
+# record's points are a table, read cell by cell; so are the calibration
+# history's cards, calibrations and drift, and a record opens from it.
+# Exits 1 with the reasons when anything is wrong.
 import re
 import sys
 import time
@@ -103,22 +104,11 @@ def is_editable_text(node):
     return node.getRole() == pyatspi.ROLE_TEXT and node.getState().contains(pyatspi.STATE_EDITABLE)
 
 
-def main():
-    app = application(sys.argv[1])
+def unnamed(root):
+    """No interactive object without a name; text fields are named by
+    themselves or by the list they belong to."""
     faults = []
-
-    # Every circle opens its popup, a dialog named by its title.
-    circles = [n for n in walk(app) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.parent is not None
-               and n.name in ("Channels", "Buffer Tristate", "Calibration", "DAC Range")]
-    if len(circles) != 5:
-        faults.append(f"{len(circles)} circles found, not 5")
-    for circle in circles:
-        do(circle, "Press")
-        wait_for(lambda: find(app, pyatspi.ROLE_DIALOG, circle.name), f"the {circle.name} popup")
-
-    # No interactive object without a name; text fields are named by
-    # themselves or by the list they belong to.
-    for node in walk(app):
+    for node in walk(root):
         role = node.getRole()
         if role not in INTERACTIVE and not is_editable_text(node):
             continue
@@ -133,6 +123,65 @@ def main():
             path.append(f"{up.getRoleName()} '{up.name}'")
             up = up.parent
         faults.append("unnamed: " + " < ".join(path))
+    return faults
+
+
+def table_read(root, name):
+    """The table `name` under `root` as a screen reader reads it: its
+    headings and its rows of cells, or None when there is no such table."""
+    table = find(root, pyatspi.ROLE_TABLE, name)
+    if table is None:
+        return None
+    cells = table.queryTable()
+    heads = [cells.getColumnDescription(c) for c in range(cells.nColumns)]
+    rows = [[(cells.getAccessibleAt(r, c).name if cells.getAccessibleAt(r, c) else None) for c in range(cells.nColumns)]
+            for r in range(cells.nRows)]
+    return heads, rows
+
+
+def check_history(app):
+    """The history holds two calibrations of A11Y-7, each found 3 counts off
+    and left 0.25 off: its tables read cell by cell under their headings,
+    every control named, and the newest record opened through its button."""
+    faults = []
+    do(wait_for(lambda: find(app, pyatspi.ROLE_MENU_ITEM, "Calibration history…"), "the history's menu item"), "Press")
+    history = wait_for(lambda: find(app, pyatspi.ROLE_DIALOG, "Calibration history"), "the history window")
+    faults += unnamed(history)
+    cards = table_read(history, "Cards")
+    if cards is None or cards[0][:3] != ["Serial or asset number", "Card", "Calibrations"] \
+            or [row[:3] for row in cards[1]] != [["A11Y-7", "PCI-RZ4070", "2"]]:
+        faults.append(f"the history's cards read {cards}")
+    records = table_read(history, "Calibrations")
+    if records is None or records[0] != ["Date", "Operator", "Verdict", "Checked as left"] or len(records[1]) != 2:
+        faults.append(f"the card's calibrations read {records}")
+    drift = table_read(history, "Drift since the last calibration")
+    if drift is None or drift[0][4] != "Drift (counts)" or len(drift[1]) != 9 or drift[1][1][4] != "2.75":
+        faults.append(f"the drift reads {drift}")
+    if find(history, pyatspi.ROLE_SPIN_BUTTON, "Calibration interval:") is None:
+        faults.append("no spin button named 'Calibration interval:'")
+    do(find(history, pyatspi.ROLE_PUSH_BUTTON, "Open record…"), "Press")
+    kept = wait_for(lambda: next((n for n in walk(app) if n.getRole() == pyatspi.ROLE_DIALOG
+                                  and n.name.startswith("Calibration record of ")), None), "the record opened from the history")
+    points = table_read(kept, "Test points")
+    if points is None or len(points[1]) != 9:
+        faults.append(f"the opened record's points read {points}")
+    return faults
+
+
+def main():
+    app = application(sys.argv[1])
+    faults = []
+
+    # Every circle opens its popup, a dialog named by its title.
+    circles = [n for n in walk(app) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.parent is not None
+               and n.name in ("Channels", "Buffer Tristate", "Calibration", "DAC Range")]
+    if len(circles) != 5:
+        faults.append(f"{len(circles)} circles found, not 5")
+    for circle in circles:
+        do(circle, "Press")
+        wait_for(lambda: find(app, pyatspi.ROLE_DIALOG, circle.name), f"the {circle.name} popup")
+
+    faults += unnamed(app)
 
     # A channel jumper toggled by assistive technology: the jumper is fitted
     # and the channel list shows its channel.
@@ -183,10 +232,12 @@ def main():
             if not (event_type.endswith("accessible-name") and readout.match(name or "")):
                 faults.append(f"told {event_type} of {name!r} ({data!r}), not a reading")
 
+    faults += check_history(app)
     if faults:
         print("\n".join(faults))
         sys.exit(1)
-    print("AT-SPI: every interactive object named; a jumper changed through its action; the record's table by cell")
+    print("AT-SPI: every interactive object named; a jumper changed through its action; the record's table by cell; "
+          "the history's tables by cell and a record opened from it")
 
 
 if __name__ == "__main__":

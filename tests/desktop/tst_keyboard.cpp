@@ -11,6 +11,9 @@
 #include "LLTRVWDM.h"
 #include "CalibrationSession.h"
 #include "CheckWindow.h"
+#include "HistoryKeeper.h"
+#include "HistoryWindow.h"
+#include "Records.h"
 #include "ReportWindow.h"
 #include "ShownMainForm.h"
 #include "Wait.h"
@@ -20,8 +23,11 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -93,6 +99,21 @@ private:
     static inline QList<TEvent> FEvents;
     QAccessible::UpdateHandler FPrevious;
 };
+
+// From the help window shown at start: Escape opens the first popup, as
+// Start does, and Escape there gives the main window the keys.
+void EscapeToTheMainWindow(TMainForm &m)
+{
+    auto *support = Part<TSetupSupporter>(&m, "SetSup");
+    QVERIFY(WaitFor([&] { return support->HelpForm() && support->HelpForm()->isVisible(); }, Patience));
+    support->PCIForm()->hide(); // out of the way: the window manager may give it the focus
+    QVERIFY(ActiveWith(support->HelpForm()));
+    Keys(QStringLiteral("Escape"));
+    auto *first = Part<TBoardHighlight>(&m, "ChannelHighlight");
+    QVERIFY(QTest::qWaitFor([&] { return first->Popup() && ActiveWith(first->Popup()); }, Patience));
+    Keys(QStringLiteral("Escape"));
+    QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
+}
 
 } // namespace
 
@@ -189,15 +210,9 @@ private slots:
         TShownMainForm f;
         TMainForm &m = f.form;
         QVERIFY(WaitFor([&] { return MainUnit.BaseAddress != 0; }, Patience)); // the card is listed
-        // Escape in the help window opens the first popup, as Start does;
-        // Escape there returns to the main window.
-        QVERIFY(WaitFor([&] { return Part<TSetupSupporter>(&m, "SetSup")->HelpForm() && Part<TSetupSupporter>(&m, "SetSup")->HelpForm()->isVisible(); }, Patience));
-        Part<TSetupSupporter>(&m, "SetSup")->PCIForm()->hide(); // out of the way: the window manager may give it the focus
-        QVERIFY(ActiveWith(Part<TSetupSupporter>(&m, "SetSup")->HelpForm()));
-        Keys(QStringLiteral("Escape"));
-        QVERIFY(QTest::qWaitFor([&] { return Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup() && ActiveWith(Part<TBoardHighlight>(&m, "ChannelHighlight")->Popup()); }, Patience));
-        Keys(QStringLiteral("Escape"));
-        QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
+        EscapeToTheMainWindow(m);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(TabTo(Part<TBoardHighlight>(&m, "CalibrationHighlight0")));
         Keys(QStringLiteral("space"));
         TPopupForm *popup = nullptr;
@@ -325,6 +340,73 @@ private slots:
         QFile csv(saved);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QVERIFY(csv.readAll().contains("record,calibration"));
+    }
+
+    // The calibration history by keyboard: Alt+C, H opens it; a card is
+    // chosen by typing its serial's first letter; Alt+B goes to its
+    // calibrations, and Return opens the newest, once, read-only; Escape
+    // there gives the keys back; Alt+I and Up lengthen its interval; Alt+S
+    // closes the history, and the record's Alt+O the record, and the main
+    // window has the keys again.
+    void historyByKeyboard()
+    {
+        // A history of this test's own, whatever ran before.
+        for (const char *part : {"", "-wal", "-shm"})
+            QFile::remove(THistoryKeeper::DefaultFile() + QLatin1String(part));
+        TShownMainForm f;
+        TMainForm &m = f.form;
+        const QDateTime now = QDateTime::currentDateTime();
+        {
+            TRecordStore store(THistoryKeeper::DefaultFile());
+            QVERIFY(store.Save(StartedAt(CalibratedRecord(QStringLiteral("KEY-1"), QStringLiteral("Ana")), now.addMonths(-12))));
+            QVERIFY(store.Save(StartedAt(CalibratedRecord(QStringLiteral("KEY-1"), QStringLiteral("Ben")), now.addDays(-1))));
+        }
+        EscapeToTheMainWindow(m);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(QTest::qWaitFor([&] { return XFocusOn(&m); }, Patience));
+        Keys(QStringLiteral("alt+c"));
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, Patience));
+        Keys(QStringLiteral("h"));
+        QVERIFY(QTest::qWaitFor([&] { return m.HistoryWindow() && ActiveWith(m.HistoryWindow()); }, Patience));
+        THistoryWindow *history = m.HistoryWindow();
+        auto *cards = Part<QTableWidget>(history, "CardsTable");
+        auto *records = Part<QTableWidget>(history, "RecordsTable");
+        QVERIFY(QTest::qWaitFor([&] { return XFocusOn(history); }, Patience));
+        Keys(QStringLiteral("alt+c"));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == cards; }, Patience));
+        Keys(QStringLiteral("k"));
+        QVERIFY(QTest::qWaitFor([&] { return cards->currentRow() >= 0 && cards->item(cards->currentRow(), 0)->text() == QStringLiteral("KEY-1"); }, Patience));
+        QCOMPARE(records->rowCount(), 2);
+        Keys(QStringLiteral("alt+b"));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == records; }, Patience));
+        auto opened = [&] { return history->findChildren<TReportWindow *>(); };
+        Keys(QStringLiteral("Return"));
+        QVERIFY(QTest::qWaitFor([&] { return !opened().isEmpty() && opened()[0]->isVisible(); }, Patience));
+        QCoreApplication::processEvents();
+        QCOMPARE(opened().size(), 1);
+        TReportWindow *kept = opened()[0];
+        QCOMPARE(Part<QLineEdit>(kept, "OperatorEdit")->text(), QStringLiteral("Ben"));
+        QVERIFY(Part<QLineEdit>(kept, "OperatorEdit")->isReadOnly());
+        QVERIFY(ActiveWith(kept));
+        QVERIFY(QTest::qWaitFor([&] { return XFocusOn(kept); }, Patience));
+        Keys(QStringLiteral("Escape"));
+        QVERIFY(ActiveWith(history));
+        QVERIFY(QTest::qWaitFor([&] { return XFocusOn(history); }, Patience));
+        Keys(QStringLiteral("alt+i"));
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == Part<QSpinBox>(history, "IntervalBox"); }, Patience));
+        Keys(QStringLiteral("Up"));
+        QVERIFY(QTest::qWaitFor([&] { return m.History()->Store().Card(QStringLiteral("KEY-1"))->intervalMonths == 13; }, Patience));
+        // Closed, the history leaves the record it opened to the keys;
+        // the record's Alt+O closes it.
+        Keys(QStringLiteral("alt+s"));
+        QVERIFY(QTest::qWaitFor([&] { return !history->isVisible(); }, Patience));
+        QVERIFY(ActiveWith(kept));
+        QVERIFY(QTest::qWaitFor([&] { return XFocusOn(kept); }, Patience));
+        Keys(QStringLiteral("alt+o"));
+        QVERIFY2(QTest::qWaitFor([&] { return opened().isEmpty() && m.isActiveWindow(); }, Patience),
+                 qPrintable(QStringLiteral("%1 record(s) open, active window %2").arg(opened().size()).arg(
+                     QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
     }
 };
 
