@@ -48,6 +48,23 @@ bool ActiveOnTheServer(const QWidget *w)
     return !active.isEmpty() && active.last().toULongLong(nullptr, 16) == w->winId();
 }
 
+// The window `id`'s area on the screen as the X server has it, frame
+// excluded; null when it cannot be read.
+QRect ServerGeometry(const QString &id)
+{
+    QProcess info;
+    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+    if (!info.waitForFinished(5000))
+        return QRect();
+    const QString text = QString::fromLatin1(info.readAllStandardOutput());
+    auto field = [&](const char *name) {
+        const QRegularExpressionMatch m = QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)")).match(text);
+        return m.hasMatch() ? std::optional<int>(m.captured(1).toInt()) : std::nullopt;
+    };
+    const auto x = field("Absolute upper-left X"), y = field("Absolute upper-left Y"), width = field("Width"), height = field("Height");
+    return x && y && width && height ? QRect(*x, *y, *width, *height) : QRect();
+}
+
 void XDoTool(const QStringList &args)
 {
     QProcess::execute(QStringLiteral("xdotool"), args);
@@ -137,6 +154,12 @@ protected:
 // nothing.
 QString NeverMaximised(QWidget *w)
 {
+    // Once Qt has heard of the size the X server has for it (under load Qt
+    // may still hold one from before the window was restored).
+    const QString id = QString::number(w->winId());
+    if (!QTest::qWaitFor([&] { return ServerGeometry(id).size() == w->size(); }, Patience))
+        return QStringLiteral("Qt has it at %1x%2, the X server at %3x%4 before the double click")
+            .arg(w->width()).arg(w->height()).arg(ServerGeometry(id).width()).arg(ServerGeometry(id).height());
     const QSize before = w->size();
     TMaximisedWatch watch(w);
     DoubleClickCaption(w);
@@ -638,18 +661,11 @@ private slots:
             const QStringList extents = XProp({QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
             if (extents.size() < 4)
                 return false; // not framed yet
-            QProcess info;
-            info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
-            if (!info.waitForFinished(5000))
+            const QRect client = ServerGeometry(id);
+            if (client.isNull())
                 return false;
-            const QString text = QString::fromLatin1(info.readAllStandardOutput());
-            auto field = [&](const char *name) {
-                const QRegularExpressionMatch m = QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)")).match(text);
-                return m.captured(1).toInt();
-            };
             const auto extent = [&](int k) { return extents.at(extents.size() - 4 + k).toInt(); }; // left, right, top, bottom
-            outer = QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"))
-                        .marginsAdded(QMargins(extent(0), extent(2), extent(1), extent(3)));
+            outer = client.marginsAdded(QMargins(extent(0), extent(2), extent(1), extent(3)));
             // Framed, the bench is placed again by its frame.
             return Screen().contains(outer);
         }, Patience), qPrintable(QStringLiteral("bench at %1,%2 %3x%4 on %5x%6")
