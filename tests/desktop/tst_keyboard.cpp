@@ -108,9 +108,13 @@ void EscapeToTheMainWindow(TMainForm &m)
     QVERIFY(WaitFor([&] { return support->HelpForm() && support->HelpForm()->isVisible(); }, Patience));
     support->PCIForm()->hide(); // out of the way: the window manager may give it the focus
     QVERIFY(ActiveWith(support->HelpForm()));
+    // Each key goes where the X server has the focus, which can lag Qt's
+    // idea of it under load.
+    QVERIFY2(QTest::qWaitFor([&] { return XFocusOn(support->HelpForm()); }, Patience), "the X server never focused the help window");
     Keys(QStringLiteral("Escape"));
     auto *first = Part<TBoardHighlight>(&m, "ChannelHighlight");
     QVERIFY(QTest::qWaitFor([&] { return first->Popup() && ActiveWith(first->Popup()); }, Patience));
+    QVERIFY2(QTest::qWaitFor([&] { return XFocusOn(first->Popup()); }, Patience), "the X server never focused the first popup");
     Keys(QStringLiteral("Escape"));
     QVERIFY2(ActiveWith(&m), qPrintable(QStringLiteral("active: %1").arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))));
 }
